@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the Debian packages this project needs, only those that are missing.
+# Usage: scripts/deps.sh run|test
+set -euo pipefail
+
+common=(cmake g++ make libqt6svg6 qt6-base-dev qt6-svg-dev fonts-wqy-microhei qt6-translations-l10n)
+run=(xvfb xauth)
+test=(clang-format libgtest-dev libgmock-dev xvfb xauth locales)
+
+case "${1:-test}" in
+run) wanted=("${common[@]}" "${run[@]}") ;;
+test) wanted=("${common[@]}" "${test[@]}") ;;
+*) echo "usage: $0 run|test" >&2; exit 2 ;;
+esac
+
+missing=()
+for pkg in "${wanted[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$pkg")
+    fi
+done
+
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    sudo=()
+    if [[ $(id -u) -ne 0 ]]; then sudo=(sudo); fi
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The locale test needs a comma-decimal locale.
+if [[ ${1:-test} == test ]] && ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+    sudo=()
+    if [[ $(id -u) -ne 0 ]]; then sudo=(sudo); fi
+    "${sudo[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8
+fi

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is missing, checks formatting, builds and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/deps.sh test
+
+echo "== formatting"
+mapfile -t sources < <(git ls-files -co --exclude-standard -- '*.cpp' '*.h')
+clang-format --dry-run --Werror "${sources[@]}"
+
+echo "== build and test"
+cmake --preset default
+cmake --build --preset default -j2
+QT_QPA_PLATFORM=offscreen ctest --preset default

@@ -1,0 +1,143 @@
+#include "calc/calculate.h"
+
+#include <cmath>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <optional>
+#include <ostream>
+#include <string>
+
+namespace {
+
+using calc::Answer;
+using calc::Inputs;
+using Lines = std::array<std::optional<std::string>, 4>;
+
+struct Good {
+    const char* name;
+    calc::Mode j;
+    Inputs in;
+    Lines lines;
+};
+
+void PrintTo(const Good& g, std::ostream* os) {
+    *os << g.name;
+}
+
+class Calculates : public ::testing::TestWithParam<Good> {};
+
+TEST_P(Calculates, WritesTheResultLines) {
+    const Answer a = calc::calculate(GetParam().j, GetParam().in);
+    EXPECT_FALSE(a.message) << *a.message;
+    EXPECT_EQ(a.lines, GetParam().lines);
+}
+
+// printf's %.15g is the reference for the text form (the tests run in the C locale).
+std::string g15(double v) {
+    char b[32];
+    std::snprintf(b, sizeof b, "%.15g", v);
+    return b;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, Calculates,
+    ::testing::Values(
+        Good{"WienBridge", 1, {"1", "1", "", ""}, {"", "", "T=6.2832ms", "f=0.159154570919277kHz"}},
+        Good{"Multivibrator",
+             2,
+             {"1", "2", "1", "1"},
+             {"T1=0.693ms", "T2=1.386ms", "T=2.079ms", "f=0.481000481000481kHz"}},
+        Good{"NotGate", 3, {"1", "1", "", ""}, {"", "", "T=2.197ms", "f=0.455166135639508kHz"}},
+        Good{"Timer555",
+             4,
+             {"10", "10", "1", ""},
+             {"T1=13.86ms", "T2=6.93ms", "T=20.79ms", "f=0.0481000481000481kHz"}},
+        Good{"Lc", 5, {"1000", "1", "", ""}, {"", "", "T=6.2832ms", "f=0.159154570919277kHz"}},
+        Good{"UnusedBoxesIgnored",
+             1,
+             {"1", "1", "abc", "1e999"},
+             {"", "", "T=6.2832ms", "f=0.159154570919277kHz"}},
+        Good{"PointForms",
+             1,
+             {"2.", ".5", "", ""},
+             {"", "", "T=6.2832ms", "f=0.159154570919277kHz"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// C = 0 is accepted in mode 6: (2 + 0) + 2*2/(2+2) = 3 pF, T = 6.2832 * sqrt(3) ns.
+TEST(Calculate, CapacitiveThreePointUsesMicrosecondsAndMegahertz) {
+    const Answer a = calc::calculate(6, {"1", "0", "2", "2"});
+    ASSERT_FALSE(a.message);
+    const double t = std::sqrt(3.0) * 6.2832 / 1000.0;
+    const Lines expected{"", "", "T=" + g15(t) + "μs", "f=" + g15(1.0 / t) + "MHz"};
+    EXPECT_EQ(a.lines, expected);
+}
+
+struct Bad {
+    const char* name;
+    calc::Mode j;
+    Inputs in;
+};
+
+void PrintTo(const Bad& b, std::ostream* os) {
+    *os << b.name;
+}
+
+class RejectsInput : public ::testing::TestWithParam<Bad> {};
+
+TEST_P(RejectsInput, ShowsTheInputErrorAndChangesNoLine) {
+    const Answer a = calc::calculate(GetParam().j, GetParam().in);
+    ASSERT_TRUE(a.message);
+    EXPECT_EQ(*a.message, "输入的数据有错误！");
+    for (const auto& line : a.lines) {
+        EXPECT_FALSE(line);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RejectsInput,
+    ::testing::Values(
+        Bad{"ZeroFirst", 1, {"0", "1", "", ""}}, Bad{"ZeroSecond", 1, {"1", "0", "", ""}},
+        Bad{"LonePoint", 1, {".", "1", "", ""}}, Bad{"EmptyFirst", 1, {"", "1", "", ""}},
+        Bad{"Letters", 3, {"1k", "1", "", ""}}, Bad{"TwoPoints", 5, {"1.0.0", "1", "", ""}},
+        Bad{"MinusInFourth", 6, {"1", "0", "2", "-2"}},
+        Bad{"ZeroC1InMode6", 6, {"1", "1", "0", "2"}}, Bad{"EmptyCInMode6", 6, {"1", "", "2", "2"}},
+        Bad{"ZeroSecondInMode2", 2, {"1", "0", "1", "1"}},
+        Bad{"EmptyFourthInMode2", 2, {"1", "1", "1", ""}},
+        Bad{"ZeroCIn555", 4, {"1", "1", "0", ""}}, Bad{"FullWidthDigits", 1, {"１", "1", "", ""}},
+        Bad{"Space", 1, {"1 ", "1", "", ""}}, Bad{"Comma", 1, {"1,5", "1", "", ""}},
+        // Far beyond the boxes' ten characters, only through the API.
+        Bad{"OverflowingProduct", 1, {std::string(200, '9'), std::string(200, '9'), "", ""}},
+        Bad{"HugeText", 4, {std::string(400, '9'), "1", "1", ""}},
+        Bad{"TinyText", 1, {"0." + std::string(400, '0') + "1", "1", "", ""}},
+        Bad{"PeriodUnderflowsInMode6",
+            6,
+            {"0." + std::string(300, '0') + "1", "0", "0." + std::string(300, '0') + "1", "1"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Calculate, ModeSevenNeedsNoCalculationWhateverTheBoxesHold) {
+    for (const Inputs& in : {Inputs{"", "", "", ""}, Inputs{"1", "1", "1", "1"},
+                             Inputs{"x", "-1", "1e999", std::string(500, '9')}}) {
+        const Answer a = calc::calculate(7, in);
+        ASSERT_TRUE(a.message);
+        EXPECT_EQ(*a.message, "不用计算！");
+        for (const auto& line : a.lines) {
+            EXPECT_FALSE(line);
+        }
+    }
+}
+
+TEST(Calculate, ModeOutsideOneToSevenDoesNothing) {
+    for (const calc::Mode j :
+         {calc::Mode{0}, calc::Mode{8}, calc::Mode{-1}, calc::Mode{32767}, calc::Mode{-32768}}) {
+        EXPECT_TRUE(calc::calculate(j, {"1", "1", "1", "1"}).changesNothing()) << j;
+    }
+}
+
+TEST(Calculate, EveryCheckedBoxMustPassEvenWhenAnEarlierOneFailed) {
+    // Both the product and each text are checked; any single failure is enough.
+    EXPECT_TRUE(calc::calculate(2, {"1", "1", "1", "x"}).message);
+    EXPECT_TRUE(calc::calculate(2, {"x", "1", "1", "1"}).message);
+    EXPECT_FALSE(calc::calculate(2, {"1", "1", "1", "1"}).message);
+}
+
+} // namespace
