@@ -1,0 +1,15 @@
+#include "ui/form1.h"
+#include "ui/translation.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("振荡电路计算器"));
+    QApplication::setApplicationVersion(QStringLiteral(OSC_VERSION));
+    installChineseTranslation(app);
+
+    Form1 form1;
+    form1.show();
+    return QApplication::exec();
+}

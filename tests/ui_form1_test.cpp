@@ -1,0 +1,486 @@
+// The real window, driven as a user drives it: menu items, typing, Enter and
+// clicks; checks what is on screen afterwards.
+#include "ui/form1.h"
+#include "ui/helpview.h"
+#include "ui/translation.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+struct Message {
+    QString title;
+    QString text;
+    QStringList buttons;
+};
+
+// Runs action, which is expected to open a modal message box; reads the box
+// and closes it with its button.
+Message answerMessage(const std::function<void()>& action) {
+    Message seen;
+    bool found = false;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            return;
+        }
+        found = true;
+        seen.title = box->windowTitle();
+        seen.text = box->text();
+        for (QAbstractButton* b : box->buttons()) {
+            seen.buttons << b->text();
+        }
+        box->buttons().first()->click();
+    });
+    action();
+    if (!found) {
+        seen.text = QStringLiteral("<no message box>");
+    }
+    return seen;
+}
+
+template <typename T> T* child(QWidget& w, const char* name) {
+    T* c = w.findChild<T*>(QString::fromLatin1(name));
+    if (!c) {
+        qFatal("no child %s", name);
+    }
+    return c;
+}
+
+QStringList texts(Form1& w, std::initializer_list<const char*> names) {
+    QStringList out;
+    for (const char* name : names) {
+        out << child<QLabel>(w, name)->text();
+    }
+    return out;
+}
+
+QStringList captions(Form1& w) {
+    return texts(w, {"Label1", "Label2", "Label3", "Label4"});
+}
+QStringList results(Form1& w) {
+    return texts(w, {"Label5", "Label6", "Label7", "Label8"});
+}
+
+void trigger(Form1& w, const char* item) {
+    child<QAction>(w, item)->trigger();
+}
+
+void typeInto(Form1& w, QStringList values) {
+    const char* boxes[] = {"Text2", "Text3", "Text4", "Text5"};
+    for (int i = 0; i < 4; ++i) {
+        QLineEdit* e = child<QLineEdit>(w, boxes[i]);
+        e->clear();
+        QTest::keyClicks(e, i < values.size() ? values[i] : QString());
+    }
+}
+
+QString shownPage(Form1& w) {
+    return child<HelpView>(w, "WebBrowser1")->source().toLocalFile();
+}
+
+} // namespace
+
+class Form1Test : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        form_ = std::make_unique<Form1>();
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    }
+    void cleanup() { form_.reset(); }
+
+    void startupState() {
+        Form1& w = *form_;
+        QCOMPARE(w.windowTitle(), QStringLiteral("振荡电路计算器"));
+        QCOMPARE(captions(w), (QStringList{"R (kΩ)", "C (μF)", "None", "None"}));
+        QCOMPARE(results(w), (QStringList{"", "", "T=", "f="}));
+        QCOMPARE(w.j(), calc::Mode{1});
+        QCOMPARE(w.adress(), QCoreApplication::applicationDirPath());
+        QCOMPARE(shownPage(w), QDir(w.adress()).filePath("html/kiv1.htm"));
+        QVERIFY(!child<HelpView>(w, "WebBrowser1")->showsNotice());
+        QCOMPARE(w.focusWidget(), child<QLineEdit>(w, "Text2"));
+        for (const char* box : {"Text2", "Text3", "Text4", "Text5"}) {
+            QVERIFY(child<QLineEdit>(w, box)->text().isEmpty());
+        }
+        QCOMPARE(child<QLabel>(w, "Lable1")->text(), QStringLiteral("电路简介"));
+        QVERIFY(!child<QLabel>(w, "Image1")->pixmap().isNull());
+    }
+
+    void selection_data() {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QStringList>("captions");
+        QTest::addColumn<int>("mode");
+        const QStringList none4{"None", "None", "None", "None"};
+        QTest::newRow("mnuRc1") << "mnuRc1"
+                                << "kiv1.htm" << QStringList{"R1 (kΩ)", "C1 (μF)", "None", "None"}
+                                << 1;
+        QTest::newRow("mnuRc2") << "mnuRc2"
+                                << "kiv2.htm"
+                                << QStringList{"R1 (kΩ)", "R2 (kΩ)", "C1 (μF)", "C2 (μF)"} << 2;
+        QTest::newRow("mnuRc3") << "mnuRc3"
+                                << "kiv3.htm" << QStringList{"R (kΩ)", "C (μF)", "None", "None"}
+                                << 3;
+        QTest::newRow("mnuRc4") << "mnuRc4"
+                                << "kiv4.htm" << QStringList{"R1 (kΩ)", "R2 (kΩ)", "C (μF)", "None"}
+                                << 4;
+        for (const auto& [item, page] :
+             {std::pair{"mnuLc1", "kiv5.htm"}, std::pair{"mnuLc2", "kiv6.htm"},
+              std::pair{"mnuLc3", "kiv7.htm"}}) {
+            QTest::newRow(item) << item << page << QStringList{"L (mH)", "C (μF)", "None", "None"}
+                                << 5;
+        }
+        QTest::newRow("mnuLc4") << "mnuLc4"
+                                << "kiv8.htm"
+                                << QStringList{"L (μH)", "C (pF)", "C1 (pF)", "C2 (pF)"} << 6;
+        QTest::newRow("mnuQuartz1") << "mnuQuartz1"
+                                    << "kiv9.htm" << none4 << 7;
+        QTest::newRow("mnuQuartz2") << "mnuQuartz2"
+                                    << "kiv10.htm" << none4 << 7;
+        // Help keeps the captions of whatever was shown before (here start-up).
+        QTest::newRow("mnuHelp1") << "mnuHelp1"
+                                  << "help.htm" << QStringList{"R (kΩ)", "C (μF)", "None", "None"}
+                                  << 7;
+    }
+
+    void selection() {
+        QFETCH(QString, item);
+        QFETCH(QString, page);
+        QFETCH(QStringList, captions);
+        QFETCH(int, mode);
+        Form1& w = *form_;
+        typeInto(w, {"1", "2", "3", "4"});
+        trigger(w, item.toLatin1().constData());
+        QCOMPARE(shownPage(w), QDir(w.adress()).filePath("html/" + page));
+        QCOMPARE(::captions(w), captions);
+        QCOMPARE(int(w.j()), mode);
+        // A selection touches neither the inputs nor the results.
+        QCOMPARE(child<QLineEdit>(w, "Text5")->text(), QStringLiteral("4"));
+        QCOMPARE(results(w), (QStringList{"", "", "T=", "f="}));
+    }
+
+    void topMenusRunNothing() {
+        Form1& w = *form_;
+        trigger(w, "mnuRc4");
+        const int loaded = child<HelpView>(w, "WebBrowser1")->pagesLoaded();
+        child<QMenu>(w, "mnuSel")->menuAction()->trigger();
+        child<QMenu>(w, "mnuHelp")->menuAction()->trigger();
+        QCOMPARE(int(w.j()), 4);
+        QCOMPARE(child<HelpView>(w, "WebBrowser1")->pagesLoaded(), loaded);
+    }
+
+    void menuTree() {
+        Form1& w = *form_;
+        const QList<QAction*> top = w.menuBar()->actions();
+        QCOMPARE(top.size(), 2);
+        QCOMPARE(top[0]->menu()->objectName(), QStringLiteral("mnuSel"));
+        QCOMPARE(top[0]->text(), QStringLiteral("选择电路"));
+        QCOMPARE(top[1]->menu()->objectName(), QStringLiteral("mnuHelp"));
+        QCOMPARE(top[1]->text(), QStringLiteral("帮助"));
+        const QStringList selItems{"mnuRc1", "mnuRc2", "mnuRc3", "mnuRc4",     "mnuLc1",
+                                   "mnuLc2", "mnuLc3", "mnuLc4", "mnuQuartz1", "mnuQuartz2"};
+        const QStringList selCaptions{"RC正弦波振荡电路（文氏电桥）", "RC多谐振荡电路（分立元件）",
+                                      "RC多谐振荡电路（非门）",       "RC多谐振荡电路（NE555)",
+                                      "LC振荡电路（变压器反馈）",     "LC振荡电路（电感三点式）一",
+                                      "LC振荡电路（电感三点式）二",   "LC振荡电路（电容三点式）",
+                                      "石英晶体振荡电路一",           "石英晶体振荡电路二"};
+        const QList<QAction*> sel = top[0]->menu()->actions();
+        QCOMPARE(sel.size(), selItems.size());
+        for (int i = 0; i < sel.size(); ++i) {
+            QCOMPARE(sel[i]->objectName(), selItems[i]);
+            QCOMPARE(sel[i]->text(), selCaptions[i]);
+        }
+        const QList<QAction*> help = top[1]->menu()->actions();
+        QCOMPARE(help.size(), 1);
+        QCOMPARE(help[0]->objectName(), QStringLiteral("mnuHelp1"));
+        QCOMPARE(help[0]->text(), QStringLiteral("帮助内容"));
+        for (QAction* a : sel + help + top) {
+            QVERIFY(!a->isSeparator());
+            QVERIFY(!a->isCheckable());
+            QVERIFY(a->shortcut().isEmpty());
+            QVERIFY(!a->text().contains('&'));
+            QVERIFY(a->isEnabled() && a->isVisible());
+        }
+    }
+
+    void calculation_data() {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QStringList>("inputs");
+        QTest::addColumn<QStringList>("results");
+        QTest::newRow("start-up 1 1")
+            << "" << QStringList{"1", "1"}
+            << QStringList{"", "", "T=6.2832ms", "f=0.159154570919277kHz"};
+        QTest::newRow("555 10 10 1")
+            << "mnuRc4" << QStringList{"10", "10", "1"}
+            << QStringList{"T1=13.86ms", "T2=6.93ms", "T=20.79ms", "f=0.0481000481000481kHz"};
+        QTest::newRow("LC 1000 1") << "mnuLc2" << QStringList{"1000", "1"}
+                                   << QStringList{"", "", "T=6.2832ms", "f=0.159154570919277kHz"};
+        QTest::newRow("unused boxes ignored")
+            << "mnuRc3" << QStringList{"1", "1", "abc", "-x"}
+            << QStringList{"", "", "T=2.197ms", "f=0.455166135639508kHz"};
+    }
+
+    void calculation() {
+        QFETCH(QString, item);
+        QFETCH(QStringList, inputs);
+        QFETCH(QStringList, results);
+        Form1& w = *form_;
+        if (!item.isEmpty()) {
+            trigger(w, item.toLatin1().constData());
+        }
+        typeInto(w, inputs);
+        // Enter in a box presses "计算".
+        QTest::keyClick(child<QLineEdit>(w, "Text3"), Qt::Key_Return);
+        QCOMPARE(::results(w), results);
+    }
+
+    void capacitiveThreePointShowsMicroseconds() {
+        Form1& w = *form_;
+        trigger(w, "mnuLc4");
+        typeInto(w, {"1", "0", "2", "2"});
+        child<QPushButton>(w, "Command1")->click();
+        QVERIFY(child<QLabel>(w, "Label7")->text().endsWith(QStringLiteral("μs")));
+        QVERIFY(child<QLabel>(w, "Label8")->text().endsWith(QStringLiteral("MHz")));
+    }
+
+    void failedCalculationKeepsEarlierResults() {
+        Form1& w = *form_;
+        trigger(w, "mnuRc4");
+        typeInto(w, {"10", "10", "1"});
+        child<QPushButton>(w, "Command1")->click();
+        const QStringList good = results(w);
+        QCOMPARE(good[0], QStringLiteral("T1=13.86ms"));
+
+        trigger(w, "mnuRc1");
+        for (const QStringList& bad : {QStringList{"0", "1"}, QStringList{".", "1"},
+                                       QStringList{"", "1"}, QStringList{"1,5", "1"}}) {
+            typeInto(w, bad);
+            const Message m = answerMessage([&] { child<QPushButton>(w, "Command1")->click(); });
+            QCOMPARE(m.text, QStringLiteral("输入的数据有错误！"));
+            QCOMPARE(m.title, QStringLiteral("振荡电路计算器"));
+            QCOMPARE(m.buttons, QStringList{QStringLiteral("确定")});
+            QCOMPARE(results(w), good);
+            // The boxes are left as typed.
+            QCOMPARE(child<QLineEdit>(w, "Text2")->text(), bad[0]);
+        }
+    }
+
+    void noCalculationNeeded_data() {
+        QTest::addColumn<QString>("item");
+        QTest::newRow("help") << "mnuHelp1";
+        QTest::newRow("quartz 1") << "mnuQuartz1";
+        QTest::newRow("quartz 2") << "mnuQuartz2";
+    }
+
+    void noCalculationNeeded() {
+        QFETCH(QString, item);
+        Form1& w = *form_;
+        typeInto(w, {"1", "1"});
+        child<QPushButton>(w, "Command1")->click();
+        const QStringList before = results(w);
+        trigger(w, item.toLatin1().constData());
+        const Message m =
+            answerMessage([&] { QTest::keyClick(child<QLineEdit>(w, "Text2"), Qt::Key_Enter); });
+        QCOMPARE(m.text, QStringLiteral("不用计算！"));
+        QCOMPARE(m.buttons.size(), 1);
+        QCOMPARE(results(w), before);
+    }
+
+    void enterOnTheButtonPressesIt() {
+        Form1& w = *form_;
+        typeInto(w, {"1", "1"});
+        auto* button = child<QPushButton>(w, "Command1");
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Return);
+        QCOMPARE(child<QLabel>(w, "Label7")->text(), QStringLiteral("T=6.2832ms"));
+    }
+
+    void geometry() {
+        struct Row {
+            const char* name;
+            int left, top, width, height;
+        };
+        // Twips, 15 to a pixel.
+        const Row rows[] = {
+            {"WebBrowser1", 3480, 360, 4935, 5655}, {"Command1", 2400, 1920, 855, 375},
+            {"Text5", 1080, 1920, 1095, 375},       {"Text4", 1080, 1440, 1095, 375},
+            {"Text3", 1080, 960, 1095, 375},        {"Text2", 1080, 480, 1095, 375},
+            {"Label1", 120, 600, 735, 255},         {"Image1", 360, 4560, 3000, 900},
+            {"Label8", 120, 3960, 2655, 375},       {"Label13", 4560, 240, 1215, 375},
+            {"Label12", 840, 5640, 2415, 255},      {"Label7", 120, 3480, 2655, 255},
+            {"Label6", 120, 3000, 2655, 255},       {"Label2", 120, 1080, 735, 255},
+            {"Label5", 120, 2520, 2655, 255},       {"Label4", 120, 2040, 735, 255},
+            {"Label3", 120, 1560, 735, 255},        {"Lable1", 3600, 120, 975, 255},
+        };
+        Form1& w = *form_;
+        QWidget* client = w.centralWidget();
+        QCOMPARE(client->size(), QSize(563, 404));
+        QCOMPARE(client->y(), w.menuBar()->height());
+        QStringList order;
+        for (QObject* o : client->children()) {
+            if (o->isWidgetType()) {
+                order << o->objectName();
+            }
+        }
+        QStringList expectedOrder;
+        for (const Row& r : rows) {
+            expectedOrder << r.name;
+            QWidget* c = child<QWidget>(w, r.name);
+            QCOMPARE(c->parentWidget(), client);
+            QCOMPARE(c->geometry(), QRect(r.left / 15, r.top / 15, r.width / 15, r.height / 15));
+        }
+        QCOMPARE(order, expectedOrder);
+        QCOMPARE(child<QLabel>(w, "Image1")->pixmap().size(), QSize(200, 60));
+        // Fixed size, no maximize.
+        QCOMPARE(w.minimumSize(), w.maximumSize());
+        QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
+    }
+
+    void tabOrder() {
+        Form1& w = *form_;
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        child<QLineEdit>(w, "Text2")->setFocus();
+        QStringList visited{QApplication::focusWidget()->objectName()};
+        for (int i = 0; i < 5; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(visited,
+                 (QStringList{"Text2", "Text3", "Text4", "Text5", "Command1", "WebBrowser1"}));
+        for (QLabel* label : w.findChildren<QLabel*>()) {
+            QCOMPARE(label->focusPolicy(), Qt::NoFocus);
+        }
+    }
+
+    void boxesHoldTenCharacters() {
+        Form1& w = *form_;
+        QLineEdit* box = child<QLineEdit>(w, "Text4");
+        QTest::keyClicks(box, "12345678901");
+        QCOMPARE(box->text(), QStringLiteral("1234567890"));
+        box->clear();
+        QGuiApplication::clipboard()->setText(QStringLiteral("振荡电路计算器振荡电路计算器"));
+        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(box->text(), QStringLiteral("振荡电路计算器振荡电"));
+    }
+
+    void creditLinesStayBlueAndUnchanged() {
+        Form1& w = *form_;
+        QLabel* credit = child<QLabel>(w, "Label12");
+        QLabel* label13 = child<QLabel>(w, "Label13");
+        const QString text = credit->text();
+        QVERIFY(!text.isEmpty());
+        QVERIFY(credit->fontMetrics().horizontalAdvance(text) <= credit->width());
+        trigger(w, "mnuLc4");
+        typeInto(w, {"1", "1", "1", "1"});
+        child<QPushButton>(w, "Command1")->click();
+        trigger(w, "mnuHelp1");
+        for (QLabel* l : {credit, label13}) {
+            QCOMPARE(l->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+            QVERIFY(!l->testAttribute(Qt::WA_SetFont));
+        }
+        QCOMPARE(credit->text(), text);
+        QVERIFY(label13->text().isEmpty());
+    }
+
+    void sameEntryTwiceLoadsThePageAgain() {
+        Form1& w = *form_;
+        auto* view = child<HelpView>(w, "WebBrowser1");
+        trigger(w, "mnuRc2");
+        const int loaded = view->pagesLoaded();
+        trigger(w, "mnuRc2");
+        QCOMPARE(view->pagesLoaded(), loaded + 1);
+        QCOMPARE(shownPage(w), QDir(w.adress()).filePath("html/kiv2.htm"));
+    }
+
+    // The program copied with its pages into a folder whose path has spaces
+    // and Chinese characters, and once without its pages.
+    void relocatedProgram_data() {
+        QTest::addColumn<bool>("withPages");
+        QTest::newRow("with pages") << true;
+        QTest::newRow("html missing") << false;
+    }
+
+    void relocatedProgram() {
+        QFETCH(bool, withPages);
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        const QString folder = tmp.filePath(QStringLiteral("振荡 电路 calc"));
+        QVERIFY(QDir().mkpath(folder + "/html"));
+        const QString exe =
+            folder + "/" + QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), exe));
+        if (withPages) {
+            const QString src = QCoreApplication::applicationDirPath() + "/html/kiv1.htm";
+            QVERIFY(QFile::copy(src, folder + "/html/kiv1.htm"));
+        } else {
+            QVERIFY(QDir(folder + "/html").removeRecursively());
+        }
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("OSC_PROBE"), QStringLiteral("1"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        p.setProcessEnvironment(env);
+        p.start(exe, {});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 0);
+        const QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n');
+        QVERIFY2(lines.size() >= 4, qPrintable(lines.join('|')));
+        QCOMPARE(lines[0], QDir(folder).canonicalPath());
+        QCOMPARE(lines[1], QDir(folder).canonicalPath() + "/html/kiv1.htm");
+        QCOMPARE(lines[2], withPages ? QStringLiteral("page") : QStringLiteral("notice"));
+        QCOMPARE(lines[3], QStringLiteral("T=6.2832ms"));
+    }
+
+private:
+    std::unique_ptr<Form1> form_;
+};
+
+// Run inside a relocated copy: report what the window shows, then calculate.
+static int probe() {
+    Form1 w;
+    w.show();
+    auto* view = w.findChild<HelpView*>(QStringLiteral("WebBrowser1"));
+    QTest::keyClicks(w.findChild<QLineEdit*>(QStringLiteral("Text2")), "1");
+    QTest::keyClicks(w.findChild<QLineEdit*>(QStringLiteral("Text3")), "1");
+    w.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+    QTextStream out(stdout);
+    out << QDir(w.adress()).canonicalPath() << '\n'
+        << view->source().toLocalFile() << '\n'
+        << (view->showsNotice() ? "notice" : "page") << '\n'
+        << w.findChild<QLabel*>(QStringLiteral("Label7"))->text() << '\n';
+    return 0;
+}
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    installChineseTranslation(app);
+    if (qEnvironmentVariableIsSet("OSC_PROBE")) {
+        return probe();
+    }
+    Form1Test test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "ui_form1_test.moc"

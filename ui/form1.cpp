@@ -1,0 +1,208 @@
+#include "ui/form1.h"
+
+#include "ui/helpview.h"
+
+#include <QAccessible>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPushButton>
+
+// The icon and banner are compiled into this static library; its resources
+// must be registered by hand before first use.
+static void initResources() {
+    Q_INIT_RESOURCE(resources);
+}
+
+namespace {
+
+constexpr const char* kTitle = "振荡电路计算器";
+constexpr int kMaxInputLength = 10;
+
+// The layout is designed in twips, 15 to a pixel at 96 dpi; Qt's high-DPI
+// scaling maps these device-independent pixels to other screens.
+QRect fromTwips(int left, int top, int width, int height) {
+    return {left / 15, top / 15, width / 15, height / 15};
+}
+
+QPalette bluePalette(const QWidget* w) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    return p;
+}
+
+} // namespace
+
+Form1::Form1(QWidget* parent) : QMainWindow(parent) {
+    initResources();
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QString::fromUtf8(kTitle));
+    setWindowIcon(QIcon(QStringLiteral(":/icon32.png")));
+    createMenus();
+    createControls();
+    setTabOrder();
+
+    // Fixed size: the layout never follows a resize, so none is offered.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+
+    Form_Load();
+    inputs_[0]->setFocus();
+}
+
+void Form1::createMenus() {
+    QMenu* sel = menuBar()->addMenu(
+        QString::fromUtf8(calc::kSelMenuCaption.data(), calc::kSelMenuCaption.size()));
+    sel->setObjectName(QString::fromLatin1(calc::kSelMenu.data(), calc::kSelMenu.size()));
+    QMenu* help = menuBar()->addMenu(
+        QString::fromUtf8(calc::kHelpMenuCaption.data(), calc::kHelpMenuCaption.size()));
+    help->setObjectName(QString::fromLatin1(calc::kHelpMenu.data(), calc::kHelpMenu.size()));
+
+    for (const calc::CatalogueEntry& entry : calc::kCatalogue) {
+        if (entry.menuItem.empty()) {
+            continue; // the start-up entry has no menu item
+        }
+        QMenu* menu = entry.setsCaptions ? sel : help;
+        QAction* action =
+            menu->addAction(QString::fromUtf8(entry.menuCaption.data(), entry.menuCaption.size()));
+        action->setObjectName(QString::fromLatin1(entry.menuItem.data(), entry.menuItem.size()));
+        connect(action, &QAction::triggered, this, [this, &entry] { select(entry); });
+    }
+}
+
+void Form1::createControls() {
+    auto* client = new QWidget(this);
+    client->setFixedSize(kClientSize);
+    setCentralWidget(client);
+
+    auto label = [client](const char* name, const char* caption, QRect geometry) {
+        auto* l = new QLabel(QString::fromUtf8(caption), client);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setGeometry(geometry);
+        return l;
+    };
+    auto box = [client](const char* name, QRect geometry) {
+        auto* e = new QLineEdit(client);
+        e->setObjectName(QString::fromLatin1(name));
+        e->setGeometry(geometry);
+        e->setMaxLength(kMaxInputLength);
+        return e;
+    };
+
+    // Created in this order so that stacking matches the designed window.
+    webBrowser1_ = new HelpView(client);
+    webBrowser1_->setObjectName(QStringLiteral("WebBrowser1"));
+    webBrowser1_->setGeometry(fromTwips(3480, 360, 4935, 5655));
+
+    command1_ = new QPushButton(QString::fromUtf8("计算"), client);
+    command1_->setObjectName(QStringLiteral("Command1"));
+    command1_->setGeometry(fromTwips(2400, 1920, 855, 375));
+    // The window's keyboard button: Enter on it or in any box presses it.
+    command1_->setAutoDefault(true);
+    command1_->setDefault(true);
+    connect(command1_, &QPushButton::clicked, this, &Form1::Command1_Click);
+
+    inputs_[3] = box("Text5", fromTwips(1080, 1920, 1095, 375));
+    inputs_[2] = box("Text4", fromTwips(1080, 1440, 1095, 375));
+    inputs_[1] = box("Text3", fromTwips(1080, 960, 1095, 375));
+    inputs_[0] = box("Text2", fromTwips(1080, 480, 1095, 375));
+    for (QLineEdit* input : inputs_) {
+        connect(input, &QLineEdit::returnPressed, command1_, &QPushButton::click);
+    }
+
+    captions_[0] = label("Label1", "", fromTwips(120, 600, 735, 255));
+
+    auto* image1 = new QLabel(client);
+    image1->setObjectName(QStringLiteral("Image1"));
+    image1->setGeometry(fromTwips(360, 4560, 3000, 900));
+    image1->setPixmap(QPixmap(QStringLiteral(":/banner.gif")));
+
+    results_[calc::F] = label("Label8", "f=", fromTwips(120, 3960, 2655, 375));
+    QLabel* label13 = label("Label13", "", fromTwips(4560, 240, 1215, 375));
+    label13->setPalette(bluePalette(label13));
+    QLabel* label12 =
+        label("Label12", "振荡电路计算器 V" OSC_VERSION, fromTwips(840, 5640, 2415, 255));
+    label12->setPalette(bluePalette(label12));
+    results_[calc::T] = label("Label7", "T=", fromTwips(120, 3480, 2655, 255));
+    results_[calc::T2] = label("Label6", "", fromTwips(120, 3000, 2655, 255));
+    captions_[1] = label("Label2", "", fromTwips(120, 1080, 735, 255));
+    results_[calc::T1] = label("Label5", "", fromTwips(120, 2520, 2655, 255));
+    captions_[3] = label("Label4", "", fromTwips(120, 2040, 735, 255));
+    captions_[2] = label("Label3", "", fromTwips(120, 1560, 735, 255));
+    QLabel* lable1 = label("Lable1", "电路简介", fromTwips(3600, 120, 975, 255));
+
+    makeAccessible(image1, lable1);
+}
+
+void Form1::makeAccessible(QLabel* image1, QLabel* heading) {
+    // Each box is announced by its caption; the buddy link makes a screen
+    // reader follow the caption when a selection changes it.
+    for (std::size_t i = 0; i < inputs_.size(); ++i) {
+        captions_[i]->setBuddy(inputs_[i]);
+    }
+    webBrowser1_->setAccessibleName(heading->text());
+    image1->setAccessibleName(windowTitle());
+
+    // Results can be selected with the mouse and copied, but, like every
+    // label here, never take the keyboard focus.
+    for (QLabel* result : results_) {
+        result->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        result->setFocusPolicy(Qt::NoFocus);
+        result->setContextMenuPolicy(Qt::DefaultContextMenu);
+    }
+}
+
+void Form1::setTabOrder() {
+    QWidget::setTabOrder(inputs_[0], inputs_[1]);
+    QWidget::setTabOrder(inputs_[1], inputs_[2]);
+    QWidget::setTabOrder(inputs_[2], inputs_[3]);
+    QWidget::setTabOrder(inputs_[3], command1_);
+    QWidget::setTabOrder(command1_, webBrowser1_);
+}
+
+void Form1::Form_Load() {
+    adress_ = QCoreApplication::applicationDirPath();
+    applySelection(calc::startupSelection());
+}
+
+void Form1::select(const calc::CatalogueEntry& entry) {
+    applySelection(calc::select(entry));
+}
+
+void Form1::applySelection(const calc::Selection& selection) {
+    webBrowser1_->showPage(adress_, selection.page);
+    if (selection.captions) {
+        for (std::size_t i = 0; i < captions_.size(); ++i) {
+            captions_[i]->setText(QString::fromStdString((*selection.captions)[i]));
+            // The box's accessible name comes from its caption; tell
+            // assistive tools that it changed.
+            QAccessibleEvent renamed(inputs_[i], QAccessible::NameChanged);
+            QAccessible::updateAccessibility(&renamed);
+        }
+    }
+    j_ = selection.mode;
+}
+
+void Form1::Command1_Click() {
+    calc::Inputs texts;
+    for (std::size_t i = 0; i < inputs_.size(); ++i) {
+        texts[i] = inputs_[i]->text().toStdString();
+    }
+    const calc::Answer answer = calc::calculate(j_, texts);
+    for (std::size_t i = 0; i < results_.size(); ++i) {
+        if (answer.lines[i]) {
+            results_[i]->setText(QString::fromStdString(*answer.lines[i]));
+        }
+    }
+    if (answer.message) {
+        QMessageBox box(QMessageBox::NoIcon, windowTitle(), QString::fromStdString(*answer.message),
+                        QMessageBox::Ok, this);
+        box.exec();
+    }
+}

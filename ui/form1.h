@@ -1,0 +1,52 @@
+#pragma once
+
+#include "calc/calculate.h"
+#include "calc/catalogue.h"
+
+#include <QMainWindow>
+
+#include <array>
+
+class HelpView;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The program's only window. It holds no logic of its own: the load, the
+// menu items and the "计算" button go to the calculation core (calc::select,
+// calc::calculate), and the window applies what comes back: the input
+// captions, the result lines, the page for the help view and at most one
+// message box. The mode j and the application folder adress are kept here
+// between events because the core keeps nothing.
+class Form1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit Form1(QWidget* parent = nullptr);
+
+    calc::Mode j() const { return j_; }
+    const QString& adress() const { return adress_; }
+
+    // Size of the client area below the menu bar, in device-independent pixels.
+    static constexpr QSize kClientSize{563, 404};
+
+private:
+    void createControls();
+    void createMenus();
+    void setTabOrder();
+    void makeAccessible(QLabel* image1, QLabel* heading);
+
+    void Form_Load();
+    void select(const calc::CatalogueEntry& entry);
+    void applySelection(const calc::Selection& selection);
+    void Command1_Click();
+
+    std::array<QLineEdit*, 4> inputs_{}; // Text2..Text5
+    std::array<QLabel*, 4> captions_{};  // Label1..Label4
+    std::array<QLabel*, 4> results_{};   // Label5..Label8
+    QPushButton* command1_ = nullptr;
+    HelpView* webBrowser1_ = nullptr;
+
+    QString adress_;
+    calc::Mode j_ = 0;
+};
