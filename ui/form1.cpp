@@ -1,6 +1,7 @@
 #include "ui/form1.h"
 
 #include "ui/helpview.h"
+#include "ui/resultlabel.h"
 
 #include <QAccessible>
 #include <QCoreApplication>
@@ -87,6 +88,12 @@ void Form1::createControls() {
         l->setGeometry(geometry);
         return l;
     };
+    auto result = [client](const char* name, const char* caption, QRect geometry) {
+        auto* l = new ResultLabel(QString::fromUtf8(caption), client);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setGeometry(geometry);
+        return l;
+    };
     auto box = [client](const char* name, QRect geometry) {
         auto* e = new QLineEdit(client);
         e->setObjectName(QString::fromLatin1(name));
@@ -123,16 +130,16 @@ void Form1::createControls() {
     image1->setGeometry(fromTwips(360, 4560, 3000, 900));
     image1->setPixmap(QPixmap(QStringLiteral(":/banner.gif")));
 
-    results_[calc::F] = label("Label8", "f=", fromTwips(120, 3960, 2655, 375));
+    results_[calc::F] = result("Label8", "f=", fromTwips(120, 3960, 2655, 375));
     QLabel* label13 = label("Label13", "", fromTwips(4560, 240, 1215, 375));
     label13->setPalette(bluePalette(label13));
     QLabel* label12 =
         label("Label12", "振荡电路计算器 V" OSC_VERSION, fromTwips(840, 5640, 2415, 255));
     label12->setPalette(bluePalette(label12));
-    results_[calc::T] = label("Label7", "T=", fromTwips(120, 3480, 2655, 255));
-    results_[calc::T2] = label("Label6", "", fromTwips(120, 3000, 2655, 255));
+    results_[calc::T] = result("Label7", "T=", fromTwips(120, 3480, 2655, 255));
+    results_[calc::T2] = result("Label6", "", fromTwips(120, 3000, 2655, 255));
     captions_[1] = label("Label2", "", fromTwips(120, 1080, 735, 255));
-    results_[calc::T1] = label("Label5", "", fromTwips(120, 2520, 2655, 255));
+    results_[calc::T1] = result("Label5", "", fromTwips(120, 2520, 2655, 255));
     captions_[3] = label("Label4", "", fromTwips(120, 2040, 735, 255));
     captions_[2] = label("Label3", "", fromTwips(120, 1560, 735, 255));
     QLabel* lable1 = label("Lable1", "电路简介", fromTwips(3600, 120, 975, 255));
@@ -148,14 +155,6 @@ void Form1::makeAccessible(QLabel* image1, QLabel* heading) {
     }
     webBrowser1_->setAccessibleName(heading->text());
     image1->setAccessibleName(windowTitle());
-
-    // Results can be selected with the mouse and copied, but, like every
-    // label here, never take the keyboard focus.
-    for (QLabel* result : results_) {
-        result->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        result->setFocusPolicy(Qt::NoFocus);
-        result->setContextMenuPolicy(Qt::DefaultContextMenu);
-    }
 }
 
 void Form1::setTabOrder() {
