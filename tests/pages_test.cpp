@@ -1,0 +1,568 @@
+// The description pages under html/ as files: one per catalogue entry, in
+// UTF-8, titled with the menu caption, every local reference resolving, and
+// every worked example agreeing with the calculation core. Plain text
+// scanning only, so that this runs without Qt.
+
+#include "calc/calculate.h"
+#include "calc/catalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kHtmlDir{OSC_HTML_DIR};
+constexpr std::string_view kPagePrefix = "\\html\\";
+// The window's view is 329 pixels wide; a picture must fit inside its margins.
+constexpr int kMaxImageWidth = 300;
+
+std::optional<std::string> readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// "\html\kiv4.htm" -> "kiv4.htm"
+std::string fileNameOf(std::string_view page) {
+    return std::string(page.substr(kPagePrefix.size()));
+}
+
+std::vector<std::string> catalogueFiles() {
+    std::vector<std::string> files;
+    for (const auto& entry : calc::kCatalogue) {
+        const std::string name = fileNameOf(entry.page);
+        if (std::find(files.begin(), files.end(), name) == files.end()) {
+            files.push_back(name);
+        }
+    }
+    return files;
+}
+
+// The entry a page is titled after: the menu item that shows it.
+const calc::CatalogueEntry& menuEntryFor(const std::string& file) {
+    for (const auto& entry : calc::kCatalogue) {
+        if (!entry.menuItem.empty() && fileNameOf(entry.page) == file) {
+            return entry;
+        }
+    }
+    throw std::logic_error("no menu item shows " + file);
+}
+
+bool validUtf8(const std::string& s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        std::size_t extra = 0;
+        std::uint32_t cp = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if ((c & 0xE0) == 0xC0) {
+            extra = 1;
+            cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2;
+            cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + extra >= s.size()) {
+            return false;
+        }
+        for (std::size_t k = 1; k <= extra; ++k) {
+            const auto cc = static_cast<unsigned char>(s[i + k]);
+            if ((cc & 0xC0) != 0x80) {
+                return false;
+            }
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        const std::uint32_t minimum[] = {0, 0x80, 0x800, 0x10000};
+        if (cp < minimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            return false;
+        }
+        i += extra + 1;
+    }
+    return true;
+}
+
+std::string toLower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+std::string trim(const std::string& s) {
+    const auto first = s.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) {
+        return {};
+    }
+    const auto last = s.find_last_not_of(" \t\r\n");
+    return s.substr(first, last - first + 1);
+}
+
+std::string withoutComments(const std::string& html) {
+    static const std::regex comment("<!--[\\s\\S]*?-->");
+    return std::regex_replace(html, comment, " ");
+}
+
+void appendUtf8(std::string& out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// What a reader sees of a piece of HTML: tags and comments dropped, entities
+// decoded, white space collapsed to single spaces.
+std::string visibleText(const std::string& html) {
+    static const std::regex tag("<[^>]*>");
+    const std::string noTags = std::regex_replace(withoutComments(html), tag, " ");
+    std::string decoded;
+    for (std::size_t i = 0; i < noTags.size(); ++i) {
+        if (noTags[i] == '&') {
+            const auto semi = noTags.find(';', i);
+            if (semi != std::string::npos && semi - i <= 10) {
+                const std::string name = noTags.substr(i + 1, semi - i - 1);
+                std::optional<std::uint32_t> cp;
+                if (name == "lt") {
+                    cp = '<';
+                } else if (name == "gt") {
+                    cp = '>';
+                } else if (name == "amp") {
+                    cp = '&';
+                } else if (name == "quot") {
+                    cp = '"';
+                } else if (name == "nbsp") {
+                    cp = ' ';
+                } else if (name.size() > 1 && name[0] == '#') {
+                    const bool hex = name[1] == 'x' || name[1] == 'X';
+                    cp = static_cast<std::uint32_t>(
+                        std::stoul(name.substr(hex ? 2 : 1), nullptr, hex ? 16 : 10));
+                }
+                if (cp) {
+                    appendUtf8(decoded, *cp);
+                    i = semi;
+                    continue;
+                }
+            }
+        }
+        decoded += noTags[i];
+    }
+    std::string collapsed;
+    bool space = true;
+    for (const char c : decoded) {
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+            if (!space) {
+                collapsed += ' ';
+            }
+            space = true;
+        } else {
+            collapsed += c;
+            space = false;
+        }
+    }
+    return trim(collapsed);
+}
+
+// True if `needle` occurs in `text` as a whole item: not continued by another
+// digit, letter or point (so "R1 (kΩ) 1" does not match "R1 (kΩ) 10").
+bool containsItem(const std::string& text, const std::string& needle) {
+    for (auto pos = text.find(needle); pos != std::string::npos; pos = text.find(needle, pos + 1)) {
+        const auto end = pos + needle.size();
+        if (end == text.size()) {
+            return true;
+        }
+        const auto next = static_cast<unsigned char>(text[end]);
+        if (!std::isalnum(next) && next != '.' && next != ',') {
+            return true;
+        }
+    }
+    return false;
+}
+
+struct Reference {
+    std::string attribute; // href or src
+    std::string value;
+};
+
+std::vector<Reference> references(const std::string& html) {
+    static const std::regex attr("\\b(href|src)\\s*=\\s*\"([^\"]*)\"", std::regex::icase);
+    std::vector<Reference> refs;
+    const std::string body = withoutComments(html);
+    for (std::sregex_iterator it(body.begin(), body.end(), attr), end; it != end; ++it) {
+        refs.push_back({toLower((*it)[1]), (*it)[2]});
+    }
+    return refs;
+}
+
+std::vector<std::string> tags(const std::string& html, const std::string& name) {
+    const std::regex tag("<" + name + "\\b[^>]*>", std::regex::icase);
+    std::vector<std::string> found;
+    const std::string body = withoutComments(html);
+    for (std::sregex_iterator it(body.begin(), body.end(), tag), end; it != end; ++it) {
+        found.push_back(it->str());
+    }
+    return found;
+}
+
+std::optional<std::string> attribute(const std::string& tag, const std::string& name) {
+    const std::regex attr("\\b" + name + "\\s*=\\s*\"([^\"]*)\"", std::regex::icase);
+    std::smatch m;
+    if (std::regex_search(tag, m, attr)) {
+        return m[1].str();
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> elementText(const std::string& html, const std::string& name) {
+    const std::regex element("<" + name + "\\b[^>]*>([\\s\\S]*?)</" + name + ">",
+                             std::regex::icase);
+    std::smatch m;
+    if (std::regex_search(html, m, element)) {
+        return visibleText(m[1].str());
+    }
+    return std::nullopt;
+}
+
+// A worked example, marked in the page as
+//   <!-- example: ID INPUT... | T1 | T2 | T | f -->  or
+//   <!-- example: ID INPUT... | message=TEXT -->
+// followed by what the reader sees, up to <!-- /example -->.
+struct Example {
+    std::string id;
+    std::vector<std::string> inputs;
+    std::optional<std::array<std::string, 4>> lines;
+    std::optional<std::string> message;
+    std::string visible;
+    std::string marker;
+};
+
+constexpr std::string_view kExampleOpen = "<!-- example:";
+constexpr std::string_view kExampleClose = "<!-- /example -->";
+
+std::vector<Example> examples(const std::string& html) {
+    std::vector<Example> found;
+    for (auto pos = html.find(kExampleOpen); pos != std::string::npos;
+         pos = html.find(kExampleOpen, pos + 1)) {
+        const auto markerEnd = html.find("-->", pos);
+        if (markerEnd == std::string::npos) {
+            throw std::runtime_error("unterminated example marker");
+        }
+        Example ex;
+        ex.marker = html.substr(pos, markerEnd + 3 - pos);
+        std::vector<std::string> parts;
+        std::stringstream fields(
+            html.substr(pos + kExampleOpen.size(), markerEnd - pos - kExampleOpen.size()));
+        for (std::string field; std::getline(fields, field, '|');) {
+            parts.push_back(trim(field));
+        }
+        std::stringstream head(parts.at(0));
+        head >> ex.id;
+        for (std::string token; head >> token;) {
+            ex.inputs.push_back(token);
+        }
+        if (parts.size() == 2 && parts[1].rfind("message=", 0) == 0) {
+            ex.message = parts[1].substr(std::string_view("message=").size());
+        } else if (parts.size() == 5) {
+            ex.lines.emplace();
+            std::copy(parts.begin() + 1, parts.end(), ex.lines->begin());
+        } else {
+            throw std::runtime_error("malformed example marker: " + ex.marker);
+        }
+        const auto close = html.find(kExampleClose, markerEnd);
+        const auto next = html.find(kExampleOpen, markerEnd);
+        if (close == std::string::npos || (next != std::string::npos && next < close)) {
+            throw std::runtime_error("example without its closing marker: " + ex.marker);
+        }
+        ex.visible = visibleText(html.substr(markerEnd + 3, close - markerEnd - 3));
+        found.push_back(ex);
+    }
+    return found;
+}
+
+// The captions of the boxes an entry uses, in box order.
+std::vector<std::string> usedCaptions(const calc::CatalogueEntry& entry) {
+    std::vector<std::string> used;
+    if (entry.setsCaptions) {
+        for (const auto caption : entry.captions) {
+            if (caption != calc::kNone) {
+                used.emplace_back(caption);
+            }
+        }
+    }
+    return used;
+}
+
+TEST(PageFiles, EveryCatalogueEntryNamesAnExistingPage) {
+    ASSERT_TRUE(fs::is_directory(kHtmlDir)) << kHtmlDir;
+    for (const auto& entry : calc::kCatalogue) {
+        ASSERT_EQ(entry.page.substr(0, kPagePrefix.size()), kPagePrefix) << entry.page;
+        const fs::path file = kHtmlDir / fileNameOf(entry.page);
+        EXPECT_TRUE(fs::is_regular_file(file)) << entry.id << ": " << file;
+        EXPECT_GT(fs::file_size(file), 0u) << file;
+    }
+}
+
+TEST(PageFiles, CataloguePagesAreKiv1ToKiv10AndHelp) {
+    std::set<std::string> expected{"help.htm"};
+    for (int i = 1; i <= 10; ++i) {
+        expected.insert("kiv" + std::to_string(i) + ".htm");
+    }
+    const auto files = catalogueFiles();
+    EXPECT_EQ(std::set<std::string>(files.begin(), files.end()), expected);
+}
+
+class Page : public ::testing::TestWithParam<std::string> {
+protected:
+    void SetUp() override {
+        const auto text = readFile(kHtmlDir / GetParam());
+        ASSERT_TRUE(text) << GetParam();
+        html = *text;
+    }
+    std::string html;
+};
+
+TEST_P(Page, IsUtf8AndSaysSo) {
+    EXPECT_TRUE(validUtf8(html));
+    const auto metas = tags(html, "meta");
+    const bool declared = std::any_of(metas.begin(), metas.end(), [](const std::string& m) {
+        return toLower(m).find("charset=utf-8") != std::string::npos;
+    });
+    EXPECT_TRUE(declared) << "no charset=utf-8 declaration";
+}
+
+TEST_P(Page, TitleAndHeadingAreTheMenuCaption) {
+    const std::string caption(menuEntryFor(GetParam()).menuCaption);
+    EXPECT_EQ(elementText(html, "title"), caption);
+    EXPECT_EQ(elementText(html, "h1"), caption);
+}
+
+TEST_P(Page, LinksTheSharedStylesheet) {
+    const auto links = tags(html, "link");
+    const bool linked = std::any_of(links.begin(), links.end(), [](const std::string& l) {
+        return toLower(attribute(l, "rel").value_or("")) == "stylesheet" &&
+               attribute(l, "href") == "style.css";
+    });
+    EXPECT_TRUE(linked);
+}
+
+TEST_P(Page, UsesNoScriptsOrOutsideResources) {
+    const std::string lower = toLower(withoutComments(html));
+    for (const char* forbidden : {"<script", "<iframe", "<object", "<embed", "@import", "url("}) {
+        EXPECT_EQ(lower.find(forbidden), std::string::npos) << forbidden;
+    }
+}
+
+TEST_P(Page, EveryLocalReferenceResolvesUnderHtml) {
+    const auto refs = references(html);
+    ASSERT_FALSE(refs.empty());
+    for (const auto& ref : refs) {
+        SCOPED_TRACE(ref.attribute + "=\"" + ref.value + "\"");
+        EXPECT_EQ(ref.value.find(':'), std::string::npos) << "not a local reference";
+        EXPECT_EQ(ref.value.find('\\'), std::string::npos);
+        EXPECT_EQ(ref.value.find(".."), std::string::npos);
+        ASSERT_FALSE(ref.value.empty());
+        EXPECT_NE(ref.value.front(), '/');
+        const std::string file = ref.value.substr(0, ref.value.find('#'));
+        if (file.empty()) {
+            continue; // an anchor within this page
+        }
+        EXPECT_TRUE(fs::is_regular_file(kHtmlDir / file)) << file;
+    }
+}
+
+TEST_P(Page, ImagesFitTheViewAndHaveText) {
+    for (const auto& img : tags(html, "img")) {
+        SCOPED_TRACE(img);
+        const auto width = attribute(img, "width");
+        ASSERT_TRUE(width);
+        const int w = std::stoi(*width);
+        EXPECT_GT(w, 0);
+        EXPECT_LE(w, kMaxImageWidth);
+        EXPECT_TRUE(attribute(img, "height"));
+        EXPECT_FALSE(attribute(img, "alt").value_or("").empty());
+    }
+}
+
+// Circuit pages lead to the help page; the help page leads to every circuit.
+TEST_P(Page, LinksItsNeighbours) {
+    std::set<std::string> targets;
+    for (const auto& ref : references(html)) {
+        if (ref.attribute == "href") {
+            targets.insert(ref.value);
+        }
+    }
+    if (GetParam() != "help.htm") {
+        EXPECT_TRUE(targets.count("help.htm"));
+        return;
+    }
+    for (const auto& file : catalogueFiles()) {
+        if (file != "help.htm") {
+            EXPECT_TRUE(targets.count(file)) << file;
+        }
+    }
+}
+
+TEST_P(Page, ExamplesAgreeWithTheCalculation) {
+    const auto found = examples(html);
+    ASSERT_FALSE(found.empty()) << "no worked example marked";
+    const bool helpPage = GetParam() == "help.htm";
+    for (const auto& ex : found) {
+        SCOPED_TRACE(ex.marker);
+        const calc::CatalogueEntry* entry = calc::entryForId(ex.id);
+        ASSERT_NE(entry, nullptr) << "unknown id " << ex.id;
+        if (!helpPage) {
+            EXPECT_EQ(fileNameOf(entry->page), GetParam()) << "example of another page";
+        }
+        const auto captions = usedCaptions(*entry);
+        ASSERT_EQ(ex.inputs.size(), captions.size()) << "one input per box the circuit uses";
+
+        calc::Inputs inputs;
+        std::size_t next = 0;
+        for (std::size_t box = 0; box < 4; ++box) {
+            if (entry->setsCaptions && entry->captions[box] != calc::kNone) {
+                inputs[box] = ex.inputs[next++];
+            }
+        }
+        const calc::Answer answer = calc::calculate(entry->mode, inputs);
+
+        if (ex.message) {
+            EXPECT_EQ(answer.message, ex.message);
+            for (const auto& line : answer.lines) {
+                EXPECT_FALSE(line) << "a message leaves the result lines alone";
+            }
+        } else {
+            EXPECT_FALSE(answer.message) << *answer.message;
+            for (std::size_t i = 0; i < 4; ++i) {
+                EXPECT_EQ(answer.lines[i], (*ex.lines)[i]) << "result line " << i + 1;
+            }
+        }
+    }
+}
+
+TEST_P(Page, ExamplesShowWhatTheirMarkersSay) {
+    for (const auto& ex : examples(html)) {
+        SCOPED_TRACE(ex.marker);
+        const calc::CatalogueEntry* entry = calc::entryForId(ex.id);
+        ASSERT_NE(entry, nullptr);
+        const auto captions = usedCaptions(*entry);
+        ASSERT_EQ(ex.inputs.size(), captions.size());
+        for (std::size_t i = 0; i < captions.size(); ++i) {
+            const std::string typed = captions[i] + " " + ex.inputs[i];
+            EXPECT_TRUE(containsItem(ex.visible, typed)) << "missing \"" << typed << "\"";
+        }
+        if (ex.message) {
+            EXPECT_TRUE(containsItem(ex.visible, *ex.message)) << *ex.message;
+        } else {
+            for (const auto& line : *ex.lines) {
+                if (!line.empty()) {
+                    EXPECT_TRUE(containsItem(ex.visible, line)) << "missing \"" << line << "\"";
+                }
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogue, Page, ::testing::ValuesIn(catalogueFiles()),
+                         [](const auto& info) {
+                             std::string name = info.param;
+                             name.erase(name.find('.'));
+                             return name;
+                         });
+
+// The help page's table: a row per circuit, linking its page under the menu
+// caption and naming the boxes the circuit uses.
+TEST(HelpPage, TableRowPerCircuitWithItsCaptions) {
+    const auto text = readFile(kHtmlDir / "help.htm");
+    ASSERT_TRUE(text);
+    static const std::regex row("<tr\\b[\\s\\S]*?</tr>", std::regex::icase);
+    std::vector<std::string> rows;
+    for (std::sregex_iterator it(text->begin(), text->end(), row), end; it != end; ++it) {
+        rows.push_back(it->str());
+    }
+    for (const auto& entry : calc::kCatalogue) {
+        if (entry.menuItem.empty() || entry.id == "help") {
+            continue;
+        }
+        SCOPED_TRACE(std::string(entry.id));
+        const std::string href = "href=\"" + fileNameOf(entry.page) + "\"";
+        const auto match = std::find_if(rows.begin(), rows.end(), [&](const std::string& r) {
+            return r.find(href) != std::string::npos;
+        });
+        ASSERT_NE(match, rows.end()) << "no row links " << href;
+        const std::string visible = visibleText(*match);
+        EXPECT_NE(visible.find(entry.menuCaption), std::string::npos);
+        for (const auto& caption : usedCaptions(entry)) {
+            EXPECT_TRUE(containsItem(visible, caption)) << caption;
+        }
+    }
+}
+
+// Guards for the scanning helpers themselves, since every check above leans
+// on them.
+TEST(PageScanning, VisibleTextDropsMarkupAndDecodesEntities) {
+    EXPECT_EQ(visibleText("<p>a &lt; b<br>c</p><!-- hidden -->&#937;&#x3bc;"), "a < b c Ωμ");
+}
+
+TEST(PageScanning, ContainsItemRespectsNumberBoundaries) {
+    EXPECT_TRUE(containsItem("L (mH) 1，C", "L (mH) 1"));
+    EXPECT_FALSE(containsItem("L (mH) 10", "L (mH) 1"));
+    EXPECT_FALSE(containsItem("T=2.1ms5", "T=2.1ms"));
+    EXPECT_TRUE(containsItem("T=2.1ms f=1", "T=2.1ms"));
+}
+
+TEST(PageScanning, ExampleMarkersParse) {
+    const auto found = examples("<!-- example: rc4 10 10 1 | T1=a | | T=b | f=c -->"
+                                "<p>seen</p><!-- /example -->"
+                                "<!-- example: help | message=m -->x<!-- /example -->");
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].id, "rc4");
+    EXPECT_EQ(found[0].inputs, (std::vector<std::string>{"10", "10", "1"}));
+    EXPECT_EQ(found[0].lines, (std::array<std::string, 4>{"T1=a", "", "T=b", "f=c"}));
+    EXPECT_EQ(found[0].visible, "seen");
+    EXPECT_EQ(found[1].message, "m");
+    EXPECT_THROW(examples("<!-- example: rc1 1 1 | T=1 -->"), std::runtime_error);
+    EXPECT_THROW(examples("<!-- example: rc1 1 1 | | | T=1 | f=1 -->no close"), std::runtime_error);
+}
+
+TEST(PageScanning, Utf8Check) {
+    EXPECT_TRUE(validUtf8("kΩ 电路"));
+    EXPECT_FALSE(validUtf8("\xC3"));
+    EXPECT_FALSE(validUtf8("\xC0\xAF")); // overlong
+    EXPECT_FALSE(validUtf8("\xE7\x94"));
+}
+
+} // namespace

@@ -1,0 +1,181 @@
+// The description pages as the window's view shows them: each schematic
+// loads through Qt's SVG support at the size the page asks for, and each page
+// in a QTextBrowser of the view's size decodes as UTF-8, loads its stylesheet
+// and pictures, and needs no horizontal scrolling.
+
+#include "calc/catalogue.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QSvgRenderer>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <QUrl>
+
+#include <string>
+
+namespace {
+
+const QString kHtmlDir = QStringLiteral(OSC_HTML_DIR);
+// The view's size in the window, in pixels.
+constexpr int kViewWidth = 329;
+constexpr int kViewHeight = 377;
+
+QString fileNameOf(std::string_view page) {
+    // "\html\kiv4.htm" -> "kiv4.htm"
+    const QString name = QString::fromUtf8(page.data(), qsizetype(page.size()));
+    return name.section(QLatin1Char('\\'), -1);
+}
+
+QString readText(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return QString::fromUtf8(file.readAll());
+}
+
+// The <img> tags of a page as (src, width, height).
+struct ImageRef {
+    QString src;
+    int width = 0;
+    int height = 0;
+};
+
+QList<ImageRef> imagesOf(const QString& html) {
+    static const QRegularExpression img(QStringLiteral("<img\\b[^>]*>"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    auto attr = [](const QString& tag, const char* name) {
+        const QRegularExpression re(QStringLiteral("\\b%1\\s*=\\s*\"([^\"]*)\"").arg(name),
+                                    QRegularExpression::CaseInsensitiveOption);
+        return re.match(tag).captured(1);
+    };
+    QList<ImageRef> refs;
+    for (auto it = img.globalMatch(html); it.hasNext();) {
+        const QString tag = it.next().captured(0);
+        refs.append({attr(tag, "src"), attr(tag, "width").toInt(), attr(tag, "height").toInt()});
+    }
+    return refs;
+}
+
+// Records what the document asks for while it lays the page out.
+class RecordingBrowser : public QTextBrowser {
+public:
+    QStringList styleSheets; // file names loaded with content
+    QStringList images;      // file names that decoded to a picture
+    QStringList failed;      // anything that came back empty or undecodable
+
+    QVariant loadResource(int type, const QUrl& name) override {
+        const QVariant data = QTextBrowser::loadResource(type, name);
+        const QString file = name.fileName();
+        const QByteArray bytes = data.toByteArray();
+        if (type == QTextDocument::StyleSheetResource) {
+            (bytes.isEmpty() ? failed : styleSheets).append(file);
+        } else if (type == QTextDocument::ImageResource) {
+            (QImage::fromData(bytes).isNull() ? failed : images).append(file);
+        }
+        return data;
+    }
+};
+
+} // namespace
+
+class PagesViewTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void schematicLoads_data() {
+        QTest::addColumn<QString>("file");
+        const QStringList svgs = QDir(kHtmlDir).entryList({QStringLiteral("*.svg")}, QDir::Files);
+        QVERIFY(!svgs.isEmpty());
+        for (const QString& name : svgs) {
+            QTest::newRow(qPrintable(name)) << name;
+        }
+    }
+
+    void schematicLoads() {
+        QFETCH(QString, file);
+        const QString path = QDir(kHtmlDir).filePath(file);
+        QSvgRenderer renderer(path);
+        QVERIFY(renderer.isValid());
+        // Width and height match the viewBox, so the picture is drawn 1:1.
+        QCOMPARE(renderer.viewBoxF().size().toSize(), renderer.defaultSize());
+        QVERIFY(renderer.defaultSize().width() <= 300);
+        // The view loads pictures through the image plugins, not the renderer.
+        QImageReader reader(path);
+        const QImage image = reader.read();
+        QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
+        QCOMPARE(image.size(), renderer.defaultSize());
+    }
+
+    void pageImagesMatchTheirSchematics_data() { pages(); }
+
+    void pageImagesMatchTheirSchematics() {
+        QFETCH(QString, file);
+        const QString html = readText(QDir(kHtmlDir).filePath(file));
+        QVERIFY(!html.isEmpty());
+        for (const ImageRef& ref : imagesOf(html)) {
+            QSvgRenderer renderer(QDir(kHtmlDir).filePath(ref.src));
+            QVERIFY2(renderer.isValid(), qPrintable(ref.src));
+            QCOMPARE(QSize(ref.width, ref.height), renderer.defaultSize());
+        }
+    }
+
+    void pageRendersInTheView_data() { pages(); }
+
+    void pageRendersInTheView() {
+        QFETCH(QString, file);
+        QFETCH(QString, caption);
+        const QString path = QDir(kHtmlDir).filePath(file);
+
+        RecordingBrowser view;
+        view.resize(kViewWidth, kViewHeight);
+        view.setSource(QUrl::fromLocalFile(path));
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.grab(); // lay out and paint the whole first screen
+
+        // A mis-decoded page would not reproduce the Chinese title.
+        QCOMPARE(view.documentTitle(), caption);
+        QCOMPARE(view.styleSheets, QStringList{QStringLiteral("style.css")});
+        QVERIFY2(view.failed.isEmpty(), qPrintable(view.failed.join(u' ')));
+
+        QStringList expected;
+        for (const ImageRef& ref : imagesOf(readText(path))) {
+            expected.append(ref.src);
+        }
+        expected.removeDuplicates();
+        QStringList loaded = view.images;
+        loaded.removeDuplicates();
+        expected.sort();
+        loaded.sort();
+        QCOMPARE(loaded, expected);
+
+        QCOMPARE(view.horizontalScrollBar()->maximum(), 0);
+    }
+
+private:
+    static void pages() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("caption");
+        QStringList seen;
+        for (const auto& entry : calc::kCatalogue) {
+            const QString file = fileNameOf(entry.page);
+            if (entry.menuItem.empty() || seen.contains(file)) {
+                continue;
+            }
+            seen.append(file);
+            QTest::newRow(qPrintable(file))
+                << file
+                << QString::fromUtf8(entry.menuCaption.data(), qsizetype(entry.menuCaption.size()));
+        }
+    }
+};
+
+QTEST_MAIN(PagesViewTest)
+#include "pages_view_test.moc"

@@ -1,0 +1,74 @@
+// Renders description pages the way the window's 329 x 377 view shows them
+// and saves one PNG per screenful, so a page can be proof-read as a reader
+// sees it. Usage: pageshot OUTDIR PAGE.htm...
+// Run with QT_QPA_PLATFORM=offscreen on a machine without a display.
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QScrollBar>
+#include <QTextBrowser>
+#include <QUrl>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kViewWidth = 329;
+constexpr int kViewHeight = 377;
+// A long page is cut off here rather than filling the folder.
+constexpr int kMaxShots = 12;
+
+bool shoot(const QString& page, const QDir& outDir) {
+    const QFileInfo info(page);
+    if (!info.isFile()) {
+        std::fprintf(stderr, "%s: no such file\n", qPrintable(page));
+        return false;
+    }
+    QTextBrowser view;
+    view.resize(kViewWidth, kViewHeight);
+    view.setSource(QUrl::fromLocalFile(info.absoluteFilePath()));
+    view.show();
+    QApplication::processEvents();
+
+    QScrollBar* bar = view.verticalScrollBar();
+    int shots = 0;
+    for (int pos = 0; shots < kMaxShots; pos += bar->pageStep()) {
+        bar->setValue(pos);
+        QApplication::processEvents();
+        const QString name =
+            outDir.filePath(QStringLiteral("%1-%2.png").arg(info.completeBaseName()).arg(++shots));
+        if (!view.grab().save(name)) {
+            std::fprintf(stderr, "%s: cannot write\n", qPrintable(name));
+            return false;
+        }
+        if (pos >= bar->maximum()) {
+            break;
+        }
+    }
+    std::printf("%s: title \"%s\", %d shot(s), horizontal scroll range %d\n",
+                qPrintable(info.fileName()), qPrintable(view.documentTitle()), shots,
+                view.horizontalScrollBar()->maximum());
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QStringList args = QApplication::arguments();
+    if (args.size() < 3) {
+        std::fprintf(stderr, "usage: pageshot OUTDIR PAGE.htm...\n");
+        return 2;
+    }
+    const QDir outDir(args.at(1));
+    if (!outDir.exists() && !QDir().mkpath(outDir.path())) {
+        std::fprintf(stderr, "%s: cannot create\n", qPrintable(outDir.path()));
+        return 1;
+    }
+    bool ok = true;
+    for (qsizetype i = 2; i < args.size(); ++i) {
+        ok = shoot(args.at(i), outDir) && ok;
+    }
+    return ok ? 0 : 1;
+}
