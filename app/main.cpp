@@ -7,6 +7,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("振荡电路计算器"));
     QApplication::setApplicationVersion(QStringLiteral(OSC_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral(OSC_APP_ID));
     installChineseTranslation(app);
 
     Form1 form1;

@@ -5,7 +5,10 @@ set -euo pipefail
 
 common=(cmake g++ make libqt6svg6 qt6-base-dev qt6-svg-dev fonts-wqy-microhei qt6-translations-l10n)
 run=(xvfb xauth)
-test=(clang-format libgtest-dev libgmock-dev xvfb xauth locales)
+# The packaging tests: the desktop validators, dpkg-shlibdeps for cpack,
+# the cross resource compiler (it borrows the host preprocessor).
+test=(clang-format libgtest-dev libgmock-dev xvfb xauth locales
+    desktop-file-utils appstream dpkg-dev binutils-mingw-w64-x86-64 cpp)
 
 case "${1:-test}" in
 run) wanted=("${common[@]}" "${run[@]}") ;;

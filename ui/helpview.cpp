@@ -3,7 +3,12 @@
 #include "calc/catalogue.h"
 
 #include <QDir>
+#include <QLoggingCategory>
 #include <QTextDocument>
+
+// Silent unless QT_LOGGING_RULES="osc.page.debug=true"; lets a test of an
+// installed copy see which page the view shows.
+Q_LOGGING_CATEGORY(lcPage, "osc.page", QtWarningMsg)
 
 HelpView::HelpView(QWidget* parent) : QTextBrowser(parent) {
     // Pages are our own local files; nothing is fetched from elsewhere.
@@ -31,6 +36,7 @@ QVariant HelpView::loadResource(int type, const QUrl& name) {
     }
     ++pagesLoaded_;
     showsNotice_ = !resource.isValid() || resource.toByteArray().isEmpty();
+    qCDebug(lcPage) << "showing" << name.toLocalFile() << (showsNotice_ ? "notice" : "page");
     if (showsNotice_) {
         const QString path = QDir::toNativeSeparators(name.toLocalFile());
         return QStringLiteral("<html><head><meta charset=\"utf-8\"></head><body>"
