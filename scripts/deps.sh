@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages this project needs, only those that are missing.
-# Usage: scripts/deps.sh run|test
+# Usage: scripts/deps.sh run|test|fuzz
 set -euo pipefail
 
 common=(cmake g++ make libqt6svg6 qt6-base-dev qt6-svg-dev fonts-wqy-microhei qt6-translations-l10n)
 run=(xvfb xauth)
-test=(clang-format libgtest-dev libgmock-dev xvfb xauth locales)
+test=(clang-format libgtest-dev libgmock-dev xvfb xauth locales clang libclang-rt-14-dev)
+# What scripts/fuzz.sh needs on its own: clang with the libFuzzer runtime, no Qt.
+fuzz=(cmake make clang libclang-rt-14-dev)
 
 case "${1:-test}" in
 run) wanted=("${common[@]}" "${run[@]}") ;;
 test) wanted=("${common[@]}" "${test[@]}") ;;
-*) echo "usage: $0 run|test" >&2; exit 2 ;;
+fuzz) wanted=("${fuzz[@]}") ;;
+*) echo "usage: $0 run|test|fuzz" >&2; exit 2 ;;
 esac
 
 missing=()
