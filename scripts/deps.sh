@@ -1,19 +1,24 @@
 #!/usr/bin/env bash
 # Installs the Debian packages this project needs, only those that are missing.
-# Usage: scripts/deps.sh run|test
+# Usage: scripts/deps.sh run|test|fuzz
 set -euo pipefail
 
 common=(cmake g++ make libqt6svg6 qt6-base-dev qt6-svg-dev fonts-wqy-microhei qt6-translations-l10n)
 run=(xvfb xauth)
 # The packaging tests: the desktop validators, dpkg-shlibdeps for cpack,
-# the cross resource compiler (it borrows the host preprocessor).
+# the cross resource compiler (it borrows the host preprocessor); clang and
+# its runtime for the fuzz targets.
 test=(clang-format libgtest-dev libgmock-dev xvfb xauth locales
-    desktop-file-utils appstream dpkg-dev binutils-mingw-w64-x86-64 cpp)
+    desktop-file-utils appstream dpkg-dev binutils-mingw-w64-x86-64 cpp
+    clang libclang-rt-14-dev)
+# What scripts/fuzz.sh needs on its own: clang with the libFuzzer runtime, no Qt.
+fuzz=(cmake make clang libclang-rt-14-dev)
 
 case "${1:-test}" in
 run) wanted=("${common[@]}" "${run[@]}") ;;
 test) wanted=("${common[@]}" "${test[@]}") ;;
-*) echo "usage: $0 run|test" >&2; exit 2 ;;
+fuzz) wanted=("${fuzz[@]}") ;;
+*) echo "usage: $0 run|test|fuzz" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -13,3 +13,6 @@ echo "== build and test"
 cmake --preset default
 cmake --build --preset default -j2
 QT_QPA_PLATFORM=offscreen ctest --preset default
+
+echo "== fuzz"
+scripts/fuzz.sh 30
