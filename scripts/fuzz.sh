@@ -37,7 +37,7 @@ for entry in "${targets[@]}"; do
     # -jobs/-workers are left out on purpose, as -jobs=1 forks a child that
     # writes its output to fuzz-0.log in the working directory instead.
     status=0
-    build-fuzz/fuzz/fuzz_"$name" "$scratch/$name" \
+    build-fuzz/bin/fuzz_"$name" "$scratch/$name" \
         -max_total_time="$seconds" -max_len="$maxlen" -timeout=10 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$artifacts/$name-" >"$log" 2>&1 || status=$?
     if ((status == 0)); then
