@@ -162,14 +162,20 @@ std::string toJson(std::string_view id, const std::vector<std::string>& values,
                    const Outcome& outcome) {
     std::string json = "{\"circuit\":" + jsonString(id) + ",\"inputs\":[";
     for (std::size_t i = 0; i < values.size(); ++i) {
-        json += (i ? "," : "") + jsonString(values[i]);
+        if (i != 0) {
+            json += ',';
+        }
+        json += jsonString(values[i]);
     }
     json += "],";
     switch (outcome.kind) {
     case Outcome::Kind::Lines:
         json += "\"lines\":[";
         for (std::size_t i = 0; i < outcome.lines.size(); ++i) {
-            json += (i ? "," : "") + jsonString(outcome.lines[i]);
+            if (i != 0) {
+                json += ',';
+            }
+            json += jsonString(outcome.lines[i]);
         }
         json += "]";
         break;
