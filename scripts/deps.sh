@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages this project needs, only those that are missing.
-# Usage: scripts/deps.sh run|test|fuzz
+# Usage: scripts/deps.sh run|test|fuzz|bench
 set -euo pipefail
 
 common=(cmake g++ make libqt6svg6 qt6-base-dev qt6-svg-dev fonts-wqy-microhei qt6-translations-l10n)
@@ -10,15 +10,18 @@ run=(xvfb xauth)
 # its runtime for the fuzz targets.
 test=(clang-format libgtest-dev libgmock-dev xvfb xauth locales
     desktop-file-utils appstream dpkg-dev binutils-mingw-w64-x86-64 cpp
-    clang libclang-rt-14-dev)
+    clang libclang-rt-14-dev libbenchmark-dev)
 # What scripts/fuzz.sh needs on its own: clang with the libFuzzer runtime, no Qt.
 fuzz=(cmake make clang libclang-rt-14-dev)
+# scripts/bench.sh: Google Benchmark, and valgrind for instruction counts.
+bench=(libbenchmark-dev valgrind)
 
 case "${1:-test}" in
 run) wanted=("${common[@]}" "${run[@]}") ;;
 test) wanted=("${common[@]}" "${test[@]}") ;;
 fuzz) wanted=("${fuzz[@]}") ;;
-*) echo "usage: $0 run|test|fuzz" >&2; exit 2 ;;
+bench) wanted=("${common[@]}" "${bench[@]}") ;;
+*) echo "usage: $0 run|test|fuzz|bench" >&2; exit 2 ;;
 esac
 
 missing=()
