@@ -1,3 +1,4 @@
+#include "ui/deferrediconstyle.h"
 #include "ui/form1.h"
 #include "ui/translation.h"
 
@@ -5,6 +6,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    QApplication::setStyle(new DeferredIconStyle);
     QApplication::setApplicationName(QStringLiteral("振荡电路计算器"));
     QApplication::setApplicationVersion(QStringLiteral(OSC_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral(OSC_APP_ID));

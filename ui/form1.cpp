@@ -1,6 +1,7 @@
 #include "ui/form1.h"
 
 #include "ui/helpview.h"
+#include "ui/imagefile.h"
 #include "ui/resultlabel.h"
 
 #include <QAccessible>
@@ -42,7 +43,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
     initResources();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromUtf8(kTitle));
-    setWindowIcon(QIcon(QStringLiteral(":/icon32.png")));
+    setWindowIcon(QIcon(QPixmap::fromImage(readImageFile(QStringLiteral(":/icon32.png"), "png"))));
     createMenus();
     createControls();
     setTabOrder();
@@ -128,7 +129,7 @@ void Form1::createControls() {
     auto* image1 = new QLabel(client);
     image1->setObjectName(QStringLiteral("Image1"));
     image1->setGeometry(fromTwips(360, 4560, 3000, 900));
-    image1->setPixmap(QPixmap(QStringLiteral(":/banner.gif")));
+    image1->setPixmap(QPixmap::fromImage(readImageFile(QStringLiteral(":/banner.gif"), "gif")));
 
     results_[calc::F] = result("Label8", "f=", fromTwips(120, 3960, 2655, 375));
     QLabel* label13 = label("Label13", "", fromTwips(4560, 240, 1215, 375));

@@ -1,8 +1,10 @@
 #include "ui/helpview.h"
 
 #include "calc/catalogue.h"
+#include "ui/imagefile.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QTextDocument>
 
@@ -10,10 +12,32 @@
 // installed copy see which page the view shows.
 Q_LOGGING_CATEGORY(lcPage, "osc.page", QtWarningMsg)
 
+namespace {
+
+// The document would decode image bytes by offering them to every image
+// plugin; the pages name their pictures by suffix, so only that one is used.
+QVariant decodeImage(const QVariant& resource, const QUrl& name) {
+    if (resource.typeId() != QMetaType::QByteArray) {
+        return resource;
+    }
+    const QByteArray format = QFileInfo(name.path()).suffix().toLower().toLatin1();
+    if (format.isEmpty()) {
+        return resource;
+    }
+    const QImage image = readImageData(resource.toByteArray(), format.constData());
+    return image.isNull() ? resource : QVariant(image);
+}
+
+} // namespace
+
 HelpView::HelpView(QWidget* parent) : QTextBrowser(parent) {
     // Pages are our own local files; nothing is fetched from elsewhere.
     setOpenExternalLinks(false);
     setOpenLinks(true);
+    // Every page is taller than the view. With the bar shown only as needed,
+    // the first layout runs at the full width, finds the page too tall, and
+    // the whole page is laid out again beside the bar that then appears.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 }
 
 void HelpView::showPage(const QString& adress, std::string_view page) {
@@ -31,6 +55,9 @@ void HelpView::showPage(const QString& adress, std::string_view page) {
 
 QVariant HelpView::loadResource(int type, const QUrl& name) {
     QVariant resource = QTextBrowser::loadResource(type, name);
+    if (type == QTextDocument::ImageResource) {
+        return decodeImage(resource, name);
+    }
     if (type != QTextDocument::HtmlResource) {
         return resource;
     }
