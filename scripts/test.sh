@@ -14,5 +14,11 @@ cmake --preset default
 cmake --build --preset default -j2
 QT_QPA_PLATFORM=offscreen ctest --preset default
 
+echo "== the same tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+# LeakSanitizer runs with them: a leak fails the test that made it.
+cmake --preset asan
+cmake --build --preset asan -j2
+QT_QPA_PLATFORM=offscreen ctest --preset asan
+
 echo "== fuzz"
 scripts/fuzz.sh 30
