@@ -3,11 +3,12 @@
 // sees it. Usage: pageshot OUTDIR PAGE.htm...
 // Run with QT_QPA_PLATFORM=offscreen on a machine without a display.
 
+#include "ui/helpview.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QScrollBar>
-#include <QTextBrowser>
 #include <QUrl>
 
 #include <cstdio>
@@ -25,7 +26,8 @@ bool shoot(const QString& page, const QDir& outDir) {
         std::fprintf(stderr, "%s: no such file\n", qPrintable(page));
         return false;
     }
-    QTextBrowser view;
+    // The window's own view class: its scroll bar and picture handling.
+    HelpView view;
     view.resize(kViewWidth, kViewHeight);
     view.setSource(QUrl::fromLocalFile(info.absoluteFilePath()));
     view.show();
