@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -133,12 +134,12 @@ int main(int argc, char* argv[]) {
         return 2;
     }
 
-    // Qt warns on every start without a runtime folder; give both one.
-    if (std::getenv("XDG_RUNTIME_DIR") == nullptr) {
-        static char runtime[] = "/tmp/startup-bench-XXXXXX";
-        if (mkdtemp(runtime) != nullptr) {
-            setenv("XDG_RUNTIME_DIR", runtime, 1);
-        }
+    // Qt warns on every start without a runtime folder; give both one, and
+    // take it away again at the end.
+    static char runtime[] = "/tmp/startup-bench-XXXXXX";
+    if (std::getenv("XDG_RUNTIME_DIR") == nullptr && mkdtemp(runtime) != nullptr) {
+        setenv("XDG_RUNTIME_DIR", runtime, 1);
+        std::atexit([] { std::filesystem::remove_all(runtime); });
     }
 
     // One unmeasured run each fills the page cache and the font cache.

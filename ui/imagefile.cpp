@@ -4,22 +4,12 @@
 #include <QFile>
 #include <QImageReader>
 
-namespace {
-
-QImage readWith(QImageReader& reader) {
-    reader.setAutoDetectImageFormat(false);
-    return reader.read();
-}
-
-} // namespace
-
 QImage readImageFile(const QString& path, const char* format) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
     }
-    QImageReader reader(&file, format);
-    return readWith(reader);
+    return readImageData(file.readAll(), format);
 }
 
 QImage readImageData(const QByteArray& data, const char* format) {
@@ -27,5 +17,6 @@ QImage readImageData(const QByteArray& data, const char* format) {
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
-    return readWith(reader);
+    reader.setAutoDetectImageFormat(false);
+    return reader.read();
 }
