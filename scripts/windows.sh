@@ -107,7 +107,210 @@ build_qt() {
     touch "$prefix/.complete"
 }
 
+version=$(sed -nE '/^project\(/,/\)/s/^[[:space:]]*VERSION[[:space:]]+([0-9.]+).*/\1/p' CMakeLists.txt)
+name=oscillator-calculator-$version-win64
+host_build=$root/build-app
+win_build=$root/build-win64
+deploy=$win_build/$name
+zip=$win_build/$name.zip
+mingw_strip=x86_64-w64-mingw32-strip
+# Where Debian's MinGW-w64 keeps its run-time DLLs (libstdc++, libgcc, winpthreads).
+mingw_dll_dirs=("$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")"
+    /usr/x86_64-w64-mingw32/lib)
+
+# The DLLs a PE file imports, by name.
+imports() {
+    x86_64-w64-mingw32-objdump -p "$1" | sed -nE 's/^[[:space:]]*DLL Name: (.*)$/\1/p'
+}
+
+# Copies into the deployed folder every DLL the given files need that comes
+# from Qt or MinGW (Windows' own DLLs are left out), following what those
+# DLLs need in turn.
+copy_dependencies() {
+    local queue=("$@") file dll dir found
+    while ((${#queue[@]})); do
+        file=${queue[0]}
+        queue=("${queue[@]:1}")
+        for dll in $(imports "$file"); do
+            [[ -e $deploy/$dll ]] && continue
+            found=
+            for dir in "$prefix/bin" "${mingw_dll_dirs[@]}"; do
+                if [[ -f $dir/$dll ]]; then
+                    found=$dir/$dll
+                    break
+                fi
+            done
+            [[ -n $found ]] || continue
+            cp "$found" "$deploy/"
+            queue+=("$deploy/$dll")
+        done
+    done
+}
+
+build_app() {
+    local t
+    t=$(now)
+    # The PNG renderings of the pictures come from the host's Qt SVG.
+    cmake --preset app >/dev/null
+    cmake --build --preset app --target svgpng -j"$jobs"
+    cmake -S "$root" -B "$win_build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$prefix/lib/cmake/Qt6/qt.toolchain.cmake" \
+        -DQT_CHAINLOAD_TOOLCHAIN_FILE="$toolchain" \
+        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+        -DCMAKE_BUILD_TYPE=Release -DOSC_BUILD_TESTS=OFF >/dev/null
+    cmake --build "$win_build" -j"$jobs"
+    echo "Program build: $(elapsed "$t")"
+}
+
+deploy_app() {
+    rm -rf "$deploy" "$zip"
+    mkdir -p "$deploy"/{platforms,styles,imageformats,translations,html}
+    cp "$win_build/bin/oscillator-calculator.exe" "$win_build/bin/osccalc.exe" "$deploy/"
+    # Plugins the window loads: the platform, the native style, and GIF for
+    # the banner (PNG is built into Qt Gui; the pages' pictures are PNGs here).
+    cp "$prefix/plugins/platforms/qwindows.dll" "$deploy/platforms/"
+    cp "$prefix/plugins/styles/qwindowsvistastyle.dll" "$deploy/styles/"
+    cp "$prefix/plugins/imageformats/qgif.dll" "$deploy/imageformats/"
+    "$mingw_strip" "$deploy"/*.exe
+    copy_dependencies "$deploy"/*.exe "$deploy"/*/*.dll
+    # The translations are the same files on every platform.
+    cp /usr/share/qt6/translations/qtbase_zh_CN.qm "$deploy/translations/"
+    cp "$root"/html/*.htm "$root"/html/*.css "$root"/html/*.svg "$deploy/html/"
+    "$host_build/bin/svgpng" "$deploy/html" "$root"/html/*.svg
+    if [[ -f $root/LICENSE ]]; then
+        cp "$root/LICENSE" "$deploy/LICENSE.txt"
+    fi
+    # Notepad reads UTF-8 reliably with a byte-order mark and CRLF line ends.
+    sed "s/@VERSION@/$version/g" "$root/packaging/windows-readme.txt" |
+        sed 's/$/\r/' | { printf '\xef\xbb\xbf'; cat; } >"$deploy/README.txt"
+    (cd "$win_build" && zip -qr -9 "$zip" "$name")
+    echo "Deployed folder: $(du -sh "$deploy" | cut -f1), zip: $(du -h "$zip" | cut -f1) ($zip)"
+}
+
+# Under Wine on Xvfb, from a folder whose path has spaces and Chinese
+# characters, with a private prefix: the window appears with its title and
+# first page, the 555 item computes 10, 10, 1 without a message box, and the
+# program exits cleanly when its window is closed. Screenshots land in
+# $win_build/wine-*.png.
+test_app() {
+    need_packages wine64 wine xvfb xauth xdotool imagemagick fonts-wqy-microhei unzip
+    local t tmp
+    t=$(now)
+    tmp=$(mktemp -d)
+    local dir="$tmp/测试 文件夹/振荡 电路"
+    mkdir -p "$dir"
+    unzip -q "$zip" -d "$dir"
+    local exe="$dir/$name/oscillator-calculator.exe"
+    export WINEPREFIX=$tmp/wineprefix WINEARCH=win64 WINEDEBUG=-all
+    # No Mono or Gecko installers: the program needs neither.
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    local xlog=$tmp/xvfb.log display_file=$tmp/display
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" 2>"$xlog" &
+    local xvfb_pid=$!
+    local app_pid=
+    cleanup_test() {
+        [[ -n $app_pid ]] && kill "$app_pid" 2>/dev/null
+        wineserver -k 2>/dev/null || true
+        kill "$xvfb_pid" 2>/dev/null || true
+        rm -rf "$tmp"
+    }
+    trap cleanup_test EXIT
+    local i
+    for i in $(seq 50); do
+        [[ -s $display_file ]] && break
+        sleep 0.2
+    done
+    export DISPLAY=:$(cat "$display_file")
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+    # On Windows the system font has the Chinese glyphs; the test prefix
+    # gets one from Debian.
+    cp /usr/share/fonts/truetype/wqy/wqy-microhei.ttc "$WINEPREFIX/drive_c/windows/Fonts/"
+    echo "Wine prefix ready: $(elapsed "$t")"
+
+    fail() {
+        echo "FAIL: $*" >&2
+        import -window root "$win_build/wine-failure.png" 2>/dev/null || true
+        echo "--- program log ---" >&2
+        cat "$tmp/app.log" >&2 || true
+        exit 1
+    }
+    # Waits up to $2 seconds for the program's log to match $1.
+    wait_log() {
+        local n
+        for n in $(seq $(($2 * 5))); do
+            grep -q -- "$1" "$tmp/app.log" 2>/dev/null && return 0
+            sleep 0.2
+        done
+        return 1
+    }
+    # The visible top-level windows titled exactly like the program; a
+    # message box carries the same title.
+    titled_windows() {
+        xdotool search --onlyvisible --name '^振荡电路计算器$' 2>/dev/null | wc -l
+    }
+
+    t=$(now)
+    QT_LOGGING_RULES="osc.page.debug=true" QT_FORCE_STDERR_LOGGING=1 \
+        wine "$exe" >"$tmp/app.log" 2>&1 &
+    app_pid=$!
+    local window=
+    for i in $(seq 300); do
+        window=$(xdotool search --onlyvisible --name '^振荡电路计算器$' 2>/dev/null | head -n1 || true)
+        [[ -n $window ]] && break
+        kill -0 "$app_pid" 2>/dev/null || fail "the program ended before showing its window"
+        sleep 0.2
+    done
+    [[ -n $window ]] || fail "no window titled 振荡电路计算器 within 60 s"
+    echo "Window shown after $(elapsed "$t")"
+    wait_log "kiv1.htm.*page" 20 || fail "the first page was not shown"
+    grep -q '"notice"\|notice$' "$tmp/app.log" && fail "the view shows its missing-page notice"
+    sleep 2
+    import -window root "$win_build/wine-startup.png"
+
+    xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
+    sleep 0.5
+    # The menu bar by keyboard: Alt, open 选择电路, its fourth item.
+    xdotool key alt
+    sleep 0.5
+    xdotool key Down
+    sleep 0.5
+    xdotool key Down Down Down Return
+    wait_log "kiv4.htm.*page" 20 || fail "choosing the 555 item did not show its page"
+    sleep 1
+    xdotool type --delay 100 10
+    xdotool key Tab
+    xdotool type --delay 100 10
+    xdotool key Tab
+    xdotool type --delay 100 1
+    xdotool key Return
+    sleep 3
+    (($(titled_windows) == 1)) || fail "a message box appeared after 10, 10, 1"
+    import -window root "$win_build/wine-555.png"
+
+    xdotool key alt+F4
+    local status=
+    for i in $(seq 150); do
+        if ! kill -0 "$app_pid" 2>/dev/null; then
+            wait "$app_pid" && status=0 || status=$?
+            break
+        fi
+        sleep 0.2
+    done
+    app_pid_done=$app_pid
+    app_pid=
+    [[ -n $status ]] || fail "the program did not exit within 30 s of closing its window"
+    ((status == 0)) || fail "the program exited with status $status"
+    echo "Wine test passed: $(elapsed "$t"); screenshots: $win_build/wine-startup.png, $win_build/wine-555.png"
+}
+
 build_qt
 if ((qt_only)); then
     exit 0
+fi
+need_packages zip unzip imagemagick
+build_app
+deploy_app
+if ((run_test)); then
+    test_app
 fi
