@@ -171,8 +171,9 @@ deploy_app() {
     cp "$prefix/plugins/platforms/qwindows.dll" "$deploy/platforms/"
     cp "$prefix/plugins/styles/qwindowsvistastyle.dll" "$deploy/styles/"
     cp "$prefix/plugins/imageformats/qgif.dll" "$deploy/imageformats/"
-    "$mingw_strip" "$deploy"/*.exe
     copy_dependencies "$deploy"/*.exe "$deploy"/*/*.dll
+    # Debian's MinGW run-time DLLs and Qt carry symbols users have no use for.
+    find "$deploy" -name '*.exe' -o -name '*.dll' | xargs "$mingw_strip" --strip-unneeded
     # The translations are the same files on every platform.
     cp /usr/share/qt6/translations/qtbase_zh_CN.qm "$deploy/translations/"
     cp "$root"/html/*.htm "$root"/html/*.css "$root"/html/*.svg "$deploy/html/"
@@ -180,6 +181,13 @@ deploy_app() {
     if [[ -f $root/LICENSE ]]; then
         cp "$root/LICENSE" "$deploy/LICENSE.txt"
     fi
+    # Qt is shipped under the LGPL 3, whose text must go with it (it builds
+    # on the GPL 3's).
+    local licences
+    licences=$(find "$cache/src" -maxdepth 3 -type d -path '*/qt6-base-*/LICENSES' | head -n1)
+    mkdir -p "$deploy/licenses"
+    cp "$licences/LGPL-3.0-only.txt" "$deploy/licenses/Qt-LGPL-3.0-only.txt"
+    cp "$licences/GPL-3.0-only.txt" "$deploy/licenses/Qt-GPL-3.0-only.txt"
     # Notepad reads UTF-8 reliably with a byte-order mark and CRLF line ends.
     sed "s/@VERSION@/$version/g" "$root/packaging/windows-readme.txt" |
         sed 's/$/\r/' | { printf '\xef\xbb\xbf'; cat; } >"$deploy/README.txt"
@@ -227,6 +235,12 @@ test_app() {
     # On Windows the system font has the Chinese glyphs; the test prefix
     # gets one from Debian.
     cp /usr/share/fonts/truetype/wqy/wqy-microhei.ttc "$WINEPREFIX/drive_c/windows/Fonts/"
+    # Wine does not hand QT_* variables from the Unix environment to the
+    # program; the prefix's user environment does. The page log goes to
+    # stderr rather than the debugger.
+    wine reg add 'HKCU\Environment' /v QT_LOGGING_RULES /d 'osc.page.debug=true' /f >/dev/null 2>&1
+    wine reg add 'HKCU\Environment' /v QT_FORCE_STDERR_LOGGING /d 1 /f >/dev/null 2>&1
+    wineserver -w
     echo "Wine prefix ready: $(elapsed "$t")"
 
     fail() {
@@ -252,8 +266,7 @@ test_app() {
     }
 
     t=$(now)
-    QT_LOGGING_RULES="osc.page.debug=true" QT_FORCE_STDERR_LOGGING=1 \
-        wine "$exe" >"$tmp/app.log" 2>&1 &
+    wine "$exe" >"$tmp/app.log" 2>&1 &
     app_pid=$!
     local window=
     for i in $(seq 300); do
