@@ -87,6 +87,15 @@ for program in oscillator-calculator osccalc; do
     [[ -x $link ]] || fail "usr/bin/$program does not lead to an executable"
 done
 
+echo "== the installed pages and everything they use"
+# The source tree's page checks, run on the installed copy: every reference
+# resolves to an installed file, and the window's view class loads every
+# picture and the stylesheet of every page.
+OSC_HTML_DIR=$appdir/html "$build/bin/pages_tests" --gtest_brief=1 >"$work/pages.log" 2>&1 ||
+    { cat "$work/pages.log" >&2; fail "page checks on the installed pages"; }
+OSC_HTML_DIR=$appdir/html QT_QPA_PLATFORM=offscreen "$build/bin/pages_view_tests" >"$work/view.log" 2>&1 ||
+    { grep -E '^(FAIL|   Loc|Totals)' "$work/view.log" >&2; fail "view checks on the installed pages"; }
+
 echo "== osccalc through its link"
 out=$("$root/usr/bin/osccalc" rc4 10 10 1) || fail "osccalc exited $?"
 [[ $out == *"T=20.79ms"* ]] || fail "osccalc printed: $out"

@@ -1,19 +1,20 @@
 // The description pages as the window's view shows them: each schematic
 // loads through Qt's SVG support at the size the page asks for, and each page
-// in a QTextBrowser of the view's size decodes as UTF-8, loads its stylesheet
+// in the window's own view class, at the view's size, decodes as UTF-8, loads its stylesheet
 // and pictures, and needs no horizontal scrolling.
 
 #include "calc/catalogue.h"
+#include "ui/helpview.h"
 
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <QPixmap>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QSvgRenderer>
 #include <QTest>
-#include <QTextBrowser>
 #include <QTextDocument>
 #include <QUrl>
 
@@ -21,7 +22,9 @@
 
 namespace {
 
-const QString kHtmlDir = QStringLiteral(OSC_HTML_DIR);
+// The source tree's pages; the package test points OSC_HTML_DIR at an
+// installed copy.
+const QString kHtmlDir = qEnvironmentVariable("OSC_HTML_DIR", QStringLiteral(OSC_HTML_DIR));
 // The view's size in the window, in pixels.
 constexpr int kViewWidth = 329;
 constexpr int kViewHeight = 377;
@@ -63,21 +66,36 @@ QList<ImageRef> imagesOf(const QString& html) {
     return refs;
 }
 
-// Records what the document asks for while it lays the page out.
-class RecordingBrowser : public QTextBrowser {
+// Whether a loaded image resource is a picture: the view may hand the
+// document decoded images or the file's bytes.
+bool isPicture(const QVariant& data) {
+    switch (data.typeId()) {
+    case QMetaType::QImage:
+        return !data.value<QImage>().isNull();
+    case QMetaType::QPixmap:
+        return !data.value<QPixmap>().isNull();
+    case QMetaType::QByteArray:
+        return !QImage::fromData(data.toByteArray()).isNull();
+    default:
+        return false;
+    }
+}
+
+// The window's own view, recording what the document asks for while it lays
+// the page out.
+class RecordingBrowser : public HelpView {
 public:
     QStringList styleSheets; // file names loaded with content
     QStringList images;      // file names that decoded to a picture
     QStringList failed;      // anything that came back empty or undecodable
 
     QVariant loadResource(int type, const QUrl& name) override {
-        const QVariant data = QTextBrowser::loadResource(type, name);
+        const QVariant data = HelpView::loadResource(type, name);
         const QString file = name.fileName();
-        const QByteArray bytes = data.toByteArray();
         if (type == QTextDocument::StyleSheetResource) {
-            (bytes.isEmpty() ? failed : styleSheets).append(file);
+            (data.toByteArray().isEmpty() ? failed : styleSheets).append(file);
         } else if (type == QTextDocument::ImageResource) {
-            (QImage::fromData(bytes).isNull() ? failed : images).append(file);
+            (isPicture(data) ? images : failed).append(file);
         }
         return data;
     }
