@@ -7,7 +7,11 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setStyle(new DeferredIconStyle);
-    QApplication::setApplicationName(QStringLiteral("振荡电路计算器"));
+    // The name is the desktop's window class (StartupWMClass) and must be
+    // plain ASCII; the Chinese name is the one shown. It equals the window
+    // title, so Qt appends nothing to that.
+    QApplication::setApplicationName(QStringLiteral("oscillator-calculator"));
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("振荡电路计算器"));
     QApplication::setApplicationVersion(QStringLiteral(OSC_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral(OSC_APP_ID));
     installChineseTranslation(app);

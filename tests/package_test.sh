@@ -2,7 +2,7 @@
 # Builds the Debian package from the build tree, checks its control fields
 # and contents, unpacks it into a temporary root and starts the installed
 # program there, through its link in usr/bin, offscreen.
-# Usage: package_test.sh BUILD_DIR APP_ID VERSION
+# Usage: package_test.sh BUILD_DIR APP_ID DEB_VERSION
 set -euo pipefail
 
 build=$1 app_id=$2 version=$3
@@ -32,17 +32,19 @@ deb=${debs[0]}
 echo "$deb"
 
 echo "== control fields"
-dpkg-deb -f "$deb" Package Version Architecture Depends
+dpkg-deb -f "$deb" Package Version Architecture Maintainer Depends Recommends
 [[ $(dpkg-deb -f "$deb" Package) == oscillator-calculator ]] || fail "Package"
 [[ $(dpkg-deb -f "$deb" Version) == "$version" ]] || fail "Version is not $version"
 depends=$(dpkg-deb -f "$deb" Depends)
-# Whether Depends names the package (with or without a version).
+recommends=$(dpkg-deb -f "$deb" Recommends)
+# Whether a relation field names the package (with or without a version) or
+# the given alternatives ("a | b") as one item.
 has_dep() {
-    local items item
-    IFS=, read -ra items <<<"$depends"
+    local items item field=${2:-$depends}
+    IFS=, read -ra items <<<"$field"
     for item in "${items[@]}"; do
         item=${item# }
-        [[ ${item%% *} == "$1" ]] && return 0
+        [[ ${item%% (*} == "$1" ]] && return 0
     done
     return 1
 }
@@ -62,9 +64,16 @@ for lib in "${qtlibs[@]}"; do
     pkg="libqt6${module,,}6"
     has_dep "$pkg" || fail "Depends lacks $pkg (for $lib)"
 done
-for pkg in libqt6svg6 fonts-wqy-microhei qt6-translations-l10n libc6 libstdc++6; do
+for pkg in libqt6svg6 "fonts-wqy-microhei | fonts-noto-cjk" libc6 libstdc++6; do
     has_dep "$pkg" || fail "Depends lacks $pkg"
 done
+has_dep qt6-translations-l10n "$recommends" || fail "Recommends lacks qt6-translations-l10n"
+
+echo "== lintian"
+# Debian's own checks: no error and no warning; the informational tags left
+# are overridden in the package, each with its reason.
+lintian -I "$deb" 2>&1 | grep -v 'running with root privileges' | tee "$work/lintian.log" || true
+if grep -q '^[EW]: ' "$work/lintian.log"; then fail "lintian reports errors or warnings"; fi
 
 echo "== contents"
 for f in \
@@ -73,11 +82,18 @@ for f in \
     usr/lib/oscillator-calculator/html/help.htm \
     "usr/share/applications/$app_id.desktop" \
     "usr/share/metainfo/$app_id.metainfo.xml" \
-    "usr/share/icons/hicolor/32x32/apps/$app_id.png" \
-    "usr/share/icons/hicolor/128x128/apps/$app_id.png"; do
+    usr/share/doc/oscillator-calculator/copyright \
+    usr/share/doc/oscillator-calculator/changelog.gz \
+    usr/share/doc/oscillator-calculator/changelog.Debian.gz \
+    usr/share/man/man1/oscillator-calculator.1.gz \
+    usr/share/man/man1/osccalc.1.gz \
+    "usr/share/icons/hicolor/scalable/apps/$app_id.svg"; do
     [[ -f $root/$f ]] || fail "missing $f"
 done
-grep -q "<release version=\"$version\"" "$root/usr/share/metainfo/$app_id.metainfo.xml" ||
+for size in 16 32 48 64 128; do
+    [[ -f $root/usr/share/icons/hicolor/${size}x$size/apps/$app_id.png ]] || fail "missing the $size px icon"
+done
+grep -q "<release version=\"${version%-*}\"" "$root/usr/share/metainfo/$app_id.metainfo.xml" ||
     fail "metainfo release is not $version"
 for program in oscillator-calculator osccalc; do
     link=$root/usr/bin/$program

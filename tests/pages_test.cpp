@@ -12,12 +12,12 @@
 #include <array>
 #include <cctype>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <regex>
 #include <set>
-#include <cstdlib>
 #include <sstream>
 #include <stdexcept>
 #include <string>

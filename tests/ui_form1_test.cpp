@@ -15,8 +15,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QProcess>
 #include <QPushButton>
+#include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -402,6 +404,41 @@ private slots:
         }
         QCOMPARE(credit->text(), text);
         QVERIFY(label13->text().isEmpty());
+    }
+
+    // The desktop gets every drawn size, and the scalable drawing is the
+    // same picture as the largest one.
+    void windowIconHasEveryDrawnSize() {
+        const QIcon icon = form_->windowIcon();
+        for (const int size : {16, 32, 48, 64, 128}) {
+            QVERIFY2(icon.availableSizes().contains(QSize(size, size)),
+                     qPrintable(QString::number(size)));
+            QCOMPARE(icon.pixmap(QSize(size, size)).size(), QSize(size, size));
+        }
+        QSvgRenderer svg(QStringLiteral(OSC_RESOURCES_DIR "/icon.svg"));
+        QVERIFY(svg.isValid());
+        QImage drawn(128, 128, QImage::Format_ARGB32_Premultiplied);
+        drawn.fill(Qt::white);
+        QPainter painter(&drawn);
+        svg.render(&painter);
+        painter.end();
+        QImage png = icon.pixmap(QSize(128, 128))
+                         .toImage()
+                         .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QImage flat(128, 128, QImage::Format_ARGB32_Premultiplied);
+        flat.fill(Qt::white);
+        QPainter(&flat).drawImage(0, 0, png);
+        // Anti-aliasing differs at the edges; a wrong drawing differs far more.
+        qint64 difference = 0;
+        for (int y = 0; y < 128; ++y) {
+            for (int x = 0; x < 128; ++x) {
+                const QRgb a = drawn.pixel(x, y), b = flat.pixel(x, y);
+                difference += qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) +
+                              qAbs(qBlue(a) - qBlue(b));
+            }
+        }
+        const double mean = double(difference) / (128 * 128 * 3);
+        QVERIFY2(mean < 8, qPrintable(QString::number(mean)));
     }
 
     void sameEntryTwiceLoadsThePageAgain() {
