@@ -66,9 +66,9 @@ void printHelp(std::ostream& os) {
                   circuit and its values separated by spaces or tabs. Answers
                   each on one line: the result lines separated by tabs, or the
                   message, or "error: ..." for an unknown circuit, more than
-                  four values or a line longer than 65536 bytes (skipped
-                  unread). Blank lines are skipped, a line may end in CR LF and
-                  a UTF-8 byte-order mark at the start of the input is ignored.
+                  four values or a line longer than 65536 bytes. Blank lines
+                  are skipped, a line may end in CR LF, and a UTF-8 byte-order
+                  mark at the start of the input is ignored.
   --json          Answers with one JSON object (one per line with -), on
                   standard output also for bad input:
                     {"circuit":"rc1","inputs":["1","1"],"lines":["T=...","f=..."]}
