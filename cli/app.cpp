@@ -46,9 +46,11 @@ std::string circuitIds() {
 }
 
 void printUsage(std::ostream& os) {
+    // The "  or:" lines are the usual form, which help2man turns into the
+    // manual page's synopsis.
     os << "Usage: osccalc [--json] CIRCUIT [V1 [V2 [V3 [V4]]]]\n"
-          "       osccalc [--json] -\n"
-          "       osccalc --list | --help | --version\n"
+          "  or:  osccalc [--json] -\n"
+          "  or:  osccalc --list | --help | --version\n"
           "CIRCUIT is one of: "
        << circuitIds() << "\n";
 }

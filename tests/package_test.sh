@@ -90,6 +90,8 @@ for f in \
     "usr/share/icons/hicolor/scalable/apps/$app_id.svg"; do
     [[ -f $root/$f ]] || fail "missing $f"
 done
+# help2man in its default C locale would have turned the Chinese into "?".
+zgrep -q '不用计算！' "$root/usr/share/man/man1/osccalc.1.gz" || fail "osccalc.1 lost its Chinese text"
 for size in 16 32 48 64 128; do
     [[ -f $root/usr/share/icons/hicolor/${size}x$size/apps/$app_id.png ]] || fail "missing the $size px icon"
 done
