@@ -80,6 +80,10 @@ for f in \
     usr/lib/oscillator-calculator/html/kiv1.htm \
     usr/lib/oscillator-calculator/html/kiv10.htm \
     usr/lib/oscillator-calculator/html/help.htm \
+    usr/lib/oscillator-calculator/html/style.css \
+    usr/lib/oscillator-calculator/html/kiv1.svg \
+    usr/lib/oscillator-calculator/html/kiv4-wave.svg \
+    usr/lib/oscillator-calculator/html/crystal.svg \
     "usr/share/applications/$app_id.desktop" \
     "usr/share/metainfo/$app_id.metainfo.xml" \
     usr/share/doc/oscillator-calculator/copyright \

@@ -15,7 +15,10 @@
 #include <QScrollBar>
 #include <QSvgRenderer>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
+#include <QTextLayout>
 #include <QUrl>
 
 #include <string>
@@ -101,6 +104,26 @@ public:
     }
 };
 
+// Text as the layout holds it, for comparing: no-break spaces as spaces,
+// word joiners and the line separators of <br> dropped.
+QString plain(QString text) {
+    text.replace(QChar(0x00A0), QLatin1Char(' '));
+    text.remove(QChar(0x2060));
+    text.remove(QChar(0x2028));
+    return text;
+}
+
+// The visible texts of the elements of a page matching `pattern` (one
+// capture: the element's content).
+QStringList contents(const QString& html, const QString& pattern) {
+    QStringList texts;
+    const QRegularExpression re(pattern, QRegularExpression::DotMatchesEverythingOption);
+    for (auto it = re.globalMatch(html); it.hasNext();) {
+        texts.append(plain(QTextDocumentFragment::fromHtml(it.next().captured(1)).toPlainText()));
+    }
+    return texts;
+}
+
 } // namespace
 
 class PagesViewTest : public QObject {
@@ -175,6 +198,68 @@ private slots:
         QCOMPARE(loaded, expected);
 
         QCOMPARE(view.horizontalScrollBar()->maximum(), 0);
+    }
+
+    // Each inline formula (span.nw) and each formula line sits on one line of
+    // the view: a formula cut after "1/" is hard to read.
+    void formulasStayOnOneLine_data() { pages(); }
+
+    void formulasStayOnOneLine() {
+        QFETCH(QString, file);
+        const QString path = QDir(kHtmlDir).filePath(file);
+        const QString html = readText(path);
+        const QStringList inlineFormulas =
+            contents(html, QStringLiteral("<span class=\"nw\">(.*?)</span>"));
+        QStringList formulaLines;
+        for (const QString& block :
+             contents(html, QStringLiteral("<p class=\"formula\">(.*?)</p>"))) {
+            formulaLines.append(block);
+        }
+
+        HelpView view;
+        view.resize(kViewWidth, kViewHeight);
+        view.setSource(QUrl::fromLocalFile(path));
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.grab();
+
+        int checked = 0;
+        for (QTextBlock block = view.document()->begin(); block.isValid(); block = block.next()) {
+            const QTextLayout* layout = block.layout();
+            QStringList lines;
+            for (int i = 0; i < layout->lineCount(); ++i) {
+                const QTextLine line = layout->lineAt(i);
+                lines.append(plain(block.text().mid(line.textStart(), line.textLength())));
+            }
+            // Line starts in the block's plain text.
+            QList<qsizetype> cuts;
+            qsizetype pos = 0;
+            for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+                pos += lines[i].size();
+                cuts.append(pos);
+            }
+            const QString text = lines.join(QString());
+            for (const QString& formula : inlineFormulas) {
+                for (qsizetype at = text.indexOf(formula); at >= 0;
+                     at = text.indexOf(formula, at + 1)) {
+                    ++checked;
+                    for (const qsizetype cut : cuts) {
+                        QVERIFY2(cut <= at || cut >= at + formula.size(),
+                                 qPrintable(QStringLiteral("\"%1\" broken as \"%2\"")
+                                                .arg(formula, lines.join(QStringLiteral(" | ")))));
+                    }
+                }
+            }
+            // A formula paragraph breaks only where the page puts a <br>.
+            if (formulaLines.contains(text)) {
+                const int wanted = block.text().count(QChar(0x2028)) + 1;
+                QVERIFY2(layout->lineCount() == wanted,
+                         qPrintable(QStringLiteral("formula wraps: ") +
+                                    lines.join(QStringLiteral(" | "))));
+            }
+        }
+        // Every marked formula was found in the view's text.
+        QVERIFY(checked >= inlineFormulas.size());
     }
 
 private:
