@@ -86,6 +86,18 @@ bool clickLink(QTextBrowser* view, const QString& href) {
     return false;
 }
 
+// Saves a screenshot when OSC_VIEW_SHOTS names a folder, for looking at.
+void saveShot(QWidget& widget, const QString& name) {
+    const QString folder = qEnvironmentVariable("OSC_VIEW_SHOTS");
+    if (folder.isEmpty()) {
+        return;
+    }
+    QDir().mkpath(folder);
+    const QString file =
+        QStringLiteral("%1/%2-dpr%3.png").arg(folder, name).arg(widget.devicePixelRatioF());
+    widget.grab().save(file);
+}
+
 // Marks a rendering so that a test can tell which file the view showed.
 const QColor kMark1x(0, 255, 0);
 const QColor kMark2x(0, 0, 255);
@@ -330,6 +342,9 @@ private slots:
         view.resize(kViewWidth, kViewHeight);
         view.showPage(dir.path(), ("\\html\\" + page).toStdString());
         QVERIFY(!view.showsNotice());
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        saveShot(view, QStringLiteral("png-") + QFileInfo(page).completeBaseName());
         const bool twice = view.devicePixelRatioF() >= 1.5;
         for (const QString& name : pictureNames(view.document())) {
             const QImage image = pictureOf(view.document(), name);
@@ -421,14 +436,7 @@ private slots:
             }
         }
         QCOMPARE(longest, 25);
-        const QString shots = qEnvironmentVariable("OSC_VIEW_SHOTS");
-        if (!shots.isEmpty()) {
-            QDir().mkpath(shots);
-            w.grab().save(QStringLiteral("%1/results-%2-x%3-dpr%4.png")
-                              .arg(shots, item)
-                              .arg(fontScale)
-                              .arg(w.devicePixelRatioF()));
-        }
+        saveShot(w, QStringLiteral("results-%1-font%2").arg(item).arg(fontScale));
 
         // A short line afterwards is back at its designed width and font.
         w.findChild<QAction*>("mnuRc1")->trigger();
@@ -461,9 +469,10 @@ private:
 
 // Run as a child: show one page in the view and report what it shows.
 static int probe(const QString& page) {
-#ifdef Q_OS_UNIX
+#if defined(Q_OS_UNIX) && !defined(__SANITIZE_ADDRESS__)
     // A view that reads a device without end fails here instead of taking
-    // the machine's memory.
+    // the machine's memory. (AddressSanitizer's shadow memory alone is
+    // beyond any such limit.)
     const rlimit limit{rlim_t(1) << 30, rlim_t(1) << 30};
     setrlimit(RLIMIT_AS, &limit);
 #endif
@@ -472,6 +481,7 @@ static int probe(const QString& page) {
     view.setSource(QUrl::fromLocalFile(page));
     view.show();
     view.grab();
+    saveShot(view, QStringLiteral("probe-") + QFileInfo(page).completeBaseName());
     QTextStream out(stdout);
     out << (view.showsNotice() ? "notice" : "page") << '\n'
         << view.toPlainText().simplified() << '\n';
