@@ -32,8 +32,8 @@ QString localPath(const QUrl& url) {
 
 // The whole content of a regular file of at most maxBytes, or nullopt. The
 // kind of file is checked before it is opened: opening a FIFO waits for a
-// writer, and a device never ends. One byte more than allowed is asked for,
-// so that a file that grew after the check is refused as well.
+// writer, and a device never ends. One byte more than the file's size is
+// asked for, so that a file that changed after the check is refused too.
 std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxBytes) {
     if (path.isEmpty()) {
         return std::nullopt;
@@ -46,8 +46,8 @@ std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxBytes) 
     if (!file.open(QIODevice::ReadOnly)) {
         return std::nullopt;
     }
-    QByteArray data = file.read(maxBytes + 1);
-    if (data.size() > maxBytes) {
+    QByteArray data = file.read(info.size() + 1);
+    if (data.size() != info.size()) {
         return std::nullopt;
     }
     return data;
