@@ -1,5 +1,6 @@
 // The real window, driven as a user drives it: menu items, typing, Enter and
 // clicks; checks what is on screen afterwards.
+#include "calc/inputlimit.h"
 #include "ui/form1.h"
 #include "ui/helpview.h"
 #include "ui/translation.h"
@@ -10,6 +11,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -21,6 +23,8 @@
 #include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextBrowser>
 #include <QTimer>
 
 #include <functional>
@@ -97,6 +101,29 @@ void typeInto(Form1& w, QStringList values) {
 
 QString shownPage(Form1& w) {
     return child<HelpView>(w, "WebBrowser1")->source().toLocalFile();
+}
+
+// Clicks the first link of the shown page whose target is href, as a user
+// does: the mouse on the link's text.
+bool clickLink(QTextBrowser* view, const QString& href) {
+    QTextDocument* doc = view->document();
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (!fragment.charFormat().isAnchor() || fragment.charFormat().anchorHref() != href ||
+                fragment.length() < 2) {
+                continue;
+            }
+            QTextCursor cursor(doc);
+            cursor.setPosition(fragment.position() + fragment.length() / 2);
+            view->setTextCursor(cursor);
+            view->ensureCursorVisible();
+            const QPoint at = view->cursorRect(cursor).center();
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -385,6 +412,107 @@ private slots:
         QGuiApplication::clipboard()->setText(QStringLiteral("振荡电路计算器振荡电路计算器"));
         QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(box->text(), QStringLiteral("振荡电路计算器振荡电"));
+    }
+
+    // A box counts UTF-16 units; a character beyond U+FFFF that does not fit
+    // whole is refused rather than cut in half.
+    void boxesHoldWholeCharacters_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("insert");
+        QTest::addColumn<QString>("after");
+        const QString smile = QStringLiteral("😀");
+        for (const char* how : {"paste", "key", "input method"}) {
+            const QString h = QString::fromLatin1(how);
+            QTest::addRow("%s, one unit left", how) << "123456789" << h << smile << "123456789";
+            QTest::addRow("%s, two units left", how)
+                << "12345678" << h << smile << QString("12345678" + smile);
+            QTest::addRow("%s, empty box", how) << "" << h << smile << smile;
+        }
+        QTest::newRow("paste cut after a whole pair")
+            << ""
+            << "paste" << QString("1234567" + smile + smile) << QString("1234567" + smile);
+        QTest::newRow("paste of ten plain characters") << ""
+                                                       << "paste"
+                                                       << "1234567890"
+                                                       << "1234567890";
+    }
+
+    void boxesHoldWholeCharacters() {
+        QFETCH(QString, before);
+        QFETCH(QString, how);
+        QFETCH(QString, insert);
+        QFETCH(QString, after);
+        Form1& w = *form_;
+        QLineEdit* box = child<QLineEdit>(w, "Text2");
+        box->setFocus();
+        QTest::keyClicks(box, before);
+        QCOMPARE(box->text(), before);
+        if (how == "paste") {
+            QGuiApplication::clipboard()->setText(insert);
+            QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+        } else if (how == "key") {
+            QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, insert, Qt::NoModifier);
+        } else {
+            QInputMethodEvent commit;
+            commit.setCommitString(insert);
+            QCoreApplication::sendEvent(box, &commit);
+        }
+        QCOMPARE(box->text(), after);
+        QVERIFY(box->text().isValidUtf16());
+        // The window then calculates with exactly what osccalc accepts.
+        QVERIFY(calc::fitsBox(box->text().toStdString()));
+        // Enter still presses "计算" (a validator could have blocked it).
+        typeInto(w, {"1", "1"});
+        QTest::keyClick(child<QLineEdit>(w, "Text3"), Qt::Key_Return);
+        QCOMPARE(child<QLabel>(w, "Label7")->text(), QStringLiteral("T=6.2832ms"));
+    }
+
+    // A link in the view to a circuit's page does what that page's menu item
+    // does; inputs and result lines stay. Back and forward do the same.
+    void linksSelectTheirCircuit() {
+        Form1& w = *form_;
+        auto* view = child<HelpView>(w, "WebBrowser1");
+        typeInto(w, {"1", "1"});
+        child<QPushButton>(w, "Command1")->click();
+        const QStringList before = results(w);
+
+        QVERIFY(clickLink(view, "help.htm"));
+        QCOMPARE(shownPage(w), QDir(w.adress()).filePath("html/help.htm"));
+        QCOMPARE(int(w.j()), 7);
+        QCOMPARE(captions(w), (QStringList{"R (kΩ)", "C (μF)", "None", "None"}));
+        QCOMPARE(answerMessage([&] { child<QPushButton>(w, "Command1")->click(); }).text,
+                 QStringLiteral("不用计算！"));
+
+        QVERIFY(clickLink(view, "kiv4.htm"));
+        QCOMPARE(shownPage(w), QDir(w.adress()).filePath("html/kiv4.htm"));
+        QCOMPARE(captions(w), (QStringList{"R1 (kΩ)", "R2 (kΩ)", "C (μF)", "None"}));
+        QCOMPARE(int(w.j()), 4);
+        QCOMPARE(child<QLineEdit>(w, "Text2")->text(), QStringLiteral("1"));
+        QCOMPARE(results(w), before);
+        typeInto(w, {"10", "10", "1"});
+        child<QPushButton>(w, "Command1")->click();
+        QCOMPARE(results(w),
+                 (QStringList{"T1=13.86ms", "T2=6.93ms", "T=20.79ms", "f=0.0481000481000481kHz"}));
+
+        // The view offers back and forward as Alt+Left and Alt+Right.
+        QTest::keyClick(view, Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(shownPage(w), QDir(w.adress()).filePath("html/help.htm"));
+        QCOMPARE(int(w.j()), 7);
+        QTest::keyClick(view, Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(shownPage(w), QDir(w.adress()).filePath("html/kiv1.htm"));
+        QCOMPARE(captions(w), (QStringList{"R1 (kΩ)", "C1 (μF)", "None", "None"}));
+        QCOMPARE(int(w.j()), 1);
+        QTest::keyClick(view, Qt::Key_Right, Qt::AltModifier);
+        QTest::keyClick(view, Qt::Key_Right, Qt::AltModifier);
+        QCOMPARE(shownPage(w), QDir(w.adress()).filePath("html/kiv4.htm"));
+        QCOMPARE(int(w.j()), 4);
+        QCOMPARE(captions(w), (QStringList{"R1 (kΩ)", "R2 (kΩ)", "C (μF)", "None"}));
+
+        // A menu item still does its own selection afterwards.
+        trigger(w, "mnuLc4");
+        QCOMPARE(int(w.j()), 6);
+        QCOMPARE(shownPage(w), QDir(w.adress()).filePath("html/kiv8.htm"));
     }
 
     void creditLinesStayBlueAndUnchanged() {

@@ -11,6 +11,7 @@ class HelpView;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class ResultLabel;
 
 // The program's only window. It holds no logic of its own: the load, the
 // menu items and the "计算" button go to the calculation core (calc::select,
@@ -39,11 +40,14 @@ private:
     void Form_Load();
     void select(const calc::CatalogueEntry& entry);
     void applySelection(const calc::Selection& selection);
+    // The selection without its page: the view already shows it.
+    void applyCaptionsAndMode(const calc::Selection& selection);
+    void followPage(const QString& fileName);
     void Command1_Click();
 
-    std::array<QLineEdit*, 4> inputs_{}; // Text2..Text5
-    std::array<QLabel*, 4> captions_{};  // Label1..Label4
-    std::array<QLabel*, 4> results_{};   // Label5..Label8
+    std::array<QLineEdit*, 4> inputs_{};    // Text2..Text5
+    std::array<QLabel*, 4> captions_{};     // Label1..Label4
+    std::array<ResultLabel*, 4> results_{}; // Label5..Label8
     QPushButton* command1_ = nullptr;
     HelpView* webBrowser1_ = nullptr;
 
