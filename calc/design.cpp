@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace calc {
 
@@ -89,8 +90,43 @@ struct Item {
 struct Factor {
     std::array<std::size_t, 2> boxes{};
     std::size_t size = 1; // boxes in the group: 1 or 2
+    // C1 and C2 of the capacitive three-point choose from the same parts and
+    // enter the formula alike: each item then stands for both orders.
+    bool mirrored = false;
     std::vector<Item> items;
 };
+
+// Keys are finite and not negative, so their bit patterns sort like the
+// values. A stable radix sort keeps equal keys in the order they were made
+// (by pick) and is several times faster than a comparison sort on the
+// hundreds of thousands of pairs E96 gives.
+void sortByKey(std::vector<Item>& items) {
+    constexpr int kBits = 16;
+    constexpr std::size_t kBuckets = std::size_t{1} << kBits;
+    std::vector<Item> buffer(items.size());
+    std::vector<std::size_t> count(kBuckets);
+    const auto bits = [](const Item& item) {
+        std::uint64_t u;
+        std::memcpy(&u, &item.key, sizeof u);
+        return u;
+    };
+    for (int shift = 0; shift < 64; shift += kBits) {
+        std::fill(count.begin(), count.end(), 0);
+        for (const Item& item : items) {
+            ++count[(bits(item) >> shift) & (kBuckets - 1)];
+        }
+        std::size_t sum = 0;
+        for (std::size_t& c : count) {
+            const std::size_t here = c;
+            c = sum;
+            sum += here;
+        }
+        for (const Item& item : items) {
+            buffer[count[(bits(item) >> shift) & (kBuckets - 1)]++] = item;
+        }
+        items.swap(buffer);
+    }
+}
 
 // Modes 2 and 6 add up terms that depend on two boxes together; searching
 // such a pair as one sorted list of its term keeps the search a bisection.
@@ -124,13 +160,19 @@ std::vector<Factor> factorsOf(Mode mode, const std::array<Choices, 4>& choices) 
             for (std::uint32_t i = 0; i < c.values.size(); ++i) {
                 f.items.push_back({c.values[i], {i, 0}});
             }
+        } else if (mode == 2 && !factors.empty() && choices[1].texts == choices[0].texts &&
+                   choices[3].texts == choices[2].texts) {
+            // Both halves of the multivibrator choose from the same parts.
+            f.boxes = {boxes[0], boxes[1]};
+            f.items = factors.front().items;
         } else {
             f.boxes = {boxes[0], boxes[1]};
             const Choices& a = choices[boxes[0]];
             const Choices& b = choices[boxes[1]];
             f.items.reserve(a.values.size() * b.values.size());
+            f.mirrored = mode == 6 && a.texts == b.texts;
             for (std::uint32_t i = 0; i < a.values.size(); ++i) {
-                for (std::uint32_t k = 0; k < b.values.size(); ++k) {
+                for (std::uint32_t k = f.mirrored ? i : 0; k < b.values.size(); ++k) {
                     const double x = a.values[i];
                     const double y = b.values[k];
                     // The term as the formula computes it, operation for operation.
@@ -138,9 +180,7 @@ std::vector<Factor> factorsOf(Mode mode, const std::array<Choices, 4>& choices) 
                     f.items.push_back({key, {i, k}});
                 }
             }
-            std::sort(f.items.begin(), f.items.end(), [](const Item& l, const Item& r) {
-                return l.key < r.key || (l.key == r.key && l.pick < r.pick);
-            });
+            sortByKey(f.items);
         }
         factors.push_back(std::move(f));
     }
@@ -150,10 +190,14 @@ std::vector<Factor> factorsOf(Mode mode, const std::array<Choices, 4>& choices) 
 struct Found {
     double absError;
     std::array<std::uint32_t, 3> items; // item index per factor
+    bool swapped;                       // the last factor's pair in the other order
 };
 
 bool better(const Found& a, const Found& b) {
-    return a.absError < b.absError || (a.absError == b.absError && a.items < b.items);
+    if (a.absError != b.absError) {
+        return a.absError < b.absError;
+    }
+    return a.items < b.items || (a.items == b.items && a.swapped < b.swapped);
 }
 
 class Search {
@@ -212,7 +256,16 @@ private:
     double worst() const { return heap_.front().absError; }
 
     void offer(double absError) {
-        Found found{absError, {at_[0], at_[1], at_[2]}};
+        offer(absError, false);
+        const Factor& f = factors_.back();
+        if (f.mirrored && f.items[at_[factors_.size() - 1]].pick[0] !=
+                              f.items[at_[factors_.size() - 1]].pick[1]) {
+            offer(absError, true);
+        }
+    }
+
+    void offer(double absError, bool swapped) {
+        Found found{absError, {at_[0], at_[1], at_[2]}, swapped};
         if (!full()) {
             heap_.push_back(found);
             std::push_heap(heap_.begin(), heap_.end(), better);
@@ -227,6 +280,46 @@ private:
     template <class Pred> static std::size_t firstTrue(std::size_t n, Pred pred) {
         std::size_t lo = 0;
         std::size_t hi = n;
+        while (lo < hi) {
+            const std::size_t mid = lo + (hi - lo) / 2;
+            if (pred(mid)) {
+                hi = mid;
+            } else {
+                lo = mid + 1;
+            }
+        }
+        return lo;
+    }
+
+    // The same, starting the search at a guess: neighbouring subtrees cross
+    // the target at neighbouring items, so this is usually a few steps.
+    template <class Pred>
+    static std::size_t firstTrueNear(std::size_t n, std::size_t guess, Pred pred) {
+        guess = std::min(guess, n);
+        std::size_t lo = 0;
+        std::size_t hi = n;
+        // Past the end counts as true: the crossing lies at or below the guess.
+        if (guess == n || pred(guess)) {
+            hi = guess;
+            for (std::size_t step = 1; hi > 0; step *= 2) {
+                const std::size_t probe = hi > step ? hi - step : 0;
+                if (!pred(probe)) {
+                    lo = probe + 1;
+                    break;
+                }
+                hi = probe;
+            }
+        } else {
+            lo = guess + 1;
+            for (std::size_t step = 1; lo < n; step *= 2) {
+                const std::size_t probe = std::min(n - 1, lo + step - 1);
+                if (pred(probe)) {
+                    hi = probe;
+                    break;
+                }
+                lo = probe + 1;
+            }
+        }
         while (lo < hi) {
             const std::size_t mid = lo + (hi - lo) / 2;
             if (pred(mid)) {
@@ -297,17 +390,22 @@ private:
             const double from = *duty_ - kDutySlack;
             const double to = *duty_ + kDutySlack;
             if (rising) {
-                lo = firstTrue(n, [&](std::size_t i) { return dutyAtItem(i) >= from; });
-                hi = firstTrue(n, [&](std::size_t i) { return dutyAtItem(i) > to; });
+                lo =
+                    firstTrueNear(n, hintLo_, [&](std::size_t i) { return dutyAtItem(i) >= from; });
+                hi = firstTrueNear(n, hintHi_, [&](std::size_t i) { return dutyAtItem(i) > to; });
             } else {
-                lo = firstTrue(n, [&](std::size_t i) { return dutyAtItem(i) <= to; });
-                hi = firstTrue(n, [&](std::size_t i) { return dutyAtItem(i) < from; });
+                lo = firstTrueNear(n, hintLo_, [&](std::size_t i) { return dutyAtItem(i) <= to; });
+                hi = firstTrueNear(n, hintHi_, [&](std::size_t i) { return dutyAtItem(i) < from; });
             }
+            hintLo_ = lo;
+            hintHi_ = hi;
             if (lo >= hi) {
                 return;
             }
         }
-        const std::size_t cross = firstTrue(n, [&](std::size_t i) { return freq(i) <= target_; });
+        const std::size_t cross =
+            firstTrueNear(n, hint_, [&](std::size_t i) { return freq(i) <= target_; });
+        hint_ = cross;
         // Nearest items on each side of the crossing, within the duty window;
         // the error grows with the distance from it on either side.
         const std::size_t split = std::clamp(cross, lo, hi);
@@ -364,6 +462,9 @@ private:
     std::array<std::uint32_t, 3> at_{};
     std::vector<Found> heap_;
     double best_ = -1.0;
+    std::size_t hint_ = 0; // where the last factor crossed the target last time
+    std::size_t hintLo_ = 0;
+    std::size_t hintHi_ = 0;
 };
 
 // A frequency with a unit that keeps the number readable.
@@ -617,9 +718,10 @@ DesignResult design(const CatalogueEntry& circuit, const DesignRequest& request)
         for (std::size_t k = 0; k < factors.size(); ++k) {
             const Factor& factor = factors[k];
             const Item& item = factor.items[f.items[k]];
-            cand.inputs[factor.boxes[0]] = choices[factor.boxes[0]].texts[item.pick[0]];
+            const bool swap = f.swapped && k + 1 == factors.size();
+            cand.inputs[factor.boxes[0]] = choices[factor.boxes[0]].texts[item.pick[swap ? 1 : 0]];
             cand.inputs[factor.boxes[1]] =
-                choices[factor.boxes[1]].texts[item.pick[factor.size - 1]];
+                choices[factor.boxes[1]].texts[item.pick[swap ? 0 : factor.size - 1]];
         }
         const Answer answer = calculate(mode, cand.inputs);
         if (answer.message) {
