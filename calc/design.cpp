@@ -130,7 +130,48 @@ void sortByKey(std::vector<Item>& items) {
 
 // Modes 2 and 6 add up terms that depend on two boxes together; searching
 // such a pair as one sorted list of its term keeps the search a bisection.
-std::vector<Factor> factorsOf(Mode mode, const std::array<Choices, 4>& choices) {
+using Centres = std::array<std::optional<double>, 4>;
+
+// Results closer than this are one result: scaling R up and C down by the same
+// decade gives the same frequency, and listing it five times helps nobody.
+constexpr double kSameResult = 1e-12;
+
+bool sameResult(double a, double b) {
+    return std::abs(a - b) <= kSameResult * std::max(a, b);
+}
+
+// How many decades a searched value sits from the middle of its range.
+double offCentre(const Centres& centres, std::size_t box, double value) {
+    return centres[box] ? std::abs(std::log10(value) - *centres[box]) : 0.0;
+}
+
+// Pairs whose terms are the same give the same result with any other parts;
+// only the one with the most ordinary values can ever be shown.
+void keepOrdinary(Factor& f, const std::array<Choices, 4>& choices, const Centres& centres) {
+    const auto cost = [&](const Item& item) {
+        return offCentre(centres, f.boxes[0], choices[f.boxes[0]].values[item.pick[0]]) +
+               offCentre(centres, f.boxes[1], choices[f.boxes[1]].values[item.pick[1]]);
+    };
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < f.items.size();) {
+        std::size_t best = i;
+        double bestCost = cost(f.items[i]);
+        std::size_t end = i + 1;
+        for (; end < f.items.size() && sameResult(f.items[end].key, f.items[i].key); ++end) {
+            const double c = cost(f.items[end]);
+            if (c < bestCost) {
+                best = end;
+                bestCost = c;
+            }
+        }
+        f.items[kept++] = f.items[best];
+        i = end;
+    }
+    f.items.resize(kept);
+}
+
+std::vector<Factor> factorsOf(Mode mode, const std::array<Choices, 4>& choices,
+                              const Centres& centres) {
     std::vector<std::vector<std::size_t>> layout;
     switch (mode) {
     case 1:
@@ -181,6 +222,7 @@ std::vector<Factor> factorsOf(Mode mode, const std::array<Choices, 4>& choices) 
                 }
             }
             sortByKey(f.items);
+            keepOrdinary(f, choices, centres);
         }
         factors.push_back(std::move(f));
     }
@@ -191,6 +233,8 @@ struct Found {
     double absError;
     std::array<std::uint32_t, 3> items; // item index per factor
     bool swapped;                       // the last factor's pair in the other order
+    double hz;
+    double spread; // how far the values sit from the middle of their ranges
 };
 
 bool better(const Found& a, const Found& b) {
@@ -203,9 +247,10 @@ bool better(const Found& a, const Found& b) {
 class Search {
 public:
     Search(Mode mode, double target, std::optional<double> duty, std::size_t top,
-           const std::array<Choices, 4>& choices, std::vector<Factor> factors)
+           const std::array<Choices, 4>& choices, std::vector<Factor> factors,
+           const std::array<std::optional<double>, 4>& centres)
         : mode_(mode), target_(target), duty_(duty), top_(top), choices_(choices),
-          factors_(std::move(factors)) {}
+          factors_(std::move(factors)), centres_(centres) {}
 
     std::vector<Found> run() {
         descend(0);
@@ -255,17 +300,41 @@ private:
     bool full() const { return heap_.size() >= top_; }
     double worst() const { return heap_.front().absError; }
 
-    void offer(double absError) {
-        offer(absError, false);
+    void offer(double absError, double hz) {
+        offer(absError, hz, false);
         const Factor& f = factors_.back();
         if (f.mirrored && f.items[at_[factors_.size() - 1]].pick[0] !=
                               f.items[at_[factors_.size() - 1]].pick[1]) {
-            offer(absError, true);
+            offer(absError, hz, true);
         }
     }
 
-    void offer(double absError, bool swapped) {
-        Found found{absError, {at_[0], at_[1], at_[2]}, swapped};
+    // Sum of how many decades each searched value is from the middle of its
+    // range: among parts that give the same result, the ordinary-sized ones.
+    double spread() const {
+        double sum = 0.0;
+        for (std::size_t b = 0; b < 4; ++b) {
+            sum += offCentre(centres_, b, x_[b]);
+        }
+        return sum;
+    }
+
+    void offer(double absError, double hz, bool swapped) {
+        Found found{absError, {at_[0], at_[1], at_[2]}, swapped, hz, spread()};
+        for (Found& member : heap_) {
+            if (sameResult(member.hz, hz)) {
+                // The same result again: keep the more ordinary parts. The
+                // error stays, so the heap keeps its order.
+                if (found.spread < member.spread ||
+                    (found.spread == member.spread &&
+                     (found.items < member.items ||
+                      (found.items == member.items && found.swapped < member.swapped)))) {
+                    found.absError = member.absError;
+                    member = found;
+                }
+                return;
+            }
+        }
         if (!full()) {
             heap_.push_back(found);
             std::push_heap(heap_.begin(), heap_.end(), better);
@@ -409,19 +478,31 @@ private:
         // Nearest items on each side of the crossing, within the duty window;
         // the error grows with the distance from it on either side.
         const std::size_t split = std::clamp(cross, lo, hi);
-        for (std::size_t i = split, taken = 0; i-- > lo && taken < top_; ++taken) {
-            const double e = errorOf(freq(i));
+        // Whole runs of equal results are taken, so that each can pick its
+        // most ordinary parts.
+        const auto walk = [&](std::size_t i) {
+            const double hz = freq(i);
+            const double e = errorOf(hz);
             if (full() && e > worst()) {
-                break;
+                return false;
             }
-            offer(e);
+            if (!sameResult(hz, previous_)) {
+                if (distinct_ == top_) {
+                    return false;
+                }
+                ++distinct_;
+                previous_ = hz;
+            }
+            offer(e, hz);
+            return true;
+        };
+        distinct_ = 0;
+        previous_ = -1.0;
+        for (std::size_t i = split; i-- > lo && walk(i);) {
         }
-        for (std::size_t i = split, taken = 0; i < hi && taken < top_; ++i, ++taken) {
-            const double e = errorOf(freq(i));
-            if (full() && e > worst()) {
-                break;
-            }
-            offer(e);
+        distinct_ = 0;
+        previous_ = -1.0;
+        for (std::size_t i = split; i < hi && walk(i); ++i) {
         }
     }
 
@@ -462,6 +543,9 @@ private:
     std::array<std::uint32_t, 3> at_{};
     std::vector<Found> heap_;
     double best_ = -1.0;
+    std::array<std::optional<double>, 4> centres_; // log10 middle of each searched range
+    std::size_t distinct_ = 0;
+    double previous_ = -1.0;
     std::size_t hint_ = 0; // where the last factor crossed the target last time
     std::size_t hintLo_ = 0;
     std::size_t hintHi_ = 0;
@@ -649,6 +733,7 @@ DesignResult design(const CatalogueEntry& circuit, const DesignRequest& request)
     }
 
     std::array<Choices, 4> choices;
+    std::array<std::optional<double>, 4> centres;
     for (const DesignInput& in : inputs) {
         Choices& c = choices[in.box];
         if (request.fixed[in.box]) {
@@ -662,6 +747,7 @@ DesignResult design(const CatalogueEntry& circuit, const DesignRequest& request)
             c.texts = {text};
         } else {
             const DecadeRange range = rangeOf(in.kind, mode, request);
+            centres[in.box] = (range.low + range.high) / 2.0 - in.unitExponent;
             if (range.low > range.high) {
                 return problem(DesignProblem::BadRange, "元件范围的下限大于上限。");
             }
@@ -683,7 +769,8 @@ DesignResult design(const CatalogueEntry& circuit, const DesignRequest& request)
     }
 
     const std::size_t top = std::clamp<std::size_t>(request.top, 1, 1000);
-    Search search(mode, target, request.duty, top, choices, factorsOf(mode, choices));
+    Search search(mode, target, request.duty, top, choices, factorsOf(mode, choices, centres),
+                  centres);
     const double reachMax = search.frequency(0, false);
     const double reachMin = search.frequency(0, true);
     // Out of reach when even the extreme combination, at the far end of its

@@ -3,6 +3,7 @@
 #include "calc/calculate.h"
 #include "calc/catalogue.h"
 #include "calc/inputlimit.h"
+#include "cli/design.h"
 #include "cli/json.h"
 
 #include <algorithm>
@@ -45,6 +46,7 @@ std::string circuitIds() {
 void printUsage(std::ostream& os) {
     os << "Usage: osccalc [--json] CIRCUIT [V1 [V2 [V3 [V4]]]]\n"
           "       osccalc [--json] -\n"
+          "       osccalc design CIRCUIT FREQ [options]   (see osccalc design --help)\n"
           "       osccalc --list | --help | --version\n"
           "CIRCUIT is one of: "
        << circuitIds() << "\n";
@@ -260,6 +262,9 @@ int calculateLines(std::istream& in, bool json, std::ostream& out) {
 
 int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
         std::ostream& err) {
+    if (!args.empty() && args.front() == "design") {
+        return runDesign({args.begin() + 1, args.end()}, out, err);
+    }
     bool help = false;
     bool version = false;
     bool list = false;

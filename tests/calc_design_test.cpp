@@ -197,7 +197,7 @@ struct Combo {
 
 std::vector<double> bruteForce(calc::Mode mode, const Space& space, double target,
                                std::optional<double> duty, std::size_t top) {
-    std::vector<double> errors;
+    std::vector<std::pair<double, double>> all; // error, frequency
     std::array<std::size_t, 4> idx{};
     const std::size_t n = space.boxes.size();
     while (true) {
@@ -208,7 +208,7 @@ std::vector<double> bruteForce(calc::Mode mode, const Space& space, double targe
         const calc::Periods p = *calc::periods(mode, x);
         const double hz = p.f * (mode == 6 ? 1e6 : 1e3);
         if (!duty || std::abs(p.t1 / p.t - *duty) <= calc::kDutySlack) {
-            errors.push_back(std::abs(hz / target - 1.0));
+            all.emplace_back(std::abs(hz / target - 1.0), hz);
         }
         std::size_t b = 0;
         while (b < n && ++idx[b] == space.boxes[b].size()) {
@@ -218,8 +218,21 @@ std::vector<double> bruteForce(calc::Mode mode, const Space& space, double targe
             break;
         }
     }
-    std::sort(errors.begin(), errors.end());
-    errors.resize(std::min(errors.size(), top));
+    // Each result once: parts scaled by a decade against each other give the
+    // same frequency and count as one.
+    std::sort(all.begin(), all.end());
+    std::vector<double> errors;
+    std::vector<double> seen;
+    for (const auto& [error, hz] : all) {
+        if (errors.size() == top) {
+            break;
+        }
+        if (std::none_of(seen.begin(), seen.end(),
+                         [&](double s) { return std::abs(s - hz) <= 1e-12 * std::max(s, hz); })) {
+            seen.push_back(hz);
+            errors.push_back(error);
+        }
+    }
     return errors;
 }
 
