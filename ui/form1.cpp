@@ -45,6 +45,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(QString::fromUtf8(kTitle));
     setWindowIcon(QIcon(QPixmap::fromImage(readImageFile(QStringLiteral(":/icon32.png"), "png"))));
     createMenus();
+    createToolsMenu();
     createControls();
     setTabOrder();
 
@@ -172,6 +173,7 @@ void Form1::Form_Load() {
 }
 
 void Form1::select(const calc::CatalogueEntry& entry) {
+    circuit_ = &entry;
     applySelection(calc::select(entry));
 }
 
