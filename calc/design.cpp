@@ -299,6 +299,12 @@ private:
     double errorOf(double hz) const { return std::abs(hz / target_ - 1.0); }
     bool full() const { return heap_.size() >= top_; }
     double worst() const { return heap_.front().absError; }
+    // Worse than everything kept, by more than a rounding step: parts giving
+    // the same result a last bit apart must still meet, so that the most
+    // ordinary of them is the one shown whatever the search order.
+    bool beyond(double absError) const {
+        return absError > worst() + 4 * kSameResult * (1.0 + worst());
+    }
 
     void offer(double absError, double hz) {
         offer(absError, hz, false);
@@ -425,14 +431,14 @@ private:
         // The others get worse the farther they are; stop at the first that
         // cannot beat what is already found.
         for (std::size_t i = a; i-- > 0;) {
-            if (full() && errorOf(low(i)) > worst()) {
+            if (full() && beyond(errorOf(low(i)))) {
                 break;
             }
             place(level, i);
             descend(level + 1);
         }
         for (std::size_t i = b; i < n; ++i) {
-            if (full() && errorOf(high(i)) > worst()) {
+            if (full() && beyond(errorOf(high(i)))) {
                 break;
             }
             place(level, i);
@@ -483,7 +489,7 @@ private:
         const auto walk = [&](std::size_t i) {
             const double hz = freq(i);
             const double e = errorOf(hz);
-            if (full() && e > worst()) {
+            if (full() && beyond(e)) {
                 return false;
             }
             if (!sameResult(hz, previous_)) {

@@ -544,3 +544,35 @@ TEST(DesignText, ErrorAndBand) {
 }
 
 } // namespace
+
+namespace {
+
+// Parts giving the same result a last bit apart must not make the answer
+// depend on how many are asked for: the first row is the same for 1 or 20.
+TEST(Design, FirstAnswerDoesNotDependOnHowManyAreAsked) {
+    const struct {
+        const char* id;
+        double hz;
+        Series c, l;
+    } rows[] = {{"lc2", 100e3, Series::E12, Series::E12}, {"lc1", 1e6, Series::E12, Series::E12},
+                {"rc1", 1e3, Series::E6, Series::E6},     {"rc2", 1e3, Series::E6, Series::E6},
+                {"rc4", 2e3, Series::E12, Series::E6},    {"lc4", 10.7e6, Series::E6, Series::E6}};
+    for (const auto& row : rows) {
+        calc::DesignRequest r;
+        r.targetHz = row.hz;
+        r.capacitorSeries = row.c;
+        r.inductorSeries = row.l;
+        r.top = 1;
+        const calc::DesignResult one = calc::design(circuit(row.id), r);
+        r.top = 20;
+        const calc::DesignResult many = calc::design(circuit(row.id), r);
+        ASSERT_FALSE(one.candidates.empty() || many.candidates.empty()) << row.id;
+        EXPECT_EQ(one.candidates.front().inputs, many.candidates.front().inputs) << row.id;
+        // And no result is listed twice.
+        for (std::size_t i = 1; i < many.candidates.size(); ++i) {
+            EXPECT_NE(many.candidates[i].lines, many.candidates[i - 1].lines) << row.id;
+        }
+    }
+}
+
+} // namespace
