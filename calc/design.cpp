@@ -148,20 +148,25 @@ double offCentre(const Centres& centres, std::size_t box, double value) {
 // Pairs whose terms are the same give the same result with any other parts;
 // only the one with the most ordinary values can ever be shown.
 void keepOrdinary(Factor& f, const std::array<Choices, 4>& choices, const Centres& centres) {
-    const auto cost = [&](const Item& item) {
-        return offCentre(centres, f.boxes[0], choices[f.boxes[0]].values[item.pick[0]]) +
-               offCentre(centres, f.boxes[1], choices[f.boxes[1]].values[item.pick[1]]);
-    };
+    // Each value's distance from the middle, worked out once per value.
+    std::array<std::vector<double>, 2> off;
+    for (std::size_t k = 0; k < 2; ++k) {
+        const std::size_t box = f.boxes[k];
+        for (const double v : choices[box].values) {
+            off[k].push_back(offCentre(centres, box, v));
+        }
+    }
+    const auto cost = [&](const Item& item) { return off[0][item.pick[0]] + off[1][item.pick[1]]; };
     std::size_t kept = 0;
     for (std::size_t i = 0; i < f.items.size();) {
-        std::size_t best = i;
-        double bestCost = cost(f.items[i]);
         std::size_t end = i + 1;
-        for (; end < f.items.size() && sameResult(f.items[end].key, f.items[i].key); ++end) {
-            const double c = cost(f.items[end]);
-            if (c < bestCost) {
-                best = end;
-                bestCost = c;
+        while (end < f.items.size() && sameResult(f.items[end].key, f.items[i].key)) {
+            ++end;
+        }
+        std::size_t best = i;
+        for (std::size_t k = i + 1; k < end; ++k) {
+            if (cost(f.items[k]) < cost(f.items[best])) {
+                best = k;
             }
         }
         f.items[kept++] = f.items[best];
@@ -871,8 +876,10 @@ std::string errorText(double percent) {
     char buffer[64];
     const auto [end, ec] =
         std::to_chars(buffer, buffer + sizeof buffer, a, std::chars_format::fixed, decimals);
-    return std::string(percent < 0.0 ? "-" : "+") +
-           std::string(buffer, ec == std::errc{} ? end : buffer) + "%";
+    std::string text(1, percent < 0.0 ? '-' : '+');
+    text.append(buffer, ec == std::errc{} ? end : buffer);
+    text.push_back('%');
+    return text;
 }
 
 std::string bandText(const Candidate& candidate, Mode mode) {
