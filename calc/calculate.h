@@ -41,4 +41,17 @@ struct Answer {
 
 Answer calculate(Mode j, const Inputs& inputs);
 
+// The numbers behind the result lines, in the mode's units (ms and kHz, or
+// us and MHz in mode 6), for values already read from the boxes: x[0] is
+// input 1. t1 and t2 are 0 where the mode has no partial times. nullopt for
+// a mode without a formula. calculate uses it, so anything that ranks values
+// by it ranks them by exactly what the window would show.
+struct Periods {
+    double t1 = 0.0;
+    double t2 = 0.0;
+    double t = 0.0;
+    double f = 0.0;
+};
+std::optional<Periods> periods(Mode j, const std::array<double, 4>& x);
+
 } // namespace calc

@@ -3,6 +3,7 @@
 #include "calc/calculate.h"
 #include "calc/catalogue.h"
 #include "calc/inputlimit.h"
+#include "cli/design.h"
 #include "cli/json.h"
 
 #include <algorithm>
@@ -50,6 +51,7 @@ void printUsage(std::ostream& os) {
     // manual page's synopsis.
     os << "Usage: osccalc [--json] CIRCUIT [V1 [V2 [V3 [V4]]]]\n"
           "  or:  osccalc [--json] -\n"
+          "  or:  osccalc design CIRCUIT FREQ [options]   (see osccalc design --help)\n"
           "  or:  osccalc --list | --help | --version\n"
           "CIRCUIT is one of: "
        << circuitIds() << "\n";
@@ -372,6 +374,9 @@ int calculateLines(std::istream& in, bool json, std::ostream& out, std::ostream&
 
 int dispatch(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
              std::ostream& err) {
+    if (!args.empty() && args.front() == "design") {
+        return runDesign({args.begin() + 1, args.end()}, out, err);
+    }
     bool help = false;
     bool version = false;
     bool list = false;

@@ -57,6 +57,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(QString::fromUtf8(kTitle));
     setWindowIcon(createIcon());
     createMenus();
+    createToolsMenu();
     createControls();
     setTabOrder();
 
@@ -190,6 +191,7 @@ void Form1::Form_Load() {
 }
 
 void Form1::select(const calc::CatalogueEntry& entry) {
+    circuit_ = &entry;
     applySelection(calc::select(entry));
 }
 

@@ -28,12 +28,18 @@ public:
     calc::Mode j() const { return j_; }
     const QString& adress() const { return adress_; }
 
+    // Types the texts into input 1 to input 4 and presses "计算", as the
+    // design dialog's "填入" does.
+    void fillInputs(const calc::Inputs& texts);
+
     // Size of the client area below the menu bar, in device-independent pixels.
     static constexpr QSize kClientSize{563, 404};
 
 private:
     void createControls();
     void createMenus();
+    void createToolsMenu(); // in form1tools.cpp
+    void openDesignDialog();
     void setTabOrder();
     void makeAccessible(QLabel* image1, QLabel* heading);
 
@@ -53,4 +59,5 @@ private:
 
     QString adress_;
     calc::Mode j_ = 0;
+    const calc::CatalogueEntry* circuit_ = &calc::kCatalogue.front(); // last selected
 };
