@@ -28,15 +28,6 @@ struct Answer {
     std::array<std::optional<std::string>, 4> lines;
     // Message to show, if any. When set, no line changes.
     std::optional<std::string> message;
-
-    bool changesNothing() const {
-        for (const auto& line : lines) {
-            if (line) {
-                return false;
-            }
-        }
-        return !message;
-    }
 };
 
 Answer calculate(Mode j, const Inputs& inputs);

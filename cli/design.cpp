@@ -3,8 +3,8 @@
 #include "calc/catalogue.h"
 #include "calc/design.h"
 #include "calc/numtext.h"
-#include "cli/app.h"
 #include "cli/json.h"
+#include "cli/osccalc.h"
 
 #include <algorithm>
 #include <charconv>
@@ -237,7 +237,7 @@ int runDesign(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     const std::string& id = p.positional[0];
     const calc::CatalogueEntry* circuit = calc::entryForId(id);
-    if (!circuit || id == "startup") {
+    if (!circuit || circuit->kind == calc::EntryKind::Startup) {
         return usageError(err, "unknown circuit \"" + id + "\"");
     }
     const std::vector<calc::DesignInput> inputs = calc::designInputs(*circuit);

@@ -1,4 +1,4 @@
-#include "cli/app.h"
+#include "cli/osccalc.h"
 
 #include <iostream>
 #include <string>

@@ -1,6 +1,6 @@
 // osccalc design, run in-process: output forms, exit codes, and that every
 // candidate's values fed back to the calculation give exactly its lines.
-#include "cli/app.h"
+#include "cli/osccalc.h"
 
 #include <gtest/gtest.h>
 #include <regex>

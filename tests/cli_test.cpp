@@ -1,6 +1,6 @@
 // Tests of osccalc: the real executable (output, exit codes, failing standard
 // files), and cli::run in-process for the tables.
-#include "cli/app.h"
+#include "cli/osccalc.h"
 
 #include <cerrno>
 #include <cmath>

@@ -28,9 +28,6 @@ namespace {
 // The source tree's pages; the package test points OSC_HTML_DIR at an
 // installed copy.
 const QString kHtmlDir = qEnvironmentVariable("OSC_HTML_DIR", QStringLiteral(OSC_HTML_DIR));
-// The view's size in the window, in pixels.
-constexpr int kViewWidth = 329;
-constexpr int kViewHeight = 377;
 
 QString fileNameOf(std::string_view page) {
     // "\html\kiv4.htm" -> "kiv4.htm"
@@ -175,7 +172,7 @@ private slots:
         const QString path = QDir(kHtmlDir).filePath(file);
 
         RecordingBrowser view;
-        view.resize(kViewWidth, kViewHeight);
+        view.resize(HelpView::kSize);
         view.setSource(QUrl::fromLocalFile(path));
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -217,7 +214,7 @@ private slots:
         }
 
         HelpView view;
-        view.resize(kViewWidth, kViewHeight);
+        view.resize(HelpView::kSize);
         view.setSource(QUrl::fromLocalFile(path));
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));

@@ -1,6 +1,7 @@
 // The "工具" menu and its design dialog, driven by keyboard and mouse as a
 // user would; "填入" must make the window show exactly what the table said.
 // With OSC_DESIGN_SHOT set to a file name, also saves a picture of the dialog.
+#include "ui/application.h"
 #include "ui/designdialog.h"
 #include "ui/form1.h"
 
@@ -233,5 +234,10 @@ private:
     std::unique_ptr<Form1> form_;
 };
 
-QTEST_MAIN(DesignDialogTest)
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    setUpApplication(app);
+    DesignDialogTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "ui_design_test.moc"

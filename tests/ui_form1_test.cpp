@@ -1,9 +1,9 @@
 // The real window, driven as a user drives it: menu items, typing, Enter and
 // clicks; checks what is on screen afterwards.
 #include "calc/inputlimit.h"
+#include "ui/application.h"
 #include "ui/form1.h"
 #include "ui/helpview.h"
-#include "ui/translation.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -222,7 +222,7 @@ private slots:
     void menuTree() {
         Form1& w = *form_;
         // The designed two menus come first; a third, "工具", follows them
-        // (checked with its dialog in ui_design_test).
+        // (checked with its dialog in ui_design_tests).
         const QList<QAction*> top = w.menuBar()->actions().mid(0, 2);
         QCOMPARE(w.menuBar()->actions().size(), 3);
         QCOMPARE(top[0]->menu()->objectName(), QStringLiteral("mnuSel"));
@@ -642,7 +642,7 @@ static int probe() {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    installChineseTranslation(app);
+    setUpApplication(app);
     if (qEnvironmentVariableIsSet("OSC_PROBE")) {
         return probe();
     }

@@ -2,6 +2,7 @@
 // conditions: special and oversized files, links out of the html folder,
 // pictures on a scaled screen or without an SVG reader, and result lines in
 // exponent form. Registered twice: at scale 1 and with QT_SCALE_FACTOR=2.
+#include "ui/application.h"
 #include "ui/form1.h"
 #include "ui/helpview.h"
 #include "ui/resultlabel.h"
@@ -32,9 +33,6 @@
 #endif
 
 namespace {
-
-constexpr int kViewWidth = 329;
-constexpr int kViewHeight = 377;
 
 QString appHtml() {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/html");
@@ -243,7 +241,7 @@ private slots:
         QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "openInBrowser");
         QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openInBrowser");
         HelpView view;
-        view.resize(kViewWidth, kViewHeight);
+        view.resize(HelpView::kSize);
         view.showPage(dir.path(), "\\html\\a.htm");
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -280,7 +278,7 @@ private slots:
     void picturesAtTheScreensPixelRatio() {
         QFETCH(QString, page);
         HelpView view; // not shown: the window loads its first page so
-        view.resize(kViewWidth, kViewHeight);
+        view.resize(HelpView::kSize);
         view.showPage(QCoreApplication::applicationDirPath(), ("\\html\\" + page).toStdString());
         QVERIFY(!view.showsNotice());
         const qreal ratio = view.devicePixelRatioF();
@@ -339,7 +337,7 @@ private slots:
         HelpView::setImageReaders(readers);
 
         HelpView view;
-        view.resize(kViewWidth, kViewHeight);
+        view.resize(HelpView::kSize);
         view.showPage(dir.path(), ("\\html\\" + page).toStdString());
         QVERIFY(!view.showsNotice());
         view.show();
@@ -477,7 +475,7 @@ static int probe(const QString& page) {
     setrlimit(RLIMIT_AS, &limit);
 #endif
     HelpView view;
-    view.resize(kViewWidth, kViewHeight);
+    view.resize(HelpView::kSize);
     view.setSource(QUrl::fromLocalFile(page));
     view.show();
     view.grab();
@@ -490,6 +488,7 @@ static int probe(const QString& page) {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    setUpApplication(app);
     if (qEnvironmentVariableIsSet("OSC_VIEW_PROBE")) {
         return probe(qEnvironmentVariable("OSC_VIEW_PROBE"));
     }

@@ -1,7 +1,10 @@
 #include "ui/form1.h"
 
+#include "calc/inputlimit.h"
+
+#include "config.h"
+
 #include "ui/helpview.h"
-#include "ui/imagefile.h"
 #include "ui/resultlabel.h"
 #include "ui/wholecharvalidator.h"
 
@@ -15,16 +18,7 @@
 #include <QPixmap>
 #include <QPushButton>
 
-// The icon and banner are compiled into this static library; its resources
-// must be registered by hand before first use.
-static void initResources() {
-    Q_INIT_RESOURCE(resources);
-}
-
 namespace {
-
-constexpr const char* kTitle = "振荡电路计算器";
-constexpr int kMaxInputLength = 10;
 
 // The layout is designed in twips, 15 to a pixel at 96 dpi; Qt's high-DPI
 // scaling maps these device-independent pixels to other screens.
@@ -52,9 +46,8 @@ QIcon createIcon() {
 } // namespace
 
 Form1::Form1(QWidget* parent) : QMainWindow(parent) {
-    initResources();
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QString::fromUtf8(kTitle));
+    setWindowTitle(QStringLiteral(OSC_TITLE));
     setWindowIcon(createIcon());
     createMenus();
     createToolsMenu();
@@ -80,8 +73,8 @@ void Form1::createMenus() {
     help->setObjectName(QString::fromLatin1(calc::kHelpMenu.data(), calc::kHelpMenu.size()));
 
     for (const calc::CatalogueEntry& entry : calc::kCatalogue) {
-        if (entry.menuItem.empty()) {
-            continue; // the start-up entry has no menu item
+        if (entry.kind == calc::EntryKind::Startup) {
+            continue; // it has no menu item
         }
         QMenu* menu = entry.setsCaptions ? sel : help;
         QAction* action =
@@ -113,7 +106,7 @@ void Form1::createControls() {
         auto* e = new QLineEdit(client);
         e->setObjectName(QString::fromLatin1(name));
         e->setGeometry(geometry);
-        e->setMaxLength(kMaxInputLength);
+        e->setMaxLength(calc::kMaxInputLength);
         e->setValidator(new WholeCharValidator(e));
         return e;
     };
@@ -121,7 +114,7 @@ void Form1::createControls() {
     // Created in this order so that stacking matches the designed window.
     webBrowser1_ = new HelpView(client);
     webBrowser1_->setObjectName(QStringLiteral("WebBrowser1"));
-    webBrowser1_->setGeometry(fromTwips(3480, 360, 4935, 5655));
+    webBrowser1_->setGeometry(QRect(fromTwips(3480, 360, 0, 0).topLeft(), HelpView::kSize));
     connect(webBrowser1_, &HelpView::pageFollowed, this, &Form1::followPage);
     // A result line may grow to the right over the free left column, up to
     // the view's left edge.
@@ -148,13 +141,12 @@ void Form1::createControls() {
     auto* image1 = new QLabel(client);
     image1->setObjectName(QStringLiteral("Image1"));
     image1->setGeometry(fromTwips(360, 4560, 3000, 900));
-    image1->setPixmap(QPixmap::fromImage(readImageFile(QStringLiteral(":/banner.gif"), "gif")));
+    image1->setPixmap(QPixmap(QStringLiteral(":/banner.gif")));
 
     results_[calc::F] = result("Label8", "f=", fromTwips(120, 3960, 2655, 375), resultRightLimit);
     QLabel* label13 = label("Label13", "", fromTwips(4560, 240, 1215, 375));
     label13->setPalette(bluePalette(label13));
-    QLabel* label12 =
-        label("Label12", "振荡电路计算器 V" OSC_VERSION, fromTwips(840, 5640, 2415, 255));
+    QLabel* label12 = label("Label12", OSC_TITLE " V" OSC_VERSION, fromTwips(840, 5640, 2415, 255));
     label12->setPalette(bluePalette(label12));
     results_[calc::T] = result("Label7", "T=", fromTwips(120, 3480, 2655, 255), resultRightLimit);
     results_[calc::T2] = result("Label6", "", fromTwips(120, 3000, 2655, 255), resultRightLimit);
@@ -199,8 +191,8 @@ void Form1::followPage(const QString& fileName) {
     // A page reached inside the view selects its circuit as its menu item
     // does, so that the captions and "计算" always match the page shown.
     for (const calc::CatalogueEntry& entry : calc::kCatalogue) {
-        if (entry.menuItem.empty()) {
-            continue; // start-up shares its page with the first circuit's item
+        if (entry.kind == calc::EntryKind::Startup) {
+            continue; // it shares its page with the first circuit's item
         }
         const QString page =
             QString::fromUtf8(entry.page.data(), qsizetype(entry.page.size())).section(u'\\', -1);

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QList>
+#include <QSize>
 #include <QTextBrowser>
 #include <QUrl>
 
@@ -21,6 +22,9 @@ class HelpView : public QTextBrowser {
     Q_OBJECT
 
 public:
+    // The view's place in the window is 4935 x 5655 twips: 329 x 377 pixels.
+    static constexpr QSize kSize{329, 377};
+
     // Generous for a page of text or a schematic; the pages are a few KiB.
     static constexpr qint64 kMaxPageBytes = 2 * 1024 * 1024;
     static constexpr qint64 kMaxPictureBytes = 8 * 1024 * 1024;

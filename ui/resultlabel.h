@@ -26,13 +26,13 @@ public:
     // Shows a result line, fitted as described above.
     void setLine(const QString& text);
 
-    // The menu the context menu event shows; the caller owns it.
-    QMenu* createContextMenu();
-
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // The menu the context menu event shows; the caller owns it.
+    QMenu* createContextMenu();
+
     void fit();
 
     int designedWidth_ = 0;

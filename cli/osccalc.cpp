@@ -1,10 +1,11 @@
-#include "cli/app.h"
+#include "cli/osccalc.h"
 
 #include "calc/calculate.h"
 #include "calc/catalogue.h"
 #include "calc/inputlimit.h"
 #include "cli/design.h"
 #include "cli/json.h"
+#include "config.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,10 +14,6 @@
 #include <limits>
 #include <ostream>
 #include <string_view>
-
-#ifndef OSCCALC_VERSION
-#define OSCCALC_VERSION "unknown"
-#endif
 
 namespace cli {
 
@@ -27,7 +24,7 @@ constexpr std::size_t kMaxValues = 4;
 // The catalogue also holds the window's start-up state and the help page;
 // neither is a circuit one can calculate.
 bool isCircuit(const calc::CatalogueEntry& entry) {
-    return entry.id != "startup" && entry.id != "help";
+    return entry.kind == calc::EntryKind::Circuit;
 }
 
 const calc::CatalogueEntry* circuitForId(std::string_view id) {
@@ -408,7 +405,7 @@ int dispatch(const std::vector<std::string>& args, std::istream& in, std::ostrea
         return kExitOk;
     }
     if (version) {
-        out << "osccalc " OSCCALC_VERSION "\n";
+        out << "osccalc " OSC_VERSION "\n";
         return kExitOk;
     }
     if (list) {
