@@ -72,7 +72,7 @@ std::string rangeEnd(calc::Kind kind, int exponent) {
 std::vector<std::string> computingIds() {
     std::vector<std::string> ids;
     for (const auto& entry : calc::kCatalogue) {
-        if (!entry.menuItem.empty() && !calc::designInputs(entry).empty()) {
+        if (entry.kind == calc::EntryKind::Circuit && !calc::designInputs(entry).empty()) {
             ids.emplace_back(entry.id);
         }
     }

@@ -266,7 +266,7 @@ private:
         QStringList seen;
         for (const auto& entry : calc::kCatalogue) {
             const QString file = fileNameOf(entry.page);
-            if (entry.menuItem.empty() || seen.contains(file)) {
+            if (entry.kind == calc::EntryKind::Startup || seen.contains(file)) {
                 continue;
             }
             seen.append(file);
