@@ -1,5 +1,6 @@
-// Tests of osccalc: the real executable (output, exit codes, failing standard
-// files), and cli::run in-process for the tables.
+// Tests of osccalc: cli::run in-process for the tables, and the real
+// executable for what only a process shows: exit codes, which standard stream
+// a text goes to, and standard files that fail.
 #include "cli/app.h"
 
 #include <cerrno>
@@ -180,7 +181,7 @@ void PrintTo(const Case& c, std::ostream* os) {
 class Calculation : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Calculation, PrintsWhatTheWindowShows) {
-    const Outcome r = runCli(GetParam().args);
+    const Outcome r = runInProcess(GetParam().args);
     EXPECT_EQ(r.status, GetParam().status);
     EXPECT_EQ(r.out, GetParam().out);
     EXPECT_EQ(r.err, GetParam().err);
@@ -232,7 +233,7 @@ INSTANTIATE_TEST_SUITE_P(
 class UsageError : public ::testing::TestWithParam<Case> {};
 
 TEST_P(UsageError, PrintsUsageOnStandardErrorAndExitsTwo) {
-    const Outcome r = runCli(GetParam().args);
+    const Outcome r = runInProcess(GetParam().args);
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("Usage: osccalc"), std::string::npos) << r.err;
@@ -257,19 +258,19 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Cli, HelpAndVersion) {
     for (const char* help : {"--help", "-h"}) {
-        const Outcome r = runCli({help});
+        const Outcome r = runInProcess({help});
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.out.rfind("osccalc: ", 0), 0u) << r.out;
         EXPECT_NE(r.out.find("Exit status"), std::string::npos);
         EXPECT_EQ(r.err, "");
     }
-    const Outcome v = runCli({"--version"});
+    const Outcome v = runInProcess({"--version"});
     EXPECT_EQ(v.status, 0);
     EXPECT_EQ(v.out, "osccalc " OSC_VERSION "\n");
 }
 
 TEST(Cli, ListsTheTenCircuitsWithTheirInputs) {
-    const Outcome r = runCli({"--list"});
+    const Outcome r = runInProcess({"--list"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     std::vector<std::string> lines;
@@ -323,8 +324,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Cli, StandardInputAnswersEachLineOnALineOfItsOwn) {
     // Blank lines skipped, runs of spaces and tabs, CRLF, no final newline.
-    const Outcome r = runCli({"-"}, "rc1 1 1\n\n   \nrc4 10 10 1\nrc1 0 1\nquartz2\n"
-                                    "  lc1 \t 1000\t1  \r\nlc4 1 0 2 2");
+    const Outcome r = runInProcess({"-"}, "rc1 1 1\n\n   \nrc4 10 10 1\nrc1 0 1\nquartz2\n"
+                                          "  lc1 \t 1000\t1  \r\nlc4 1 0 2 2");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, std::string("T=6.2832ms\tf=0.159154570919277kHz\n"
@@ -335,25 +336,25 @@ TEST(Cli, StandardInputAnswersEachLineOnALineOfItsOwn) {
 }
 
 TEST(Cli, StandardInputExitCodeIsTheWorstLine) {
-    const Outcome good = runCli({"-"}, "rc1 1 1\nquartz1\n");
+    const Outcome good = runInProcess({"-"}, "rc1 1 1\nquartz1\n");
     EXPECT_EQ(good.status, 0);
     EXPECT_EQ(good.out, "T=6.2832ms\tf=0.159154570919277kHz\n不用计算！\n");
 
     // A usage error answers its own line and the rest is still calculated.
-    const Outcome usage = runCli({"-"}, "xyz 1\nrc1 0 1\nrc1 1 1 1 1 1\nrc3 1 1\n");
+    const Outcome usage = runInProcess({"-"}, "xyz 1\nrc1 0 1\nrc1 1 1 1 1 1\nrc3 1 1\n");
     EXPECT_EQ(usage.status, 2);
     EXPECT_EQ(usage.err, "");
     EXPECT_EQ(usage.out, "error: unknown circuit \"xyz\"\n输入的数据有错误！\n"
                          "error: too many values (at most 4)\n"
                          "T=2.197ms\tf=0.455166135639508kHz\n");
 
-    const Outcome empty = runCli({"-"}, "");
+    const Outcome empty = runInProcess({"-"}, "");
     EXPECT_EQ(empty.status, 0);
     EXPECT_EQ(empty.out, "");
 }
 
 TEST(Cli, StandardInputWithJsonAnswersOneObjectPerLine) {
-    const Outcome r = runCli({"--json", "-"}, "rc1 1 1\nbad\nrc3 0 1 x\"y\n");
+    const Outcome r = runInProcess({"--json", "-"}, "rc1 1 1\nbad\nrc3 0 1 x\"y\n");
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(
         r.out,
@@ -364,6 +365,24 @@ TEST(Cli, StandardInputWithJsonAnswersOneObjectPerLine) {
         R"({"circuit":"rc3","inputs":["0","1","x\"y"],"error":"输入的数据有错误！"})"
         "\n");
 }
+
+// ---- The real program: exit codes and streams.
+
+class Process : public ::testing::TestWithParam<Case> {};
+
+TEST_P(Process, ExitsAndWritesTheRightStream) {
+    const Outcome r = runCli(GetParam().args);
+    EXPECT_EQ(r.status, GetParam().status);
+    EXPECT_EQ(r.out, GetParam().out);
+    EXPECT_NE(r.err.find(GetParam().err), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.empty(), GetParam().err.empty()) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Process,
+                         ::testing::Values(Case{"Result", {"rc1", "1", "1"}, 0, kWien, ""},
+                                           Case{"BadInput", {"rc1", "0", "1"}, 1, "", kInputError},
+                                           Case{"Usage", {}, 2, "", "Usage: osccalc"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A whole table in one run, more than a pipe buffer in each direction.
 TEST(Cli, StandardInputTakesALargeTable) {
