@@ -8,10 +8,11 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <ios>
+#include <iterator>
 #include <ostream>
-#include <poll.h>
 #include <spawn.h>
 #include <sstream>
 #include <streambuf>
@@ -40,20 +41,25 @@ struct Redirect {
     int from = -1;
 };
 
-// Runs argv[0] with the arguments, feeding `input` to its standard input.
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Runs argv[0] with the arguments, its standard input a file holding `input`
+// and its output and errors going to files, then applies `redirects`.
 Outcome runProgram(const std::vector<std::string>& args, const std::string& input,
                    const std::vector<Redirect>& redirects) {
-    std::signal(SIGPIPE, SIG_IGN); // osccalc may exit before reading all input
-    int in[2], out[2], err[2];
-    if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) {
-        ADD_FAILURE() << "pipe2 failed";
-        return {};
-    }
+    std::signal(SIGPIPE, SIG_IGN); // the child inherits it, as under a shell pipeline
+    // Per process: ctest may run several of these tests at once.
+    const std::string base = ::testing::TempDir() + "osccalc." + std::to_string(getpid());
+    const std::string in = base + ".in", out = base + ".out", err = base + ".err";
+    std::ofstream(in, std::ios::binary) << input;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     for (const Redirect& r : redirects) {
         if (r.path) {
             posix_spawn_file_actions_addopen(&actions, r.fd, r.path, r.flags, 0);
@@ -71,66 +77,24 @@ Outcome runProgram(const std::vector<std::string>& args, const std::string& inpu
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    close(in[0]);
-    close(out[1]);
-    close(err[1]);
     if (spawned != 0) {
         ADD_FAILURE() << "cannot start " << args.front();
-        close(in[1]);
-        close(out[0]);
-        close(err[0]);
         return {};
     }
-    fcntl(in[1], F_SETFL, O_NONBLOCK);
-
-    Outcome run;
-    std::size_t written = 0;
-    int inFd = in[1];
-    if (input.empty()) {
-        close(inFd);
-        inFd = -1;
-    }
-    std::string* sinks[] = {&run.out, &run.err};
-    int open = 2;
-    while (open > 0) {
-        pollfd fds[3] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}, {inFd, POLLOUT, 0}};
-        if (poll(fds, 3, 10000) <= 0) {
+    int status = 0;
+    for (int waited = 0; waitpid(pid, &status, WNOHANG) == 0; ++waited) {
+        if (waited == 2000) { // 20 s
             ADD_FAILURE() << "osccalc hangs";
             kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
             break;
         }
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd >= 0 && fds[i].revents) {
-                char buffer[4096];
-                const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-                if (n > 0) {
-                    sinks[i]->append(buffer, static_cast<std::size_t>(n));
-                } else if (n == 0 || errno != EINTR) {
-                    close(fds[i].fd);
-                    (i == 0 ? out[0] : err[0]) = -1;
-                    --open;
-                }
-            }
-        }
-        if (inFd >= 0 && fds[2].revents) {
-            const ssize_t n = write(inFd, input.data() + written, input.size() - written);
-            if (n > 0) {
-                written += static_cast<std::size_t>(n);
-            }
-            if ((n < 0 && errno != EAGAIN) || written == input.size()) {
-                close(inFd);
-                inFd = -1;
-            }
-        }
+        usleep(10'000);
     }
-    for (const int fd : {inFd, out[0], err[0]}) {
-        if (fd >= 0) {
-            close(fd);
-        }
+    Outcome run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
+    for (const std::string& file : {in, out, err}) {
+        std::remove(file.c_str());
     }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
 }
 
@@ -366,25 +330,7 @@ TEST(Cli, StandardInputWithJsonAnswersOneObjectPerLine) {
         "\n");
 }
 
-// ---- The real program: exit codes and streams.
-
-class Process : public ::testing::TestWithParam<Case> {};
-
-TEST_P(Process, ExitsAndWritesTheRightStream) {
-    const Outcome r = runCli(GetParam().args);
-    EXPECT_EQ(r.status, GetParam().status);
-    EXPECT_EQ(r.out, GetParam().out);
-    EXPECT_NE(r.err.find(GetParam().err), std::string::npos) << r.err;
-    EXPECT_EQ(r.err.empty(), GetParam().err.empty()) << r.err;
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, Process,
-                         ::testing::Values(Case{"Result", {"rc1", "1", "1"}, 0, kWien, ""},
-                                           Case{"BadInput", {"rc1", "0", "1"}, 1, "", kInputError},
-                                           Case{"Usage", {}, 2, "", "Usage: osccalc"}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-// A whole table in one run, more than a pipe buffer in each direction.
+// A whole table in one run.
 TEST(Cli, StandardInputTakesALargeTable) {
     std::string table;
     std::string expected;
@@ -393,7 +339,7 @@ TEST(Cli, StandardInputTakesALargeTable) {
         expected += i % 2 ? "T1=13.86ms\tT2=6.93ms\tT=20.79ms\tf=0.0481000481000481kHz\n"
                           : "T=6.2832ms\tf=0.159154570919277kHz\n";
     }
-    const Outcome r = runCli({"-"}, table);
+    const Outcome r = runInProcess({"-"}, table);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, expected);
 }
@@ -691,6 +637,24 @@ TEST(CliInProcess, FailingStandardErrorStillCounts) {
     EXPECT_EQ(out.str(), "");
 }
 
+// ---- The real program: exit codes and streams.
+
+class Process : public ::testing::TestWithParam<Case> {};
+
+TEST_P(Process, ExitsAndWritesTheRightStream) {
+    const Outcome r = runCli(GetParam().args);
+    EXPECT_EQ(r.status, GetParam().status);
+    EXPECT_EQ(r.out, GetParam().out);
+    EXPECT_NE(r.err.find(GetParam().err), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.empty(), GetParam().err.empty()) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Process,
+                         ::testing::Values(Case{"Result", {"rc1", "1", "1"}, 0, kWien, ""},
+                                           Case{"BadInput", {"rc1", "0", "1"}, 1, "", kInputError},
+                                           Case{"Usage", {}, 2, "", "Usage: osccalc"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // ---- Failing standard files, through the real program.
 
 constexpr const char* kNoSpace = "osccalc: cannot write standard output: No space left on device\n";
@@ -758,7 +722,7 @@ TEST(CliFailingFiles, PipeWithoutReader) {
     }
     int fds[2];
     ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
-    close(fds[0]); // writing gives EPIPE: runProgram ignores SIGPIPE, and so does the child
+    close(fds[0]); // writing gives EPIPE: runProgram ignores SIGPIPE for the child
     const Outcome r = runCli({"-"}, table, {{1, nullptr, 0, fds[1]}});
     close(fds[1]);
     EXPECT_EQ(r.status, 3);
