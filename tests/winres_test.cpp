@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QString>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdint>
@@ -63,11 +64,11 @@ std::string unquote(const std::string& literal) {
 class WindowsResources : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        const auto dir = std::filesystem::path(::testing::TempDir());
+        // Per process: ctest may run several of these tests at once.
+        const QTemporaryDir tmp;
+        const auto dir = std::filesystem::path(tmp.path().toStdString());
         const auto rc = dir / "oscillator-calculator-decompiled.rc";
         const auto res = dir / "oscillator-calculator.res";
-        std::filesystem::remove(rc);
-        std::filesystem::remove(res);
         // Debian's cross binutils have no cross preprocessor; the host's does.
         const std::string windres = std::string("\"") + OSC_WINDRES + "\" --preprocessor=cpp ";
         for (const std::string& command :
