@@ -1,16 +1,20 @@
-// Tests of osccalc: the real executable (output, exit codes, failing standard
-// files), and cli::run in-process for the tables.
+// Tests of osccalc: cli::run in-process for the tables, and the real
+// executable for what only a process shows: exit codes, which standard stream
+// a text goes to, and standard files that fail.
 #include "cli/osccalc.h"
+
+#include "config.h"
 
 #include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <ios>
+#include <iterator>
 #include <ostream>
-#include <poll.h>
 #include <spawn.h>
 #include <sstream>
 #include <streambuf>
@@ -39,20 +43,25 @@ struct Redirect {
     int from = -1;
 };
 
-// Runs argv[0] with the arguments, feeding `input` to its standard input.
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Runs argv[0] with the arguments, its standard input a file holding `input`
+// and its output and errors going to files, then applies `redirects`.
 Outcome runProgram(const std::vector<std::string>& args, const std::string& input,
                    const std::vector<Redirect>& redirects) {
-    std::signal(SIGPIPE, SIG_IGN); // osccalc may exit before reading all input
-    int in[2], out[2], err[2];
-    if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) {
-        ADD_FAILURE() << "pipe2 failed";
-        return {};
-    }
+    std::signal(SIGPIPE, SIG_IGN); // the child inherits it, as under a shell pipeline
+    // Per process: ctest may run several of these tests at once.
+    const std::string base = ::testing::TempDir() + "osccalc." + std::to_string(getpid());
+    const std::string in = base + ".in", out = base + ".out", err = base + ".err";
+    std::ofstream(in, std::ios::binary) << input;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     for (const Redirect& r : redirects) {
         if (r.path) {
             posix_spawn_file_actions_addopen(&actions, r.fd, r.path, r.flags, 0);
@@ -70,66 +79,24 @@ Outcome runProgram(const std::vector<std::string>& args, const std::string& inpu
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    close(in[0]);
-    close(out[1]);
-    close(err[1]);
     if (spawned != 0) {
         ADD_FAILURE() << "cannot start " << args.front();
-        close(in[1]);
-        close(out[0]);
-        close(err[0]);
         return {};
     }
-    fcntl(in[1], F_SETFL, O_NONBLOCK);
-
-    Outcome run;
-    std::size_t written = 0;
-    int inFd = in[1];
-    if (input.empty()) {
-        close(inFd);
-        inFd = -1;
-    }
-    std::string* sinks[] = {&run.out, &run.err};
-    int open = 2;
-    while (open > 0) {
-        pollfd fds[3] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}, {inFd, POLLOUT, 0}};
-        if (poll(fds, 3, 10000) <= 0) {
+    int status = 0;
+    for (int waited = 0; waitpid(pid, &status, WNOHANG) == 0; ++waited) {
+        if (waited == 2000) { // 20 s
             ADD_FAILURE() << "osccalc hangs";
             kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
             break;
         }
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd >= 0 && fds[i].revents) {
-                char buffer[4096];
-                const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-                if (n > 0) {
-                    sinks[i]->append(buffer, static_cast<std::size_t>(n));
-                } else if (n == 0 || errno != EINTR) {
-                    close(fds[i].fd);
-                    (i == 0 ? out[0] : err[0]) = -1;
-                    --open;
-                }
-            }
-        }
-        if (inFd >= 0 && fds[2].revents) {
-            const ssize_t n = write(inFd, input.data() + written, input.size() - written);
-            if (n > 0) {
-                written += static_cast<std::size_t>(n);
-            }
-            if ((n < 0 && errno != EAGAIN) || written == input.size()) {
-                close(inFd);
-                inFd = -1;
-            }
-        }
+        usleep(10'000);
     }
-    for (const int fd : {inFd, out[0], err[0]}) {
-        if (fd >= 0) {
-            close(fd);
-        }
+    Outcome run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
+    for (const std::string& file : {in, out, err}) {
+        std::remove(file.c_str());
     }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
 }
 
@@ -180,7 +147,7 @@ void PrintTo(const Case& c, std::ostream* os) {
 class Calculation : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Calculation, PrintsWhatTheWindowShows) {
-    const Outcome r = runCli(GetParam().args);
+    const Outcome r = runInProcess(GetParam().args);
     EXPECT_EQ(r.status, GetParam().status);
     EXPECT_EQ(r.out, GetParam().out);
     EXPECT_EQ(r.err, GetParam().err);
@@ -232,7 +199,7 @@ INSTANTIATE_TEST_SUITE_P(
 class UsageError : public ::testing::TestWithParam<Case> {};
 
 TEST_P(UsageError, PrintsUsageOnStandardErrorAndExitsTwo) {
-    const Outcome r = runCli(GetParam().args);
+    const Outcome r = runInProcess(GetParam().args);
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("Usage: osccalc"), std::string::npos) << r.err;
@@ -257,19 +224,19 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Cli, HelpAndVersion) {
     for (const char* help : {"--help", "-h"}) {
-        const Outcome r = runCli({help});
+        const Outcome r = runInProcess({help});
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.out.rfind("osccalc: ", 0), 0u) << r.out;
         EXPECT_NE(r.out.find("Exit status"), std::string::npos);
         EXPECT_EQ(r.err, "");
     }
-    const Outcome v = runCli({"--version"});
+    const Outcome v = runInProcess({"--version"});
     EXPECT_EQ(v.status, 0);
     EXPECT_EQ(v.out, "osccalc " OSC_VERSION "\n");
 }
 
 TEST(Cli, ListsTheTenCircuitsWithTheirInputs) {
-    const Outcome r = runCli({"--list"});
+    const Outcome r = runInProcess({"--list"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     std::vector<std::string> lines;
@@ -323,8 +290,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Cli, StandardInputAnswersEachLineOnALineOfItsOwn) {
     // Blank lines skipped, runs of spaces and tabs, CRLF, no final newline.
-    const Outcome r = runCli({"-"}, "rc1 1 1\n\n   \nrc4 10 10 1\nrc1 0 1\nquartz2\n"
-                                    "  lc1 \t 1000\t1  \r\nlc4 1 0 2 2");
+    const Outcome r = runInProcess({"-"}, "rc1 1 1\n\n   \nrc4 10 10 1\nrc1 0 1\nquartz2\n"
+                                          "  lc1 \t 1000\t1  \r\nlc4 1 0 2 2");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, std::string("T=6.2832ms\tf=0.159154570919277kHz\n"
@@ -335,25 +302,25 @@ TEST(Cli, StandardInputAnswersEachLineOnALineOfItsOwn) {
 }
 
 TEST(Cli, StandardInputExitCodeIsTheWorstLine) {
-    const Outcome good = runCli({"-"}, "rc1 1 1\nquartz1\n");
+    const Outcome good = runInProcess({"-"}, "rc1 1 1\nquartz1\n");
     EXPECT_EQ(good.status, 0);
     EXPECT_EQ(good.out, "T=6.2832ms\tf=0.159154570919277kHz\n不用计算！\n");
 
     // A usage error answers its own line and the rest is still calculated.
-    const Outcome usage = runCli({"-"}, "xyz 1\nrc1 0 1\nrc1 1 1 1 1 1\nrc3 1 1\n");
+    const Outcome usage = runInProcess({"-"}, "xyz 1\nrc1 0 1\nrc1 1 1 1 1 1\nrc3 1 1\n");
     EXPECT_EQ(usage.status, 2);
     EXPECT_EQ(usage.err, "");
     EXPECT_EQ(usage.out, "error: unknown circuit \"xyz\"\n输入的数据有错误！\n"
                          "error: too many values (at most 4)\n"
                          "T=2.197ms\tf=0.455166135639508kHz\n");
 
-    const Outcome empty = runCli({"-"}, "");
+    const Outcome empty = runInProcess({"-"}, "");
     EXPECT_EQ(empty.status, 0);
     EXPECT_EQ(empty.out, "");
 }
 
 TEST(Cli, StandardInputWithJsonAnswersOneObjectPerLine) {
-    const Outcome r = runCli({"--json", "-"}, "rc1 1 1\nbad\nrc3 0 1 x\"y\n");
+    const Outcome r = runInProcess({"--json", "-"}, "rc1 1 1\nbad\nrc3 0 1 x\"y\n");
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(
         r.out,
@@ -365,7 +332,7 @@ TEST(Cli, StandardInputWithJsonAnswersOneObjectPerLine) {
         "\n");
 }
 
-// A whole table in one run, more than a pipe buffer in each direction.
+// A whole table in one run.
 TEST(Cli, StandardInputTakesALargeTable) {
     std::string table;
     std::string expected;
@@ -374,7 +341,7 @@ TEST(Cli, StandardInputTakesALargeTable) {
         expected += i % 2 ? "T1=13.86ms\tT2=6.93ms\tT=20.79ms\tf=0.0481000481000481kHz\n"
                           : "T=6.2832ms\tf=0.159154570919277kHz\n";
     }
-    const Outcome r = runCli({"-"}, table);
+    const Outcome r = runInProcess({"-"}, table);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, expected);
 }
@@ -672,6 +639,24 @@ TEST(CliInProcess, FailingStandardErrorStillCounts) {
     EXPECT_EQ(out.str(), "");
 }
 
+// ---- The real program: exit codes and streams.
+
+class Process : public ::testing::TestWithParam<Case> {};
+
+TEST_P(Process, ExitsAndWritesTheRightStream) {
+    const Outcome r = runCli(GetParam().args);
+    EXPECT_EQ(r.status, GetParam().status);
+    EXPECT_EQ(r.out, GetParam().out);
+    EXPECT_NE(r.err.find(GetParam().err), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.empty(), GetParam().err.empty()) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Process,
+                         ::testing::Values(Case{"Result", {"rc1", "1", "1"}, 0, kWien, ""},
+                                           Case{"BadInput", {"rc1", "0", "1"}, 1, "", kInputError},
+                                           Case{"Usage", {}, 2, "", "Usage: osccalc"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // ---- Failing standard files, through the real program.
 
 constexpr const char* kNoSpace = "osccalc: cannot write standard output: No space left on device\n";
@@ -739,7 +724,7 @@ TEST(CliFailingFiles, PipeWithoutReader) {
     }
     int fds[2];
     ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
-    close(fds[0]); // writing gives EPIPE: runProgram ignores SIGPIPE, and so does the child
+    close(fds[0]); // writing gives EPIPE: runProgram ignores SIGPIPE for the child
     const Outcome r = runCli({"-"}, table, {{1, nullptr, 0, fds[1]}});
     close(fds[1]);
     EXPECT_EQ(r.status, 3);
