@@ -1,111 +1,17 @@
 // End-to-end tests of osccalc: the real executable, its output and exit codes.
-#include <cerrno>
+#include "tests/cli_run.h"
+
 #include <cmath>
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <ostream>
-#include <poll.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
-struct Outcome {
-    int status = -1; // exit code; -1 if the program did not exit normally
-    std::string out;
-    std::string err;
-};
-
-// Runs osccalc with the arguments, feeding `input` to its standard input.
-Outcome runCli(const std::vector<std::string>& args, const std::string& input = {}) {
-    std::signal(SIGPIPE, SIG_IGN); // osccalc may exit before reading all input
-    int in[2], out[2], err[2];
-    if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) {
-        ADD_FAILURE() << "pipe2 failed";
-        return {};
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    std::vector<char*> argv{const_cast<char*>(OSCCALC_PATH)};
-    for (const auto& a : args) {
-        argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, OSCCALC_PATH, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(in[0]);
-    close(out[1]);
-    close(err[1]);
-    if (spawned != 0) {
-        ADD_FAILURE() << "cannot start " << OSCCALC_PATH;
-        close(in[1]);
-        close(out[0]);
-        close(err[0]);
-        return {};
-    }
-    fcntl(in[1], F_SETFL, O_NONBLOCK);
-
-    Outcome run;
-    std::size_t written = 0;
-    int inFd = in[1];
-    if (input.empty()) {
-        close(inFd);
-        inFd = -1;
-    }
-    std::string* sinks[] = {&run.out, &run.err};
-    int open = 2;
-    while (open > 0) {
-        pollfd fds[3] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}, {inFd, POLLOUT, 0}};
-        if (poll(fds, 3, 10000) <= 0) {
-            ADD_FAILURE() << "osccalc hangs";
-            kill(pid, SIGKILL);
-            break;
-        }
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd >= 0 && fds[i].revents) {
-                char buffer[4096];
-                const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-                if (n > 0) {
-                    sinks[i]->append(buffer, static_cast<std::size_t>(n));
-                } else if (n == 0 || errno != EINTR) {
-                    close(fds[i].fd);
-                    (i == 0 ? out[0] : err[0]) = -1;
-                    --open;
-                }
-            }
-        }
-        if (inFd >= 0 && fds[2].revents) {
-            const ssize_t n = write(inFd, input.data() + written, input.size() - written);
-            if (n > 0) {
-                written += static_cast<std::size_t>(n);
-            }
-            if ((n < 0 && errno != EAGAIN) || written == input.size()) {
-                close(inFd);
-                inFd = -1;
-            }
-        }
-    }
-    for (const int fd : {inFd, out[0], err[0]}) {
-        if (fd >= 0) {
-            close(fd);
-        }
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+using clitest::Outcome;
+using clitest::runCli;
 
 constexpr const char* kInputError = "输入的数据有错误！\n";
 constexpr const char* kNoCalculation = "不用计算！\n";
@@ -137,6 +43,9 @@ void PrintTo(const Case& c, std::ostream* os) {
 class Calculation : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Calculation, PrintsWhatTheWindowShows) {
+    if (!clitest::commandLineCarries(GetParam().args)) {
+        GTEST_SKIP() << "malformed UTF-8 other than a lone surrogate cannot be passed";
+    }
     const Outcome r = runCli(GetParam().args);
     EXPECT_EQ(r.status, GetParam().status);
     EXPECT_EQ(r.out, GetParam().out);
@@ -181,6 +90,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ElevenCharactersQuartz", {"quartz1", "12345678901"}, 1, "", kInputError},
         Case{"MalformedUtf8Unused", {"rc1", "1", "1", "\xff"}, 1, "", kInputError},
         Case{"FullWidthDigit", {"rc3", "１", "1"}, 1, "", kInputError},
+        // A lone surrogate (in its three-byte form): no text, so no box holds it.
+        Case{"LoneSurrogateUnused", {"rc1", "1", "1", "\xED\xB3\xBF"}, 1, "", kInputError},
         Case{"ZeroInRc2", {"rc2", "1", "0", "1", "1"}, 1, "", kInputError},
         Case{"MinusInLc4", {"lc4", "1", "0", "2", "-2"}, 1, "", kInputError},
         Case{"MissingC2InLc4", {"lc4", "1", "0", "2"}, 1, "", kInputError}),
@@ -200,6 +111,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, UsageError,
     ::testing::Values(Case{"NoArguments", {}, 2, "", "no circuit"},
                       Case{"UnknownCircuit", {"rc5", "1", "1"}, 2, "", "unknown circuit \"rc5\""},
+                      Case{"UnknownCircuitInChinese", {"电路"}, 2, "", "unknown circuit \"电路\""},
                       Case{"CaseMatters", {"RC1", "1", "1"}, 2, "", "unknown circuit"},
                       Case{"StartupIsNoCircuit", {"startup", "1", "1"}, 2, "", "unknown circuit"},
                       Case{"HelpIsNoCircuit", {"help"}, 2, "", "unknown circuit"},
@@ -278,6 +190,20 @@ INSTANTIATE_TEST_SUITE_P(
              R"({"circuit":"rc1","inputs":["1","1","a\"\\\u0001\n","\ufffd"],)"
              R"("error":"输入的数据有错误！"})"
              "\n",
+             ""},
+        // The arguments arrive as typed, not as the nearest ANSI character.
+        Case{"FullWidthDigitEchoed",
+             {"--json", "rc3", "１", "1"},
+             1,
+             R"({"circuit":"rc3","inputs":["１","1"],"error":"输入的数据有错误！"})"
+             "\n",
+             ""},
+        Case{"MicroEchoed",
+             {"--json", "rc1", "1", "1", "μ", "Ω"},
+             0,
+             R"({"circuit":"rc1","inputs":["1","1","μ","Ω"],)"
+             R"("lines":["T=6.2832ms","f=0.159154570919277kHz"]})"
+             "\n",
              ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -323,6 +249,23 @@ TEST(Cli, StandardInputWithJsonAnswersOneObjectPerLine) {
         "\n"
         R"({"circuit":"rc3","inputs":["0","1","x\"y"],"error":"输入的数据有错误！"})"
         "\n");
+}
+
+// A Ctrl-Z byte is data, not the end of the input.
+TEST(Cli, StandardInputReadsPastACtrlZ) {
+    const Outcome r = runCli({"-"}, "rc1 1 1\nrc3 1 1 \x1a\nrc4 10 10 1\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "T=6.2832ms\tf=0.159154570919277kHz\nT=2.197ms\tf=0.455166135639508kHz\n"
+                     "T1=13.86ms\tT2=6.93ms\tT=20.79ms\tf=0.0481000481000481kHz\n");
+}
+
+// A table saved by Notepad: UTF-8 with a byte order mark, CRLF line ends.
+TEST(Cli, StandardInputTakesANotepadFile) {
+    const Outcome r = runCli({"-"}, "\xEF\xBB\xBFrc1 1 1\r\nquartz1\r\nrc4 10 10 1\r\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "T=6.2832ms\tf=0.159154570919277kHz\n不用计算！\n"
+                     "T1=13.86ms\tT2=6.93ms\tT=20.79ms\tf=0.0481000481000481kHz\n");
 }
 
 // A whole table in one run, more than a pipe buffer in each direction.
