@@ -30,10 +30,14 @@ built=$SECONDS
     export WINEPREFIX=$scratch/wine HOME=$scratch TMPDIR=$scratch WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
     unset DISPLAY WAYLAND_DISPLAY XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME
-    mkdir "$WINEPREFIX"
-    # One Wine server for the whole run instead of one per test.
-    wineserver -p
+    # The prefix is made first, and its server left to finish and exit.
     wineboot -i
+    wineserver -w
+    # Then one Wine server for the whole run instead of one per test, with
+    # Wine's services started here, so that they do not hold a test's
+    # output open.
+    wineserver -p
+    wineboot </dev/null >/dev/null 2>&1
     prefixed=$SECONDS
     status=0
     ctest --preset windows-core -j2 || status=$?
