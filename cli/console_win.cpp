@@ -80,6 +80,37 @@ bool HandleStreamBuf::writeBytes(std::string_view bytes) {
     return true;
 }
 
+ConsoleInputBuf::int_type ConsoleInputBuf::underflow() {
+    while (gptr() == egptr()) {
+        if (ended_) {
+            return traits_type::eof();
+        }
+        std::array<wchar_t, 4096> wide;
+        DWORD n = 0;
+        std::u16string text = std::move(pendingHigh_);
+        pendingHigh_.clear();
+        if (!ReadConsoleW(handle_, wide.data(), static_cast<DWORD>(wide.size()), &n, nullptr) ||
+            n == 0) {
+            ended_ = true;
+        } else {
+            for (DWORD i = 0; i < n && !ended_; ++i) {
+                ended_ = lineStart_ && wide[i] == L'\x1a';
+                if (!ended_) {
+                    text += static_cast<char16_t>(wide[i]);
+                    lineStart_ = wide[i] == L'\n';
+                }
+            }
+            if (!ended_ && !text.empty() && text.back() >= 0xD800 && text.back() <= 0xDBFF) {
+                pendingHigh_ = text.back();
+                text.pop_back();
+            }
+        }
+        bytes_ = utf8FromUtf16(text);
+        setg(bytes_.data(), bytes_.data(), bytes_.data() + bytes_.size());
+    }
+    return traits_type::to_int_type(*gptr());
+}
+
 std::vector<std::string> programArguments(int, char**) {
     // The ANSI argv has already lost what the code page cannot hold (a
     // full-width digit becomes "1"), so the arguments come from the UTF-16
@@ -96,16 +127,22 @@ std::vector<std::string> programArguments(int, char**) {
 }
 
 struct StandardStreams::Platform {
+    ConsoleInputBuf in{GetStdHandle(STD_INPUT_HANDLE)};
     HandleStreamBuf out{GetStdHandle(STD_OUTPUT_HANDLE)};
     HandleStreamBuf err{GetStdHandle(STD_ERROR_HANDLE)};
+    std::streambuf* previousIn = nullptr;
     std::streambuf* previousOut = nullptr;
     std::streambuf* previousErr = nullptr;
 };
 
 StandardStreams::StandardStreams() : platform_(std::make_unique<Platform>()) {
-    // Input as on Linux: no CRLF translation and no end of input at a Ctrl-Z
-    // byte in the middle of a piped file.
-    _setmode(_fileno(stdin), _O_BINARY);
+    if (isConsole(GetStdHandle(STD_INPUT_HANDLE))) {
+        platform_->previousIn = std::cin.rdbuf(&platform_->in);
+    } else {
+        // A file or pipe is read as on Linux: no CRLF translation, and a
+        // Ctrl-Z byte in the middle does not end the input.
+        _setmode(_fileno(stdin), _O_BINARY);
+    }
     std::cout.flush();
     std::cerr.flush();
     platform_->previousOut = std::cout.rdbuf(&platform_->out);
@@ -117,6 +154,9 @@ StandardStreams::~StandardStreams() {
     std::cerr.flush();
     std::cout.rdbuf(platform_->previousOut);
     std::cerr.rdbuf(platform_->previousErr);
+    if (platform_->previousIn) {
+        std::cin.rdbuf(platform_->previousIn);
+    }
 }
 
 } // namespace cli

@@ -1,6 +1,6 @@
 #pragma once
 
-// Windows only: the standard output and error of osccalc.
+// Windows only: the standard streams of osccalc.
 
 #include <array>
 #include <streambuf>
@@ -39,6 +39,25 @@ private:
     bool console_;
     Utf16Decoder decoder_;
     std::array<char, 4096> buffer_{};
+};
+
+// Reads a console as UTF-16 through ReadConsoleW and hands out UTF-8; read
+// through the console's code page instead, a full-width digit typed by an
+// input method would arrive as "1". A line that starts with Ctrl-Z ends the
+// input, as in other Windows console programs.
+class ConsoleInputBuf : public std::streambuf {
+public:
+    explicit ConsoleInputBuf(void* handle) : handle_(handle) {}
+
+protected:
+    int_type underflow() override;
+
+private:
+    void* handle_;
+    bool ended_ = false;
+    bool lineStart_ = true;
+    std::u16string pendingHigh_; // a surrogate whose pair has not been read yet
+    std::string bytes_;
 };
 
 } // namespace cli

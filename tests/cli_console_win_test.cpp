@@ -1,15 +1,17 @@
 // Windows only: where osccalc's output goes (a console gets UTF-16 through
-// the console API, a pipe or a file the bytes unchanged) and osccalc.exe's
-// resources. Runs in a console: under Wine the test command starts it on a
-// pseudo-terminal, which Wine turns into one.
+// the console API, a pipe or a file the bytes unchanged), typed input read
+// from a console, and osccalc.exe's resources. Runs in a console: under Wine the test command
+// starts it on a pseudo-terminal, which Wine turns into one.
 #include "cli/console_win.h"
 
 #include <windows.h>
 
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <istream>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -190,6 +192,85 @@ TEST_F(ChineseConsole, OsccalcPrintsReadableText) {
         FillConsoleOutputCharacterW(screen_, L' ', info.dwSize.X * 3, COORD{0, 0}, &written);
         SetConsoleCursorPosition(screen_, COORD{0, 0});
     }
+}
+
+// Keys typed into the console, as a keyboard or an input method delivers them.
+void type(HANDLE input, std::wstring_view keys) {
+    std::vector<INPUT_RECORD> records;
+    for (const wchar_t c : keys) {
+        INPUT_RECORD record{};
+        record.EventType = KEY_EVENT;
+        KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+        key.bKeyDown = TRUE;
+        key.wRepeatCount = 1;
+        key.wVirtualKeyCode = c == L'\r' ? VK_RETURN : 0;
+        key.uChar.UnicodeChar = c;
+        records.push_back(record);
+        key.bKeyDown = FALSE;
+        records.push_back(record);
+    }
+    DWORD written = 0;
+    ASSERT_TRUE(
+        WriteConsoleInputW(input, records.data(), static_cast<DWORD>(records.size()), &written));
+}
+
+// Typing into a console whose input code page (437 here) has no full-width
+// digit: read through the code page, "１" would arrive as "1".
+class ConsoleInput : public ChineseConsole {
+protected:
+    void SetUp() override {
+        ChineseConsole::SetUp();
+        input_ = GetStdHandle(STD_INPUT_HANDLE);
+        ASSERT_TRUE(cli::isConsole(input_)) << "run this test in a console";
+        previousCodePage_ = GetConsoleCP();
+        ASSERT_TRUE(SetConsoleCP(437));
+        FlushConsoleInputBuffer(input_);
+    }
+    void TearDown() override {
+        FlushConsoleInputBuffer(input_);
+        SetConsoleCP(previousCodePage_);
+        ChineseConsole::TearDown();
+    }
+
+    HANDLE input_ = INVALID_HANDLE_VALUE;
+
+private:
+    UINT previousCodePage_ = 0;
+};
+
+TEST_F(ConsoleInput, ReadsTypedTextAsUtf8UpToCtrlZ) {
+    type(input_, L"rc3 \uFF11 1\rlc4 \u03BC \x1a\r\x1a\rrc1 1 1\r");
+    cli::ConsoleInputBuf buffer(input_);
+    std::istream in(&buffer);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    // Ctrl-Z inside a line is data, as in a piped file; at the start it ends the input.
+    EXPECT_EQ(lines, (std::vector<std::string>{"rc3 １ 1\r", "lc4 μ \x1a\r"}));
+}
+
+TEST_F(ConsoleInput, OsccalcTakesTypedText) {
+    type(input_, L"rc3 \uFF11 1\rquartz1 \u03BC\r\x1a\r");
+    const std::wstring exe = besideThisProgram(L"osccalc.exe");
+    std::wstring commandLine = L"\"" + exe + L"\" --json -";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input_;
+    startup.hStdOutput = screen_;
+    startup.hStdError = screen_;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                               nullptr, &startup, &process));
+    ASSERT_EQ(WaitForSingleObject(process.hProcess, 20000), WAIT_OBJECT_0);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    // Each answer fits one line of the screen.
+    EXPECT_EQ(shown(2),
+              L"{\"circuit\":\"rc3\",\"inputs\":[\"１\",\"1\"],"
+              L"\"error\":\"输入的数据有错误！\"}\n"
+              L"{\"circuit\":\"quartz1\",\"inputs\":[\"μ\"],\"message\":\"不用计算！\"}\n");
 }
 
 // The icon and version record of the window program, with osccalc's own
