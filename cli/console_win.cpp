@@ -6,6 +6,8 @@
 #include <io.h>
 #include <shellapi.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <iostream>
 
