@@ -50,9 +50,13 @@ built=$SECONDS
         done
     done >"$scratch/table"
     for json in "" --json; do
-        { build/bin/osccalc $json - <"$scratch/table"; echo "exit $?"; } >"$scratch/linux"
-        { wine build-windows-core/bin/osccalc.exe $json - <"$scratch/table"; echo "exit $?"; } \
-            >"$scratch/windows"
+        code=0
+        build/bin/osccalc $json - <"$scratch/table" >"$scratch/linux" || code=$?
+        echo "exit $code" >>"$scratch/linux"
+        code=0
+        wine build-windows-core/bin/osccalc.exe $json - <"$scratch/table" >"$scratch/windows" ||
+            code=$?
+        echo "exit $code" >>"$scratch/windows"
         cmp "$scratch/linux" "$scratch/windows" || status=1
     done
     echo "Windows part: build $((built - start)) s, Wine prefix $((prefixed - built)) s," \
