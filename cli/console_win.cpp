@@ -8,10 +8,32 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <iostream>
 
 namespace cli {
+
+namespace {
+
+// errno for the last failed write, which osccalc's error message names.
+void setErrnoFromLastError() {
+    switch (GetLastError()) {
+    case ERROR_BROKEN_PIPE:
+    case ERROR_NO_DATA:
+        errno = EPIPE;
+        break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        errno = ENOSPC;
+        break;
+    default:
+        errno = EIO;
+        break;
+    }
+}
+
+} // namespace
 
 bool isConsole(void* handle) {
     DWORD mode = 0;
@@ -62,6 +84,7 @@ bool HandleStreamBuf::writeConsole(std::u16string_view text) {
         DWORD written = 0;
         if (!WriteConsoleW(handle_, text.data(), static_cast<DWORD>(n), &written, nullptr) ||
             written == 0) {
+            setErrnoFromLastError();
             return false;
         }
         text.remove_prefix(written);
@@ -75,6 +98,7 @@ bool HandleStreamBuf::writeBytes(std::string_view bytes) {
         if (!WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
                        nullptr) ||
             written == 0) {
+            setErrnoFromLastError();
             return false;
         }
         bytes.remove_prefix(written);

@@ -1,5 +1,5 @@
-#include "cli/app.h"
 #include "cli/console.h"
+#include "cli/osccalc.h"
 
 #include <iostream>
 #include <string>

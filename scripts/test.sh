@@ -10,7 +10,7 @@ mapfile -t sources < <(git ls-files -co --exclude-standard -- '*.cpp' '*.h')
 clang-format --dry-run --Werror "${sources[@]}"
 
 echo "== build and test"
-cmake --preset default
+cmake --preset default -DOSC_BUILD_BENCH=ON
 cmake --build --preset default -j2
 QT_QPA_PLATFORM=offscreen ctest --preset default
 

@@ -359,6 +359,7 @@ TEST_P(IconPng, IsASixteenColourPaletteImageWithTransparency) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, IconPng,
                          ::testing::Values(IconFile{"icon16.png", 16}, IconFile{"icon32.png", 32},
+                                           IconFile{"icon48.png", 48}, IconFile{"icon64.png", 64},
                                            IconFile{"icon128.png", 128}),
                          [](const auto& info) { return std::to_string(info.param.size); });
 

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <istream>
@@ -96,12 +97,19 @@ TEST(PipeOutput, GetsTheBytesUnchanged) {
 }
 
 TEST(PipeOutput, AFailedWriteFailsTheStream) {
-    Pipe pipe;
-    cli::HandleStreamBuf buffer(pipe.writeEnd());
-    pipe.readAll(); // closes the write end, so writing fails
-    std::ostream os(&buffer);
-    os << "T=6.2832ms\n" << std::flush;
-    EXPECT_TRUE(os.bad());
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, nullptr, 0));
+    CloseHandle(readEnd); // nobody reads any more
+    {
+        cli::HandleStreamBuf buffer(writeEnd);
+        std::ostream os(&buffer);
+        errno = 0;
+        os << "T=6.2832ms\n" << std::flush;
+        EXPECT_TRUE(os.bad());
+        // osccalc names the reason.
+        EXPECT_EQ(errno, EPIPE);
+    }
+    CloseHandle(writeEnd);
 }
 
 // A screen buffer of the test's console in the Chinese (GBK) code page, as

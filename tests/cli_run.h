@@ -1,7 +1,7 @@
 #pragma once
 
-// Starts the built osccalc for the end-to-end tests: with fork and pipes on
-// Linux, with CreateProcessW and pipes on Windows.
+// Windows: starts the built osccalc for the end-to-end tests, with
+// CreateProcessW and pipes. (On Linux the tests spawn it themselves.)
 
 #include <string>
 #include <vector>
