@@ -10,10 +10,13 @@ run=(xvfb xauth)
 package=(dpkg-dev file help2man lintian man-db)
 # The packaging tests: the desktop validators, dpkg-shlibdeps for cpack,
 # the cross resource compiler (it borrows the host preprocessor); clang and
-# its runtime for the fuzz targets.
+# its runtime for the fuzz targets. The Windows build: the MinGW-w64 cross
+# compiler, GoogleTest's sources to build for it, and Wine (64-bit only) to
+# run its tests.
 test=(clang-format libgtest-dev libgmock-dev xvfb xauth locales
     desktop-file-utils appstream binutils-mingw-w64-x86-64 cpp
-    clang libclang-rt-14-dev libbenchmark-dev "${package[@]}")
+    clang libclang-rt-14-dev libbenchmark-dev "${package[@]}"
+    g++-mingw-w64-x86-64-posix googletest wine wine64)
 # What scripts/fuzz.sh needs on its own: clang with the libFuzzer runtime, no Qt.
 fuzz=(cmake make clang libclang-rt-14-dev)
 # scripts/bench.sh: Google Benchmark, and valgrind for instruction counts.

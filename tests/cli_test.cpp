@@ -1,32 +1,43 @@
 // Tests of osccalc: cli::run in-process for the tables, and the real
 // executable for what only a process shows: exit codes, which standard stream
-// a text goes to, and standard files that fail.
+// a text goes to, and standard files that fail. On Windows the executable is
+// started through tests/cli_run_win.cpp; the failing files are Linux ones.
 #include "cli/osccalc.h"
 
 #include "config.h"
 
 #include <cerrno>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <ios>
 #include <iterator>
 #include <ostream>
-#include <spawn.h>
 #include <sstream>
 #include <streambuf>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
+#ifdef _WIN32
+#include "tests/cli_run.h"
+#else
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 extern char** environ;
+#endif
 
 namespace {
 
+#ifdef _WIN32
+using clitest::Outcome;
+using clitest::runCli;
+#else
 struct Outcome {
     int status = -1; // exit code; -1 if the program did not exit normally
     std::string out;
@@ -107,6 +118,7 @@ Outcome runCli(const std::vector<std::string>& args, const std::string& input = 
     argv.insert(argv.end(), args.begin(), args.end());
     return runProgram(argv, input, redirects);
 }
+#endif
 
 // cli::run in-process, on string streams.
 Outcome runInProcess(const std::vector<std::string>& args, const std::string& input = {}) {
@@ -191,6 +203,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ElevenCharactersQuartz", {"quartz1", "12345678901"}, 1, "", kInputError},
         Case{"MalformedUtf8Unused", {"rc1", "1", "1", "\xff"}, 1, "", kInputError},
         Case{"FullWidthDigit", {"rc3", "１", "1"}, 1, "", kInputError},
+        // A lone surrogate (in its three-byte form): no text, so no box holds it.
+        Case{"LoneSurrogateUnused", {"rc1", "1", "1", "\xED\xB3\xBF"}, 1, "", kInputError},
         Case{"ZeroInRc2", {"rc2", "1", "0", "1", "1"}, 1, "", kInputError},
         Case{"MinusInLc4", {"lc4", "1", "0", "2", "-2"}, 1, "", kInputError},
         Case{"MissingC2InLc4", {"lc4", "1", "0", "2"}, 1, "", kInputError}),
@@ -210,6 +224,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, UsageError,
     ::testing::Values(Case{"NoArguments", {}, 2, "", "no circuit"},
                       Case{"UnknownCircuit", {"rc5", "1", "1"}, 2, "", "unknown circuit \"rc5\""},
+                      Case{"UnknownCircuitInChinese", {"电路"}, 2, "", "unknown circuit \"电路\""},
                       Case{"CaseMatters", {"RC1", "1", "1"}, 2, "", "unknown circuit"},
                       Case{"StartupIsNoCircuit", {"startup", "1", "1"}, 2, "", "unknown circuit"},
                       Case{"HelpIsNoCircuit", {"help"}, 2, "", "unknown circuit"},
@@ -285,6 +300,20 @@ INSTANTIATE_TEST_SUITE_P(
              R"({"circuit":"rc1","inputs":["1","1","a\"\\\u0001\n","\ufffd"],)"
              R"("error":"输入的数据有错误！"})"
              "\n",
+             ""},
+        // The arguments arrive as typed, not as the nearest ANSI character.
+        Case{"FullWidthDigitEchoed",
+             {"--json", "rc3", "１", "1"},
+             1,
+             R"({"circuit":"rc3","inputs":["１","1"],"error":"输入的数据有错误！"})"
+             "\n",
+             ""},
+        Case{"MicroEchoed",
+             {"--json", "rc1", "1", "1", "μ", "Ω"},
+             0,
+             R"({"circuit":"rc1","inputs":["1","1","μ","Ω"],)"
+             R"("lines":["T=6.2832ms","f=0.159154570919277kHz"]})"
+             "\n",
              ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -330,6 +359,23 @@ TEST(Cli, StandardInputWithJsonAnswersOneObjectPerLine) {
         "\n"
         R"({"circuit":"rc3","inputs":["0","1","x\"y"],"error":"输入的数据有错误！"})"
         "\n");
+}
+
+// A Ctrl-Z byte is data, not the end of the input.
+TEST(Cli, StandardInputReadsPastACtrlZ) {
+    const Outcome r = runCli({"-"}, "rc1 1 1\nrc3 1 1 \x1a\nrc4 10 10 1\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "T=6.2832ms\tf=0.159154570919277kHz\nT=2.197ms\tf=0.455166135639508kHz\n"
+                     "T1=13.86ms\tT2=6.93ms\tT=20.79ms\tf=0.0481000481000481kHz\n");
+}
+
+// A table saved by Notepad: UTF-8 with a byte order mark, CRLF line ends.
+TEST(Cli, StandardInputTakesANotepadFile) {
+    const Outcome r = runCli({"-"}, "\xEF\xBB\xBFrc1 1 1\r\nquartz1\r\nrc4 10 10 1\r\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "T=6.2832ms\tf=0.159154570919277kHz\n不用计算！\n"
+                     "T1=13.86ms\tT2=6.93ms\tT=20.79ms\tf=0.0481000481000481kHz\n");
 }
 
 // A whole table in one run.
@@ -657,6 +703,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, Process,
                                            Case{"Usage", {}, 2, "", "Usage: osccalc"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+#ifndef _WIN32
 // ---- Failing standard files, through the real program.
 
 constexpr const char* kNoSpace = "osccalc: cannot write standard output: No space left on device\n";
@@ -751,5 +798,7 @@ TEST(CliFailingFiles, HugeLineInBoundedMemory) {
     EXPECT_EQ(r.err, "");
 #endif
 }
+
+#endif
 
 } // namespace
