@@ -1,16 +1,11 @@
-#include "ui/deferrediconstyle.h"
+#include "ui/application.h"
 #include "ui/form1.h"
-#include "ui/translation.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setStyle(new DeferredIconStyle);
-    QApplication::setApplicationName(QStringLiteral("振荡电路计算器"));
-    QApplication::setApplicationVersion(QStringLiteral(OSC_VERSION));
-    QGuiApplication::setDesktopFileName(QStringLiteral(OSC_APP_ID));
-    installChineseTranslation(app);
+    setUpApplication(app);
 
     Form1 form1;
     form1.show();

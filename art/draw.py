@@ -6,8 +6,11 @@ It needs Debian's python3-pil and fonts-wqy-microhei. The pictures it writes
 are committed, so building the program needs neither.
 
 Writes:
-  icon16.png, icon32.png, icon128.png   palette PNGs of at most 16 colours,
-                                        transparent background
+  icon16.png ... icon128.png            16, 32, 48, 64 and 128 px palette PNGs
+                                        of at most 16 colours, transparent
+                                        background
+  icon.svg                              the motif as a vector drawing, with the
+                                        128 px stroke widths, for any size
   app.ico                               the 16 and 32 pixel icons (PNG entries)
   banner.gif                            200 x 60, 64-colour palette, entry 0 is
                                         white and transparent
@@ -72,6 +75,8 @@ STYLES = {
         ),
     ),
     32: dict(axis=1, wave=2.0, gate=1, bubble=1, base=2, lead=1, sharp=True),
+    48: dict(axis=1, wave=3.0, gate=2, bubble=2, base=3, lead=2, sharp=False),
+    64: dict(axis=2, wave=3.6, gate=2, bubble=2, base=4, lead=2, sharp=False),
     128: dict(axis=3, wave=6.5, gate=4, bubble=4, base=7, lead=4, sharp=False),
     "banner": dict(axis=2, wave=3.4, gate=2, bubble=2, base=3, lead=2, sharp=False),
 }
@@ -320,9 +325,50 @@ def quantize_banner(red, blue):
     return out
 
 
+def icon_svg():
+    """The motif on its 32-unit grid as SVG, stroked as at 128 px."""
+    w = {k: v / 4 for k, v in STYLES[128].items() if k != "sharp"}
+    g = GEOMETRY
+
+    def pts(points):
+        return " ".join(f"{x:g},{y:g}" for x, y in points)
+
+    x0, x1, amp, n = 2.5, 29.5, 10.0, 48
+    wave = [
+        (round(x0 + (x1 - x0) * i / n, 3), round(15.5 - amp * math.sin(2 * math.pi * i / n), 3))
+        for i in range(n + 1)
+    ]
+    cx, cy, r = g["bubble"]
+    red, blue = "#ff0000", "#0000ff"
+    lines = [
+        '<svg xmlns="http://www.w3.org/2000/svg" width="128" height="128" viewBox="0 0 32 32">',
+        f'<g fill="none" stroke="{red}" stroke-linecap="round" stroke-linejoin="round">',
+        f'<path d="M1 15.5H31" stroke-width="{w["axis"]:g}" stroke-linecap="butt"/>',
+        f'<polyline points="{pts(wave)}" stroke-width="{w["wave"]:g}"/>',
+        "</g>",
+        f'<g fill="none" stroke="{blue}">',
+        f'<path d="M16 6.5H20" stroke-width="{w["gate"]:g}"/>',
+        f'<rect x="{20 + w["gate"] / 2:g}" y="{2 + w["gate"] / 2:g}" width="{6 - w["gate"]:g}"'
+        f' height="{9 - w["gate"]:g}" stroke-width="{w["gate"]:g}"/>',
+        f'<circle cx="{cx:g}" cy="{cy:g}" r="{r - w["bubble"] / 2:g}" stroke-width="{w["bubble"]:g}"/>',
+        f'<path d="M1 24.5H6" stroke-width="{w["lead"]:g}"/>',
+        f'<path d="M6 20V29" stroke-width="{w["base"]:g}"/>',
+        f'<polyline points="{pts(g["collector"])}" stroke-width="{w["lead"]:g}"'
+        ' stroke-linecap="round" stroke-linejoin="round"/>',
+        f'<polyline points="{pts(g["emitter"])}" stroke-width="{w["lead"]:g}"'
+        ' stroke-linecap="round" stroke-linejoin="round"/>',
+        "</g>",
+        f'<polygon points="{pts(g["arrow"])}" fill="{blue}"/>',
+        "</svg>",
+    ]
+    return "\n".join(lines) + "\n"
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
-    icons = {s: icon(s) for s in (16, 32, 128)}
+    with open(os.path.join(OUT, "icon.svg"), "w", encoding="ascii") as f:
+        f.write(icon_svg())
+    icons = {s: icon(s) for s in (16, 32, 48, 64, 128)}
     for s, img in icons.items():
         with open(os.path.join(OUT, f"icon{s}.png"), "wb") as f:
             f.write(png_bytes(img))

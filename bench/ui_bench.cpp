@@ -1,9 +1,9 @@
 // A menu selection in the real window, up to the chosen page being laid out
 // and painted in the view, as the user sees it.
 
+#include "ui/application.h"
 #include "ui/form1.h"
 #include "ui/helpview.h"
-#include "ui/translation.h"
 
 #include <QAbstractScrollArea>
 #include <QAction>
@@ -50,7 +50,7 @@ int main(int argc, char* argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
-    installChineseTranslation(app);
+    setUpApplication(app);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;

@@ -10,13 +10,6 @@ namespace calc {
 
 namespace {
 
-struct Times {
-    double t1 = 0.0;
-    double t2 = 0.0;
-    double t = 0.0;
-    double f = 0.0;
-};
-
 // Which inputs a mode reads (checked by test) and which enter the zero test.
 struct Usage {
     std::array<bool, 4> tested;
@@ -56,6 +49,39 @@ bool allFinite(std::initializer_list<double> values) {
 
 } // namespace
 
+std::optional<Periods> periods(Mode j, const std::array<double, 4>& x) {
+    Periods r;
+    switch (j) {
+    case 1:
+        r.t = ta(x[0], x[1]);
+        break;
+    case 2:
+        r.t1 = tb1(x[0], x[2]);
+        r.t2 = tb2(x[1], x[3]);
+        r.t = r.t1 + r.t2;
+        break;
+    case 3:
+        r.t = tc(x[0], x[1]);
+        break;
+    case 4:
+        r.t1 = td1(x[0], x[1], x[2]);
+        r.t2 = td2(x[1], x[2]);
+        r.t = r.t1 + r.t2;
+        break;
+    case 5:
+        r.t = te(x[0], x[1]);
+        break;
+    case 6:
+        // tf gives nanoseconds; shown as microseconds and megahertz.
+        r.t = tf(x[0], x[1], x[2], x[3]) / 1000.0;
+        break;
+    default:
+        return std::nullopt;
+    }
+    r.f = 1.0 / r.t;
+    return r;
+}
+
 Answer calculate(Mode j, const Inputs& inputs) {
     Answer answer;
     if (j == 7) {
@@ -90,42 +116,10 @@ Answer calculate(Mode j, const Inputs& inputs) {
         return answer;
     }
 
-    Times r;
-    const char* timeUnit = "ms";
-    const char* freqUnit = "kHz";
-    bool halves = false;
-    switch (j) {
-    case 1:
-        r.t = ta(x[0], x[1]);
-        break;
-    case 2:
-        r.t1 = tb1(x[0], x[2]);
-        r.t2 = tb2(x[1], x[3]);
-        r.t = r.t1 + r.t2;
-        halves = true;
-        break;
-    case 3:
-        r.t = tc(x[0], x[1]);
-        break;
-    case 4:
-        r.t1 = td1(x[0], x[1], x[2]);
-        r.t2 = td2(x[1], x[2]);
-        r.t = r.t1 + r.t2;
-        halves = true;
-        break;
-    case 5:
-        r.t = te(x[0], x[1]);
-        break;
-    case 6:
-        // tf gives nanoseconds; shown as microseconds and megahertz.
-        r.t = tf(x[0], x[1], x[2], x[3]) / 1000.0;
-        timeUnit = "μs";
-        freqUnit = "MHz";
-        break;
-    default:
-        break;
-    }
-    r.f = 1.0 / r.t;
+    const Periods r = *periods(j, x);
+    const bool halves = j == 2 || j == 4;
+    const char* timeUnit = j == 6 ? "μs" : "ms";
+    const char* freqUnit = j == 6 ? "MHz" : "kHz";
 
     // Inputs far beyond what the boxes hold could overflow; report them as
     // bad input rather than showing "inf".

@@ -28,17 +28,21 @@ struct Answer {
     std::array<std::optional<std::string>, 4> lines;
     // Message to show, if any. When set, no line changes.
     std::optional<std::string> message;
-
-    bool changesNothing() const {
-        for (const auto& line : lines) {
-            if (line) {
-                return false;
-            }
-        }
-        return !message;
-    }
 };
 
 Answer calculate(Mode j, const Inputs& inputs);
+
+// The numbers behind the result lines, in the mode's units (ms and kHz, or
+// us and MHz in mode 6), for values already read from the boxes: x[0] is
+// input 1. t1 and t2 are 0 where the mode has no partial times. nullopt for
+// a mode without a formula. calculate uses it, so anything that ranks values
+// by it ranks them by exactly what the window would show.
+struct Periods {
+    double t1 = 0.0;
+    double t2 = 0.0;
+    double t = 0.0;
+    double f = 0.0;
+};
+std::optional<Periods> periods(Mode j, const std::array<double, 4>& x);
 
 } // namespace calc

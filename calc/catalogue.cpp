@@ -17,18 +17,6 @@ Selection startupSelection() {
     return select(kCatalogue.front());
 }
 
-const CatalogueEntry* entryForMenuItem(std::string_view menuItem) {
-    if (menuItem.empty()) {
-        return nullptr;
-    }
-    for (const auto& entry : kCatalogue) {
-        if (entry.menuItem == menuItem) {
-            return &entry;
-        }
-    }
-    return nullptr;
-}
-
 const CatalogueEntry* entryForId(std::string_view id) {
     for (const auto& entry : kCatalogue) {
         if (entry.id == id) {

@@ -13,6 +13,10 @@
 
 namespace calc {
 
+// What an entry is: the window's state before any choice, a circuit one can
+// calculate (quartz circuits included), or the help page.
+enum class EntryKind { Startup, Circuit, Help };
+
 struct CatalogueEntry {
     std::string_view menuItem;    // object name of the menu item; "" for start-up
     std::string_view menuCaption; // text of the menu item; "" for start-up
@@ -21,13 +25,21 @@ struct CatalogueEntry {
     bool setsCaptions;            // false: the help entry leaves Label1..Label4 alone
     std::array<std::string_view, 4> captions;
     Mode mode;
+    EntryKind kind = EntryKind::Circuit;
 };
 
 inline constexpr std::string_view kNone = "None";
 
 // In menu order; entry 0 is the start-up selection, the last one is help.
 inline constexpr std::array<CatalogueEntry, 12> kCatalogue{{
-    {"", "", "startup", "\\html\\kiv1.htm", true, {"R (kΩ)", "C (μF)", kNone, kNone}, 1},
+    {"",
+     "",
+     "startup",
+     "\\html\\kiv1.htm",
+     true,
+     {"R (kΩ)", "C (μF)", kNone, kNone},
+     1,
+     EntryKind::Startup},
     {"mnuRc1",
      "RC正弦波振荡电路（文氏电桥）",
      "rc1",
@@ -98,7 +110,7 @@ inline constexpr std::array<CatalogueEntry, 12> kCatalogue{{
      true,
      {kNone, kNone, kNone, kNone},
      7},
-    {"mnuHelp1", "帮助内容", "help", "\\html\\help.htm", false, {}, 7},
+    {"mnuHelp1", "帮助内容", "help", "\\html\\help.htm", false, {}, 7, EntryKind::Help},
 }};
 
 // The two top-level menus; they only open their lists.
@@ -118,9 +130,6 @@ Selection select(const CatalogueEntry& entry);
 
 // The state the window starts in.
 Selection startupSelection();
-
-// The entry a menu item selects, or nullptr for an unknown name.
-const CatalogueEntry* entryForMenuItem(std::string_view menuItem);
 
 // The entry with a short id (rc1 .. quartz2, help), or nullptr.
 const CatalogueEntry* entryForId(std::string_view id);

@@ -3,8 +3,27 @@
 #include "calc/inputlimit.h"
 
 #include <cstdio>
+#include <optional>
 
 namespace cli {
+
+namespace {
+
+// The code point of one well-formed UTF-8 sequence when it is a control
+// character (C0, DEL or C1), else nullopt. C1 too: some terminals take U+009B
+// as the start of an escape sequence.
+std::optional<unsigned> controlCharacter(std::string_view sequence) {
+    const auto lead = static_cast<unsigned char>(sequence.front());
+    if (sequence.size() == 1 && (lead < 0x20 || lead == 0x7f)) {
+        return lead;
+    }
+    if (sequence.size() == 2 && lead == 0xc2 && static_cast<unsigned char>(sequence[1]) < 0xa0) {
+        return static_cast<unsigned char>(sequence[1]);
+    }
+    return std::nullopt;
+}
+
+} // namespace
 
 std::string jsonString(std::string_view text) {
     std::string out = "\"";
@@ -33,9 +52,9 @@ std::string jsonString(std::string_view text) {
             out += "\\t";
             break;
         default:
-            if (static_cast<unsigned char>(ch) < 0x20) {
+            if (const auto control = controlCharacter(text.substr(0, n))) {
                 char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(ch));
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", *control);
                 out += escaped;
             } else {
                 out.append(text.substr(0, n));

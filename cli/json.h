@@ -6,8 +6,9 @@
 namespace cli {
 
 // The text as a JSON string literal, quotes included. Quotes, backslashes and
-// control characters are escaped; each byte that is not part of well-formed
-// UTF-8 becomes U+FFFD, so the result is always valid JSON.
+// control characters (C0, DEL, C1) are escaped; each byte that is not part of
+// well-formed UTF-8 becomes U+FFFD, so the result is always valid JSON and
+// safe to write to a terminal. Plain-text messages quote echoed input with it.
 std::string jsonString(std::string_view text);
 
 } // namespace cli

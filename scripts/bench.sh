@@ -5,8 +5,8 @@
 #     process start to the first painted frame and of peak resident memory;
 #  2. the instructions of one start-to-quit of each under callgrind, which
 #     repeat exactly from run to run where times do not;
-#  3. Google Benchmarks of the calculation core and of a menu selection in
-#     the real window.
+#  3. Google Benchmarks of the calculation core, of the design search and of
+#     a menu selection in the real window.
 # Usage: scripts/bench.sh [RUNS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -53,6 +53,10 @@ awk -v p="$program" -v f="$floor" 'BEGIN { printf "%-10s %13.2f x\n", "ratio", p
 echo
 echo "== calculation core"
 "$bin/calc_bench"
+
+echo
+echo "== design search (target frequency to standard parts)"
+"$bin/design_bench"
 
 echo
 echo "== menu selection in the window"

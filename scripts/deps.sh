@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages this project needs, only those that are missing.
-# Usage: scripts/deps.sh run|test|fuzz|bench
+# Usage: scripts/deps.sh run|test|package|fuzz|bench
 set -euo pipefail
 
 common=(cmake g++ make libqt6svg6 qt6-base-dev qt6-svg-dev fonts-wqy-microhei qt6-translations-l10n)
 run=(xvfb xauth)
+# Building the Debian package: cpack's dpkg-shlibdeps (and the file command
+# it runs), help2man for osccalc's manual page, lintian to check the result.
+package=(dpkg-dev file help2man lintian man-db)
 # The packaging tests: the desktop validators, dpkg-shlibdeps for cpack,
 # the cross resource compiler (it borrows the host preprocessor); clang and
-# its runtime for the fuzz targets.
+# its runtime for the fuzz targets. The Windows build: the MinGW-w64 cross
+# compiler, GoogleTest's sources to build for it, and Wine (64-bit only) to
+# run its tests.
 test=(clang-format libgtest-dev libgmock-dev xvfb xauth locales
-    desktop-file-utils appstream dpkg-dev binutils-mingw-w64-x86-64 cpp
-    clang libclang-rt-14-dev libbenchmark-dev)
+    desktop-file-utils appstream binutils-mingw-w64-x86-64 cpp
+    clang libclang-rt-14-dev libbenchmark-dev "${package[@]}"
+    g++-mingw-w64-x86-64-posix googletest wine wine64)
 # What scripts/fuzz.sh needs on its own: clang with the libFuzzer runtime, no Qt.
 fuzz=(cmake make clang libclang-rt-14-dev)
 # scripts/bench.sh: Google Benchmark, and valgrind for instruction counts.
@@ -19,9 +25,10 @@ bench=(libbenchmark-dev valgrind)
 case "${1:-test}" in
 run) wanted=("${common[@]}" "${run[@]}") ;;
 test) wanted=("${common[@]}" "${test[@]}") ;;
+package) wanted=("${common[@]}" "${package[@]}") ;;
 fuzz) wanted=("${fuzz[@]}") ;;
 bench) wanted=("${common[@]}" "${bench[@]}") ;;
-*) echo "usage: $0 run|test|fuzz|bench" >&2; exit 2 ;;
+*) echo "usage: $0 run|test|package|fuzz|bench" >&2; exit 2 ;;
 esac
 
 missing=()

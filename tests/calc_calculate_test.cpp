@@ -129,7 +129,11 @@ TEST(Calculate, ModeSevenNeedsNoCalculationWhateverTheBoxesHold) {
 TEST(Calculate, ModeOutsideOneToSevenDoesNothing) {
     for (const calc::Mode j :
          {calc::Mode{0}, calc::Mode{8}, calc::Mode{-1}, calc::Mode{32767}, calc::Mode{-32768}}) {
-        EXPECT_TRUE(calc::calculate(j, {"1", "1", "1", "1"}).changesNothing()) << j;
+        const calc::Answer a = calc::calculate(j, {"1", "1", "1", "1"});
+        EXPECT_FALSE(a.message) << j;
+        for (const auto& line : a.lines) {
+            EXPECT_FALSE(line) << j;
+        }
     }
 }
 

@@ -21,11 +21,21 @@ void PrintTo(const Row& r, std::ostream* os) {
     *os << r.menuItem;
 }
 
+// The entry a menu item selects, as the window finds it.
+const calc::CatalogueEntry* entryForMenuItem(std::string_view menuItem) {
+    for (const auto& entry : calc::kCatalogue) {
+        if (entry.kind != calc::EntryKind::Startup && entry.menuItem == menuItem) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
 class SelectsEntry : public ::testing::TestWithParam<Row> {};
 
 TEST_P(SelectsEntry, GivesPageCaptionsAndMode) {
     const Row& row = GetParam();
-    const calc::CatalogueEntry* entry = calc::entryForMenuItem(row.menuItem);
+    const calc::CatalogueEntry* entry = entryForMenuItem(row.menuItem);
     ASSERT_NE(entry, nullptr) << row.menuItem;
     EXPECT_EQ(entry->menuCaption, row.menuCaption);
     const calc::Selection s = calc::select(*entry);
@@ -66,6 +76,22 @@ TEST(Catalogue, StartupShowsTheFirstPageWithPlainCaptionsInModeOne) {
     EXPECT_EQ(s.mode, 1);
 }
 
+// Only the first entry is the start-up state and only the last one is help;
+// every other entry, quartz circuits included, is a circuit.
+TEST(Catalogue, KindOfEachEntry) {
+    for (std::size_t i = 0; i < calc::kCatalogue.size(); ++i) {
+        const calc::CatalogueEntry& entry = calc::kCatalogue[i];
+        const calc::EntryKind expected = i == 0 ? calc::EntryKind::Startup
+                                         : i + 1 == calc::kCatalogue.size()
+                                             ? calc::EntryKind::Help
+                                             : calc::EntryKind::Circuit;
+        EXPECT_EQ(entry.kind, expected) << entry.id;
+        // Only the start-up state has no menu item; only help keeps the captions.
+        EXPECT_EQ(entry.menuItem.empty(), expected == calc::EntryKind::Startup) << entry.id;
+        EXPECT_EQ(entry.setsCaptions, expected != calc::EntryKind::Help) << entry.id;
+    }
+}
+
 TEST(Catalogue, MenuOrderAndUniqueNames) {
     const char* order[] = {"",       "mnuRc1", "mnuRc2", "mnuRc3",     "mnuRc4",     "mnuLc1",
                            "mnuLc2", "mnuLc3", "mnuLc4", "mnuQuartz1", "mnuQuartz2", "mnuHelp1"};
@@ -76,19 +102,18 @@ TEST(Catalogue, MenuOrderAndUniqueNames) {
         EXPECT_TRUE(ids.insert(calc::kCatalogue[i].id).second) << calc::kCatalogue[i].id;
         EXPECT_EQ(calc::entryForId(calc::kCatalogue[i].id), &calc::kCatalogue[i]);
     }
-    EXPECT_EQ(calc::entryForMenuItem(""), nullptr);
-    EXPECT_EQ(calc::entryForMenuItem("mnuSel"), nullptr);
+    EXPECT_EQ(entryForMenuItem("mnuSel"), nullptr);
     EXPECT_EQ(calc::entryForId("rc5"), nullptr);
 }
 
 // A selection followed by a calculation, end to end in the core.
 TEST(Catalogue, SelectionThenCalculationUsesTheEntrysMode) {
-    const auto* lc4 = calc::entryForMenuItem("mnuLc4");
+    const auto* lc4 = entryForMenuItem("mnuLc4");
     ASSERT_NE(lc4, nullptr);
     const calc::Answer a = calc::calculate(calc::select(*lc4).mode, {"1", "0", "2", "2"});
     ASSERT_TRUE(a.lines[calc::F]);
     EXPECT_TRUE(a.lines[calc::F]->ends_with("MHz"));
-    const auto* help = calc::entryForMenuItem("mnuHelp1");
+    const auto* help = entryForMenuItem("mnuHelp1");
     ASSERT_NE(help, nullptr);
     EXPECT_EQ(calc::calculate(calc::select(*help).mode, {"1", "1", "", ""}).message, "不用计算！");
 }

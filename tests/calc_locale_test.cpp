@@ -1,5 +1,6 @@
 // The window calls setlocale; results must not change with the desktop's
-// decimal separator. The test command generates de_DE.UTF-8 if it is missing.
+// decimal separator. The test command generates de_DE.UTF-8 if it is missing;
+// Windows has German and French built in.
 #include "calc/calculate.h"
 #include "calc/numtext.h"
 
@@ -9,11 +10,19 @@
 
 namespace {
 
+#ifdef _WIN32
+// The C runtime's own names, then the names newer runtimes take.
+constexpr const char* kCommaLocales[] = {"German_Germany.1252", "de-DE", "French_France.1252",
+                                         "fr-FR"};
+#else
+constexpr const char* kCommaLocales[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"};
+#endif
+
 class CommaLocale : public ::testing::Test {
 protected:
     void SetUp() override {
         previous_ = std::setlocale(LC_ALL, nullptr);
-        for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"}) {
+        for (const char* name : kCommaLocales) {
             if (std::setlocale(LC_ALL, name)) {
                 break;
             }

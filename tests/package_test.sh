@@ -2,7 +2,7 @@
 # Builds the Debian package from the build tree, checks its control fields
 # and contents, unpacks it into a temporary root and starts the installed
 # program there, through its link in usr/bin, offscreen.
-# Usage: package_test.sh BUILD_DIR APP_ID VERSION
+# Usage: package_test.sh BUILD_DIR APP_ID DEB_VERSION
 set -euo pipefail
 
 build=$1 app_id=$2 version=$3
@@ -32,17 +32,19 @@ deb=${debs[0]}
 echo "$deb"
 
 echo "== control fields"
-dpkg-deb -f "$deb" Package Version Architecture Depends
+dpkg-deb -f "$deb" Package Version Architecture Maintainer Depends Recommends
 [[ $(dpkg-deb -f "$deb" Package) == oscillator-calculator ]] || fail "Package"
 [[ $(dpkg-deb -f "$deb" Version) == "$version" ]] || fail "Version is not $version"
 depends=$(dpkg-deb -f "$deb" Depends)
-# Whether Depends names the package (with or without a version).
+recommends=$(dpkg-deb -f "$deb" Recommends)
+# Whether a relation field names the package (with or without a version) or
+# the given alternatives ("a | b") as one item.
 has_dep() {
-    local items item
-    IFS=, read -ra items <<<"$depends"
+    local items item field=${2:-$depends}
+    IFS=, read -ra items <<<"$field"
     for item in "${items[@]}"; do
         item=${item# }
-        [[ ${item%% *} == "$1" ]] && return 0
+        [[ ${item%% (*} == "$1" ]] && return 0
     done
     return 1
 }
@@ -62,9 +64,16 @@ for lib in "${qtlibs[@]}"; do
     pkg="libqt6${module,,}6"
     has_dep "$pkg" || fail "Depends lacks $pkg (for $lib)"
 done
-for pkg in libqt6svg6 fonts-wqy-microhei qt6-translations-l10n libc6 libstdc++6; do
+for pkg in libqt6svg6 "fonts-wqy-microhei | fonts-noto-cjk" libc6 libstdc++6; do
     has_dep "$pkg" || fail "Depends lacks $pkg"
 done
+has_dep qt6-translations-l10n "$recommends" || fail "Recommends lacks qt6-translations-l10n"
+
+echo "== lintian"
+# Debian's own checks: no error and no warning; the informational tags left
+# are overridden in the package, each with its reason.
+lintian -I "$deb" 2>&1 | grep -v 'running with root privileges' | tee "$work/lintian.log" || true
+if grep -q '^[EW]: ' "$work/lintian.log"; then fail "lintian reports errors or warnings"; fi
 
 echo "== contents"
 for f in \
@@ -72,15 +81,25 @@ for f in \
     usr/lib/oscillator-calculator/html/kiv10.htm \
     usr/lib/oscillator-calculator/html/help.htm \
     usr/lib/oscillator-calculator/html/style.css \
-    usr/lib/oscillator-calculator/html/kiv4.svg \
+    usr/lib/oscillator-calculator/html/kiv1.svg \
+    usr/lib/oscillator-calculator/html/kiv4-wave.svg \
     usr/lib/oscillator-calculator/html/crystal.svg \
     "usr/share/applications/$app_id.desktop" \
     "usr/share/metainfo/$app_id.metainfo.xml" \
-    "usr/share/icons/hicolor/32x32/apps/$app_id.png" \
-    "usr/share/icons/hicolor/128x128/apps/$app_id.png"; do
+    usr/share/doc/oscillator-calculator/copyright \
+    usr/share/doc/oscillator-calculator/changelog.gz \
+    usr/share/doc/oscillator-calculator/changelog.Debian.gz \
+    usr/share/man/man1/oscillator-calculator.1.gz \
+    usr/share/man/man1/osccalc.1.gz \
+    "usr/share/icons/hicolor/scalable/apps/$app_id.svg"; do
     [[ -f $root/$f ]] || fail "missing $f"
 done
-grep -q "<release version=\"$version\"" "$root/usr/share/metainfo/$app_id.metainfo.xml" ||
+# help2man in its default C locale would have turned the Chinese into "?".
+zgrep -q '不用计算！' "$root/usr/share/man/man1/osccalc.1.gz" || fail "osccalc.1 lost its Chinese text"
+for size in 16 32 48 64 128; do
+    [[ -f $root/usr/share/icons/hicolor/${size}x$size/apps/$app_id.png ]] || fail "missing the $size px icon"
+done
+grep -q "<release version=\"${version%-*}\"" "$root/usr/share/metainfo/$app_id.metainfo.xml" ||
     fail "metainfo release is not $version"
 for program in oscillator-calculator osccalc; do
     link=$root/usr/bin/$program
@@ -89,6 +108,15 @@ for program in oscillator-calculator osccalc; do
         fail "usr/bin/$program points to $target, not a relative path into the application folder"
     [[ -x $link ]] || fail "usr/bin/$program does not lead to an executable"
 done
+
+echo "== the installed pages and everything they use"
+# The source tree's page checks, run on the installed copy: every reference
+# resolves to an installed file, and the window's view class loads every
+# picture and the stylesheet of every page.
+OSC_HTML_DIR=$appdir/html "$build/bin/pages_tests" --gtest_brief=1 >"$work/pages.log" 2>&1 ||
+    { cat "$work/pages.log" >&2; fail "page checks on the installed pages"; }
+OSC_HTML_DIR=$appdir/html QT_QPA_PLATFORM=offscreen "$build/bin/pages_view_tests" >"$work/view.log" 2>&1 ||
+    { grep -E '^(FAIL|   Loc|Totals)' "$work/view.log" >&2; fail "view checks on the installed pages"; }
 
 echo "== osccalc through its link"
 out=$("$root/usr/bin/osccalc" rc4 10 10 1) || fail "osccalc exited $?"

@@ -1,17 +1,23 @@
 // The description pages under html/ as files: one per catalogue entry, in
 // UTF-8, titled with the menu caption, every local reference resolving, and
 // every worked example agreeing with the calculation core. Plain text
-// scanning only, so that this runs without Qt.
+// scanning only, so that this runs without Qt (the core-only build and the
+// package test run it); the markers it reads are comments, which a rich-text
+// reader drops. pages_view_tests checks the pages as Qt shows them.
 
 #include "calc/calculate.h"
 #include "calc/catalogue.h"
+#include "calc/inputlimit.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <charconv>
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -26,7 +32,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path kHtmlDir{OSC_HTML_DIR};
+// The source tree's pages; the package test points OSC_HTML_DIR at an
+// installed copy to check that everything the pages use was installed.
+const fs::path kHtmlDir = [] {
+    const char* dir = std::getenv("OSC_HTML_DIR");
+    return fs::path(dir != nullptr && *dir != '\0' ? dir : OSC_HTML_DIR);
+}();
 constexpr std::string_view kPagePrefix = "\\html\\";
 // The window's view is 329 pixels wide; a picture must fit inside its margins.
 constexpr int kMaxImageWidth = 300;
@@ -60,51 +71,22 @@ std::vector<std::string> catalogueFiles() {
 // The entry a page is titled after: the menu item that shows it.
 const calc::CatalogueEntry& menuEntryFor(const std::string& file) {
     for (const auto& entry : calc::kCatalogue) {
-        if (!entry.menuItem.empty() && fileNameOf(entry.page) == file) {
+        if (entry.kind != calc::EntryKind::Startup && fileNameOf(entry.page) == file) {
             return entry;
         }
     }
     throw std::logic_error("no menu item shows " + file);
 }
 
-bool validUtf8(const std::string& s) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        std::size_t extra = 0;
-        std::uint32_t cp = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            extra = 3;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + extra >= s.size()) {
-            return false;
-        }
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const auto cc = static_cast<unsigned char>(s[i + k]);
-            if ((cc & 0xC0) != 0x80) {
-                return false;
-            }
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        const std::uint32_t minimum[] = {0, 0x80, 0x800, 0x10000};
-        if (cp < minimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            return false;
-        }
-        i += extra + 1;
+// How a page writes the caption in headings and link texts: the one ASCII
+// ")" closing a full-width "（" (as the menu has it) becomes full-width too.
+std::string headingOf(std::string_view caption) {
+    std::string heading(caption);
+    const auto close = heading.rfind(')');
+    if (close != std::string::npos && heading.find("（") != std::string::npos) {
+        heading.replace(close, 1, "）");
     }
-    return true;
+    return heading;
 }
 
 std::string toLower(std::string s) {
@@ -313,6 +295,120 @@ std::vector<Example> examples(const std::string& html) {
     return found;
 }
 
+// How far component tolerance moves the frequency, marked as
+//   <!-- tolerance: ID NOMINAL... | TOL%... | F_LINE | +DEV% | F_LINE | -DEV% -->
+// The first pair is every value at its lower limit (highest frequency), the
+// second every value at its upper limit; the text up to <!-- /tolerance -->
+// shows the corner values, both f lines and both deviations.
+struct Tolerance {
+    std::string id;
+    std::vector<std::string> nominal;
+    std::vector<int> percent;
+    std::string highLine, highDeviation, lowLine, lowDeviation;
+    std::string visible;
+    std::string marker;
+};
+
+constexpr std::string_view kToleranceOpen = "<!-- tolerance:";
+constexpr std::string_view kToleranceClose = "<!-- /tolerance -->";
+
+std::vector<Tolerance> tolerances(const std::string& html) {
+    std::vector<Tolerance> found;
+    for (auto pos = html.find(kToleranceOpen); pos != std::string::npos;
+         pos = html.find(kToleranceOpen, pos + 1)) {
+        const auto markerEnd = html.find("-->", pos);
+        if (markerEnd == std::string::npos) {
+            throw std::runtime_error("unterminated tolerance marker");
+        }
+        Tolerance tol;
+        tol.marker = html.substr(pos, markerEnd + 3 - pos);
+        std::vector<std::string> parts;
+        std::stringstream fields(
+            html.substr(pos + kToleranceOpen.size(), markerEnd - pos - kToleranceOpen.size()));
+        for (std::string field; std::getline(fields, field, '|');) {
+            parts.push_back(trim(field));
+        }
+        if (parts.size() != 6) {
+            throw std::runtime_error("malformed tolerance marker: " + tol.marker);
+        }
+        std::stringstream head(parts[0]);
+        head >> tol.id;
+        for (std::string token; head >> token;) {
+            tol.nominal.push_back(token);
+        }
+        std::stringstream percents(parts[1]);
+        for (int p = 0; percents >> p;) {
+            tol.percent.push_back(p);
+        }
+        if (!percents.eof() || tol.percent.size() != tol.nominal.size()) {
+            throw std::runtime_error("one tolerance per value: " + tol.marker);
+        }
+        tol.highLine = parts[2];
+        tol.highDeviation = parts[3];
+        tol.lowLine = parts[4];
+        tol.lowDeviation = parts[5];
+        const auto close = html.find(kToleranceClose, markerEnd);
+        if (close == std::string::npos) {
+            throw std::runtime_error("tolerance without its closing marker: " + tol.marker);
+        }
+        tol.visible = visibleText(html.substr(markerEnd + 3, close - markerEnd - 3));
+        found.push_back(tol);
+    }
+    return found;
+}
+
+// A value moved by a whole percentage, as one would type it: plain decimal,
+// no trailing zeros ("16" -5 -> "15.2", "0.0001" -10 -> "0.00009").
+std::string scaled(const std::string& value, int percent) {
+    const double x = std::stod(value) * (100 + percent) / 100.0;
+    std::array<char, 64> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), x,
+                                      std::chars_format::fixed, 10);
+    std::string text(buffer.data(), result.ptr);
+    text.erase(text.find_last_not_of('0') + 1);
+    if (text.back() == '.') {
+        text.pop_back();
+    }
+    return text;
+}
+
+// The number in a result line such as "f=1.2e-05kHz".
+double lineValue(const std::string& line) {
+    const auto start = line.find('=');
+    double value = std::nan("");
+    if (start != std::string::npos) {
+        std::from_chars(line.data() + start + 1, line.data() + line.size(), value);
+    }
+    return value;
+}
+
+// "+16.96%" for a frequency 16.96 % above the nominal one.
+std::string deviation(double f, double nominal) {
+    std::array<char, 32> buffer{};
+    std::snprintf(buffer.data(), buffer.size(), "%+.2f%%", (f / nominal - 1.0) * 100.0);
+    return buffer.data();
+}
+
+// The reader's form of a deviation: a true minus sign (U+2212).
+std::string shownDeviation(const std::string& dev) {
+    return dev.front() == '-' ? "−" + dev.substr(1) : dev;
+}
+
+// True if `number` occurs in `text` on its own, not as part of a longer number.
+bool containsNumber(const std::string& text, const std::string& number) {
+    auto partOfNumber = [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c)) || c == '.';
+    };
+    for (auto pos = text.find(number); pos != std::string::npos; pos = text.find(number, pos + 1)) {
+        const auto end = pos + number.size();
+        if ((pos == 0 || !partOfNumber(text[pos - 1])) &&
+            (end == text.size() || !partOfNumber(text[end]))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // The captions of the boxes an entry uses, in box order.
 std::vector<std::string> usedCaptions(const calc::CatalogueEntry& entry) {
     std::vector<std::string> used;
@@ -356,7 +452,9 @@ protected:
 };
 
 TEST_P(Page, IsUtf8AndSaysSo) {
-    EXPECT_TRUE(validUtf8(html));
+    // calc's own check, the one the boxes use: malformed, overlong,
+    // surrogate and cut-short sequences all fail it.
+    EXPECT_TRUE(calc::boxLength(html).has_value()) << "not well-formed UTF-8";
     const auto metas = tags(html, "meta");
     const bool declared = std::any_of(metas.begin(), metas.end(), [](const std::string& m) {
         return toLower(m).find("charset=utf-8") != std::string::npos;
@@ -364,10 +462,10 @@ TEST_P(Page, IsUtf8AndSaysSo) {
     EXPECT_TRUE(declared) << "no charset=utf-8 declaration";
 }
 
-TEST_P(Page, TitleAndHeadingAreTheMenuCaption) {
-    const std::string caption(menuEntryFor(GetParam()).menuCaption);
-    EXPECT_EQ(elementText(html, "title"), caption);
-    EXPECT_EQ(elementText(html, "h1"), caption);
+TEST_P(Page, TitleIsTheMenuCaptionAndHeadingItsPageForm) {
+    const std::string_view caption = menuEntryFor(GetParam()).menuCaption;
+    EXPECT_EQ(elementText(html, "title"), std::string(caption));
+    EXPECT_EQ(elementText(html, "h1"), headingOf(caption));
 }
 
 TEST_P(Page, LinksTheSharedStylesheet) {
@@ -496,6 +594,66 @@ TEST_P(Page, ExamplesShowWhatTheirMarkersSay) {
     }
 }
 
+// Every page that calculates shows, with its own example's values, how far
+// the component tolerances move the frequency: each value at its lower and
+// then at its upper limit, as typed into the boxes and calculated.
+TEST_P(Page, ToleranceFiguresAgreeWithTheCalculation) {
+    const auto found = tolerances(html);
+    if (GetParam() == "help.htm" || menuEntryFor(GetParam()).mode == 7) {
+        EXPECT_TRUE(found.empty()) << "nothing to calculate here";
+        return;
+    }
+    ASSERT_FALSE(found.empty()) << "no tolerance figure marked";
+    const auto pageExamples = examples(html);
+    for (const auto& tol : found) {
+        SCOPED_TRACE(tol.marker);
+        const calc::CatalogueEntry* entry = calc::entryForId(tol.id);
+        ASSERT_NE(entry, nullptr) << "unknown id " << tol.id;
+        EXPECT_EQ(fileNameOf(entry->page), GetParam()) << "figure of another page";
+        const bool fromExample =
+            std::any_of(pageExamples.begin(), pageExamples.end(), [&](const Example& ex) {
+                return ex.id == tol.id && ex.inputs == tol.nominal;
+            });
+        EXPECT_TRUE(fromExample) << "the nominal values are those of a worked example";
+
+        const auto captions = usedCaptions(*entry);
+        ASSERT_EQ(tol.nominal.size(), captions.size()) << "one value per box the circuit uses";
+        auto calculateWith = [&](const std::vector<std::string>& values) {
+            calc::Inputs inputs;
+            std::size_t next = 0;
+            for (std::size_t box = 0; box < 4; ++box) {
+                if (entry->captions[box] != calc::kNone) {
+                    inputs[box] = values[next++];
+                }
+            }
+            const calc::Answer answer = calc::calculate(entry->mode, inputs);
+            EXPECT_FALSE(answer.message) << answer.message.value_or("");
+            return answer.lines[calc::F].value_or("");
+        };
+        std::vector<std::string> lower;
+        std::vector<std::string> upper;
+        for (std::size_t i = 0; i < tol.nominal.size(); ++i) {
+            lower.push_back(scaled(tol.nominal[i], -tol.percent[i]));
+            upper.push_back(scaled(tol.nominal[i], tol.percent[i]));
+            for (const auto& corner : {lower.back(), upper.back()}) {
+                EXPECT_LE(corner.size(), 10u) << corner << " does not fit in a box";
+                EXPECT_TRUE(containsNumber(tol.visible, corner)) << "missing value " << corner;
+            }
+        }
+        const double nominal = lineValue(calculateWith(tol.nominal));
+        const std::string high = calculateWith(lower);
+        const std::string low = calculateWith(upper);
+        EXPECT_EQ(high, tol.highLine);
+        EXPECT_EQ(low, tol.lowLine);
+        EXPECT_EQ(deviation(lineValue(high), nominal), tol.highDeviation);
+        EXPECT_EQ(deviation(lineValue(low), nominal), tol.lowDeviation);
+        for (const auto& shown : {tol.highLine, tol.lowLine, shownDeviation(tol.highDeviation),
+                                  shownDeviation(tol.lowDeviation)}) {
+            EXPECT_TRUE(containsItem(tol.visible, shown)) << "missing \"" << shown << "\"";
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Catalogue, Page, ::testing::ValuesIn(catalogueFiles()),
                          [](const auto& info) {
                              std::string name = info.param;
@@ -514,7 +672,7 @@ TEST(HelpPage, TableRowPerCircuitWithItsCaptions) {
         rows.push_back(it->str());
     }
     for (const auto& entry : calc::kCatalogue) {
-        if (entry.menuItem.empty() || entry.id == "help") {
+        if (entry.kind != calc::EntryKind::Circuit) {
             continue;
         }
         SCOPED_TRACE(std::string(entry.id));
@@ -524,7 +682,7 @@ TEST(HelpPage, TableRowPerCircuitWithItsCaptions) {
         });
         ASSERT_NE(match, rows.end()) << "no row links " << href;
         const std::string visible = visibleText(*match);
-        EXPECT_NE(visible.find(entry.menuCaption), std::string::npos);
+        EXPECT_NE(visible.find(headingOf(entry.menuCaption)), std::string::npos);
         for (const auto& caption : usedCaptions(entry)) {
             EXPECT_TRUE(containsItem(visible, caption)) << caption;
         }
@@ -558,11 +716,39 @@ TEST(PageScanning, ExampleMarkersParse) {
     EXPECT_THROW(examples("<!-- example: rc1 1 1 | | | T=1 | f=1 -->no close"), std::runtime_error);
 }
 
-TEST(PageScanning, Utf8Check) {
-    EXPECT_TRUE(validUtf8("kΩ 电路"));
-    EXPECT_FALSE(validUtf8("\xC3"));
-    EXPECT_FALSE(validUtf8("\xC0\xAF")); // overlong
-    EXPECT_FALSE(validUtf8("\xE7\x94"));
+TEST(PageScanning, ToleranceMarkersParse) {
+    const auto found = tolerances("<!-- tolerance: rc1 16 0.01 | 5 10 | f=2kHz | +1.00% | f=1kHz "
+                                  "| -1.00% --><p>seen</p><!-- /tolerance -->");
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].nominal, (std::vector<std::string>{"16", "0.01"}));
+    EXPECT_EQ(found[0].percent, (std::vector<int>{5, 10}));
+    EXPECT_EQ(found[0].highLine, "f=2kHz");
+    EXPECT_EQ(found[0].lowDeviation, "-1.00%");
+    EXPECT_EQ(found[0].visible, "seen");
+    EXPECT_THROW(
+        tolerances("<!-- tolerance: rc1 16 0.01 | 5 | a | b | c | d --><!-- /tolerance -->"),
+        std::runtime_error);
+    EXPECT_THROW(tolerances("<!-- tolerance: rc1 16 | 5 | a | b | c | d -->"), std::runtime_error);
+}
+
+TEST(PageScanning, ToleranceCornersAndDeviations) {
+    EXPECT_EQ(scaled("16", -5), "15.2");
+    EXPECT_EQ(scaled("0.01", 10), "0.011");
+    EXPECT_EQ(scaled("0.0001", -10), "0.00009");
+    EXPECT_EQ(scaled("0", 10), "0");
+    EXPECT_EQ(lineValue("f=6.2832e-05ms"), 6.2832e-05);
+    EXPECT_EQ(deviation(1.1696, 1.0), "+16.96%");
+    EXPECT_EQ(deviation(0.8658, 1.0), "-13.42%");
+    EXPECT_EQ(shownDeviation("-13.42%"), "−13.42%");
+    EXPECT_TRUE(containsNumber("取 9、20.9 μF", "9"));
+    EXPECT_FALSE(containsNumber("20.9 μF", "9"));
+    EXPECT_FALSE(containsNumber("0.95", "0.9"));
+}
+
+TEST(PageScanning, HeadingFormClosesAFullWidthBracket) {
+    EXPECT_EQ(headingOf("RC多谐振荡电路（NE555)"), "RC多谐振荡电路（NE555）");
+    EXPECT_EQ(headingOf("LC振荡电路（变压器反馈）"), "LC振荡电路（变压器反馈）");
+    EXPECT_EQ(headingOf("R (kΩ)"), "R (kΩ)");
 }
 
 } // namespace

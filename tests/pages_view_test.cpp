@@ -1,30 +1,33 @@
 // The description pages as the window's view shows them: each schematic
 // loads through Qt's SVG support at the size the page asks for, and each page
-// in a QTextBrowser of the view's size decodes as UTF-8, loads its stylesheet
+// in the window's own view class, at the view's size, decodes as UTF-8, loads its stylesheet
 // and pictures, and needs no horizontal scrolling.
 
 #include "calc/catalogue.h"
+#include "ui/helpview.h"
 
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <QPixmap>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QSvgRenderer>
 #include <QTest>
-#include <QTextBrowser>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
+#include <QTextLayout>
 #include <QUrl>
 
 #include <string>
 
 namespace {
 
-const QString kHtmlDir = QStringLiteral(OSC_HTML_DIR);
-// The view's size in the window, in pixels.
-constexpr int kViewWidth = 329;
-constexpr int kViewHeight = 377;
+// The source tree's pages; the package test points OSC_HTML_DIR at an
+// installed copy.
+const QString kHtmlDir = qEnvironmentVariable("OSC_HTML_DIR", QStringLiteral(OSC_HTML_DIR));
 
 QString fileNameOf(std::string_view page) {
     // "\html\kiv4.htm" -> "kiv4.htm"
@@ -63,25 +66,60 @@ QList<ImageRef> imagesOf(const QString& html) {
     return refs;
 }
 
-// Records what the document asks for while it lays the page out.
-class RecordingBrowser : public QTextBrowser {
+// Whether a loaded image resource is a picture: the view may hand the
+// document decoded images or the file's bytes.
+bool isPicture(const QVariant& data) {
+    switch (data.typeId()) {
+    case QMetaType::QImage:
+        return !data.value<QImage>().isNull();
+    case QMetaType::QPixmap:
+        return !data.value<QPixmap>().isNull();
+    case QMetaType::QByteArray:
+        return !QImage::fromData(data.toByteArray()).isNull();
+    default:
+        return false;
+    }
+}
+
+// The window's own view, recording what the document asks for while it lays
+// the page out.
+class RecordingBrowser : public HelpView {
 public:
     QStringList styleSheets; // file names loaded with content
     QStringList images;      // file names that decoded to a picture
     QStringList failed;      // anything that came back empty or undecodable
 
     QVariant loadResource(int type, const QUrl& name) override {
-        const QVariant data = QTextBrowser::loadResource(type, name);
+        const QVariant data = HelpView::loadResource(type, name);
         const QString file = name.fileName();
-        const QByteArray bytes = data.toByteArray();
         if (type == QTextDocument::StyleSheetResource) {
-            (bytes.isEmpty() ? failed : styleSheets).append(file);
+            (data.toByteArray().isEmpty() ? failed : styleSheets).append(file);
         } else if (type == QTextDocument::ImageResource) {
-            (QImage::fromData(bytes).isNull() ? failed : images).append(file);
+            (isPicture(data) ? images : failed).append(file);
         }
         return data;
     }
 };
+
+// Text as the layout holds it, for comparing: no-break spaces as spaces,
+// word joiners and the line separators of <br> dropped.
+QString plain(QString text) {
+    text.replace(QChar(0x00A0), QLatin1Char(' '));
+    text.remove(QChar(0x2060));
+    text.remove(QChar(0x2028));
+    return text;
+}
+
+// The visible texts of the elements of a page matching `pattern` (one
+// capture: the element's content).
+QStringList contents(const QString& html, const QString& pattern) {
+    QStringList texts;
+    const QRegularExpression re(pattern, QRegularExpression::DotMatchesEverythingOption);
+    for (auto it = re.globalMatch(html); it.hasNext();) {
+        texts.append(plain(QTextDocumentFragment::fromHtml(it.next().captured(1)).toPlainText()));
+    }
+    return texts;
+}
 
 } // namespace
 
@@ -134,7 +172,7 @@ private slots:
         const QString path = QDir(kHtmlDir).filePath(file);
 
         RecordingBrowser view;
-        view.resize(kViewWidth, kViewHeight);
+        view.resize(HelpView::kSize);
         view.setSource(QUrl::fromLocalFile(path));
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -159,6 +197,68 @@ private slots:
         QCOMPARE(view.horizontalScrollBar()->maximum(), 0);
     }
 
+    // Each inline formula (span.nw) and each formula line sits on one line of
+    // the view: a formula cut after "1/" is hard to read.
+    void formulasStayOnOneLine_data() { pages(); }
+
+    void formulasStayOnOneLine() {
+        QFETCH(QString, file);
+        const QString path = QDir(kHtmlDir).filePath(file);
+        const QString html = readText(path);
+        const QStringList inlineFormulas =
+            contents(html, QStringLiteral("<span class=\"nw\">(.*?)</span>"));
+        QStringList formulaLines;
+        for (const QString& block :
+             contents(html, QStringLiteral("<p class=\"formula\">(.*?)</p>"))) {
+            formulaLines.append(block);
+        }
+
+        HelpView view;
+        view.resize(HelpView::kSize);
+        view.setSource(QUrl::fromLocalFile(path));
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.grab();
+
+        int checked = 0;
+        for (QTextBlock block = view.document()->begin(); block.isValid(); block = block.next()) {
+            const QTextLayout* layout = block.layout();
+            QStringList lines;
+            for (int i = 0; i < layout->lineCount(); ++i) {
+                const QTextLine line = layout->lineAt(i);
+                lines.append(plain(block.text().mid(line.textStart(), line.textLength())));
+            }
+            // Line starts in the block's plain text.
+            QList<qsizetype> cuts;
+            qsizetype pos = 0;
+            for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+                pos += lines[i].size();
+                cuts.append(pos);
+            }
+            const QString text = lines.join(QString());
+            for (const QString& formula : inlineFormulas) {
+                for (qsizetype at = text.indexOf(formula); at >= 0;
+                     at = text.indexOf(formula, at + 1)) {
+                    ++checked;
+                    for (const qsizetype cut : cuts) {
+                        QVERIFY2(cut <= at || cut >= at + formula.size(),
+                                 qPrintable(QStringLiteral("\"%1\" broken as \"%2\"")
+                                                .arg(formula, lines.join(QStringLiteral(" | ")))));
+                    }
+                }
+            }
+            // A formula paragraph breaks only where the page puts a <br>.
+            if (formulaLines.contains(text)) {
+                const int wanted = block.text().count(QChar(0x2028)) + 1;
+                QVERIFY2(layout->lineCount() == wanted,
+                         qPrintable(QStringLiteral("formula wraps: ") +
+                                    lines.join(QStringLiteral(" | "))));
+            }
+        }
+        // Every marked formula was found in the view's text.
+        QVERIFY(checked >= inlineFormulas.size());
+    }
+
 private:
     static void pages() {
         QTest::addColumn<QString>("file");
@@ -166,7 +266,7 @@ private:
         QStringList seen;
         for (const auto& entry : calc::kCatalogue) {
             const QString file = fileNameOf(entry.page);
-            if (entry.menuItem.empty() || seen.contains(file)) {
+            if (entry.kind == calc::EntryKind::Startup || seen.contains(file)) {
                 continue;
             }
             seen.append(file);

@@ -1,7 +1,7 @@
 // What a screen reader is told about the window, read through Qt's
 // accessibility interfaces, and the copyable result lines.
+#include "ui/application.h"
 #include "ui/form1.h"
-#include "ui/translation.h"
 
 #include <QAccessible>
 #include <QAccessibleInterface>
@@ -162,7 +162,7 @@ private:
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    installChineseTranslation(app);
+    setUpApplication(app);
     AccessibilityTest test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -1,8 +1,10 @@
 // The real window, driven as a user drives it: menu items, typing, Enter and
 // clicks; checks what is on screen afterwards.
+#include "calc/catalogue.h"
+#include "calc/inputlimit.h"
+#include "ui/application.h"
 #include "ui/form1.h"
 #include "ui/helpview.h"
-#include "ui/translation.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -10,15 +12,20 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QProcess>
 #include <QPushButton>
+#include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextBrowser>
 #include <QTimer>
 
 #include <functional>
@@ -97,6 +104,29 @@ QString shownPage(Form1& w) {
     return child<HelpView>(w, "WebBrowser1")->source().toLocalFile();
 }
 
+// Clicks the first link of the shown page whose target is href, as a user
+// does: the mouse on the link's text.
+bool clickLink(QTextBrowser* view, const QString& href) {
+    QTextDocument* doc = view->document();
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (!fragment.charFormat().isAnchor() || fragment.charFormat().anchorHref() != href ||
+                fragment.length() < 2) {
+                continue;
+            }
+            QTextCursor cursor(doc);
+            cursor.setPosition(fragment.position() + fragment.length() / 2);
+            view->setTextCursor(cursor);
+            view->ensureCursorVisible();
+            const QPoint at = view->cursorRect(cursor).center();
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 class Form1Test : public QObject {
@@ -127,54 +157,36 @@ private slots:
         QVERIFY(!child<QLabel>(w, "Image1")->pixmap().isNull());
     }
 
+    // Every menu item, against what the core's catalogue says it selects
+    // (calc_tests check the catalogue itself).
     void selection_data() {
-        QTest::addColumn<QString>("item");
-        QTest::addColumn<QString>("page");
-        QTest::addColumn<QStringList>("captions");
-        QTest::addColumn<int>("mode");
-        const QStringList none4{"None", "None", "None", "None"};
-        QTest::newRow("mnuRc1") << "mnuRc1"
-                                << "kiv1.htm" << QStringList{"R1 (kΩ)", "C1 (μF)", "None", "None"}
-                                << 1;
-        QTest::newRow("mnuRc2") << "mnuRc2"
-                                << "kiv2.htm"
-                                << QStringList{"R1 (kΩ)", "R2 (kΩ)", "C1 (μF)", "C2 (μF)"} << 2;
-        QTest::newRow("mnuRc3") << "mnuRc3"
-                                << "kiv3.htm" << QStringList{"R (kΩ)", "C (μF)", "None", "None"}
-                                << 3;
-        QTest::newRow("mnuRc4") << "mnuRc4"
-                                << "kiv4.htm" << QStringList{"R1 (kΩ)", "R2 (kΩ)", "C (μF)", "None"}
-                                << 4;
-        for (const auto& [item, page] :
-             {std::pair{"mnuLc1", "kiv5.htm"}, std::pair{"mnuLc2", "kiv6.htm"},
-              std::pair{"mnuLc3", "kiv7.htm"}}) {
-            QTest::newRow(item) << item << page << QStringList{"L (mH)", "C (μF)", "None", "None"}
-                                << 5;
+        QTest::addColumn<int>("index");
+        for (std::size_t i = 0; i < calc::kCatalogue.size(); ++i) {
+            if (calc::kCatalogue[i].kind != calc::EntryKind::Startup) {
+                const std::string item(calc::kCatalogue[i].menuItem);
+                QTest::newRow(item.c_str()) << int(i);
+            }
         }
-        QTest::newRow("mnuLc4") << "mnuLc4"
-                                << "kiv8.htm"
-                                << QStringList{"L (μH)", "C (pF)", "C1 (pF)", "C2 (pF)"} << 6;
-        QTest::newRow("mnuQuartz1") << "mnuQuartz1"
-                                    << "kiv9.htm" << none4 << 7;
-        QTest::newRow("mnuQuartz2") << "mnuQuartz2"
-                                    << "kiv10.htm" << none4 << 7;
-        // Help keeps the captions of whatever was shown before (here start-up).
-        QTest::newRow("mnuHelp1") << "mnuHelp1"
-                                  << "help.htm" << QStringList{"R (kΩ)", "C (μF)", "None", "None"}
-                                  << 7;
     }
 
     void selection() {
-        QFETCH(QString, item);
-        QFETCH(QString, page);
-        QFETCH(QStringList, captions);
-        QFETCH(int, mode);
+        QFETCH(int, index);
+        const calc::CatalogueEntry& entry = calc::kCatalogue[std::size_t(index)];
+        const calc::Selection selection = calc::select(entry);
+        // Help keeps the captions of whatever was shown before (here start-up).
+        QCOMPARE(selection.captions.has_value(), entry.kind != calc::EntryKind::Help);
+        const auto expected = selection.captions.value_or(*calc::startupSelection().captions);
+        QStringList captions;
+        for (const std::string& caption : expected) {
+            captions << QString::fromStdString(caption);
+        }
         Form1& w = *form_;
         typeInto(w, {"1", "2", "3", "4"});
-        trigger(w, item.toLatin1().constData());
+        trigger(w, std::string(entry.menuItem).c_str());
+        const QString page = QString::fromStdString(selection.page).section(QLatin1Char('\\'), -1);
         QCOMPARE(shownPage(w), QDir(w.adress()).filePath("html/" + page));
         QCOMPARE(::captions(w), captions);
-        QCOMPARE(int(w.j()), mode);
+        QCOMPARE(int(w.j()), int(selection.mode));
         // A selection touches neither the inputs nor the results.
         QCOMPARE(child<QLineEdit>(w, "Text5")->text(), QStringLiteral("4"));
         QCOMPARE(results(w), (QStringList{"", "", "T=", "f="}));
@@ -192,8 +204,10 @@ private slots:
 
     void menuTree() {
         Form1& w = *form_;
-        const QList<QAction*> top = w.menuBar()->actions();
-        QCOMPARE(top.size(), 2);
+        // The designed two menus come first; a third, "工具", follows them
+        // (checked with its dialog in ui_design_tests).
+        const QList<QAction*> top = w.menuBar()->actions().mid(0, 2);
+        QCOMPARE(w.menuBar()->actions().size(), 3);
         QCOMPARE(top[0]->menu()->objectName(), QStringLiteral("mnuSel"));
         QCOMPARE(top[0]->text(), QStringLiteral("选择电路"));
         QCOMPARE(top[1]->menu()->objectName(), QStringLiteral("mnuHelp"));
@@ -385,6 +399,107 @@ private slots:
         QCOMPARE(box->text(), QStringLiteral("振荡电路计算器振荡电"));
     }
 
+    // A box counts UTF-16 units; a character beyond U+FFFF that does not fit
+    // whole is refused rather than cut in half.
+    void boxesHoldWholeCharacters_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("insert");
+        QTest::addColumn<QString>("after");
+        const QString smile = QStringLiteral("😀");
+        for (const char* how : {"paste", "key", "input method"}) {
+            const QString h = QString::fromLatin1(how);
+            QTest::addRow("%s, one unit left", how) << "123456789" << h << smile << "123456789";
+            QTest::addRow("%s, two units left", how)
+                << "12345678" << h << smile << QString("12345678" + smile);
+            QTest::addRow("%s, empty box", how) << "" << h << smile << smile;
+        }
+        QTest::newRow("paste cut after a whole pair")
+            << ""
+            << "paste" << QString("1234567" + smile + smile) << QString("1234567" + smile);
+        QTest::newRow("paste of ten plain characters") << ""
+                                                       << "paste"
+                                                       << "1234567890"
+                                                       << "1234567890";
+    }
+
+    void boxesHoldWholeCharacters() {
+        QFETCH(QString, before);
+        QFETCH(QString, how);
+        QFETCH(QString, insert);
+        QFETCH(QString, after);
+        Form1& w = *form_;
+        QLineEdit* box = child<QLineEdit>(w, "Text2");
+        box->setFocus();
+        QTest::keyClicks(box, before);
+        QCOMPARE(box->text(), before);
+        if (how == "paste") {
+            QGuiApplication::clipboard()->setText(insert);
+            QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+        } else if (how == "key") {
+            QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, insert, Qt::NoModifier);
+        } else {
+            QInputMethodEvent commit;
+            commit.setCommitString(insert);
+            QCoreApplication::sendEvent(box, &commit);
+        }
+        QCOMPARE(box->text(), after);
+        QVERIFY(box->text().isValidUtf16());
+        // The window then calculates with exactly what osccalc accepts.
+        QVERIFY(calc::fitsBox(box->text().toStdString()));
+        // Enter still presses "计算" (a validator could have blocked it).
+        typeInto(w, {"1", "1"});
+        QTest::keyClick(child<QLineEdit>(w, "Text3"), Qt::Key_Return);
+        QCOMPARE(child<QLabel>(w, "Label7")->text(), QStringLiteral("T=6.2832ms"));
+    }
+
+    // A link in the view to a circuit's page does what that page's menu item
+    // does; inputs and result lines stay. Back and forward do the same.
+    void linksSelectTheirCircuit() {
+        Form1& w = *form_;
+        auto* view = child<HelpView>(w, "WebBrowser1");
+        typeInto(w, {"1", "1"});
+        child<QPushButton>(w, "Command1")->click();
+        const QStringList before = results(w);
+
+        QVERIFY(clickLink(view, "help.htm"));
+        QCOMPARE(shownPage(w), QDir(w.adress()).filePath("html/help.htm"));
+        QCOMPARE(int(w.j()), 7);
+        QCOMPARE(captions(w), (QStringList{"R (kΩ)", "C (μF)", "None", "None"}));
+        QCOMPARE(answerMessage([&] { child<QPushButton>(w, "Command1")->click(); }).text,
+                 QStringLiteral("不用计算！"));
+
+        QVERIFY(clickLink(view, "kiv4.htm"));
+        QCOMPARE(shownPage(w), QDir(w.adress()).filePath("html/kiv4.htm"));
+        QCOMPARE(captions(w), (QStringList{"R1 (kΩ)", "R2 (kΩ)", "C (μF)", "None"}));
+        QCOMPARE(int(w.j()), 4);
+        QCOMPARE(child<QLineEdit>(w, "Text2")->text(), QStringLiteral("1"));
+        QCOMPARE(results(w), before);
+        typeInto(w, {"10", "10", "1"});
+        child<QPushButton>(w, "Command1")->click();
+        QCOMPARE(results(w),
+                 (QStringList{"T1=13.86ms", "T2=6.93ms", "T=20.79ms", "f=0.0481000481000481kHz"}));
+
+        // The view offers back and forward as Alt+Left and Alt+Right.
+        QTest::keyClick(view, Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(shownPage(w), QDir(w.adress()).filePath("html/help.htm"));
+        QCOMPARE(int(w.j()), 7);
+        QTest::keyClick(view, Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(shownPage(w), QDir(w.adress()).filePath("html/kiv1.htm"));
+        QCOMPARE(captions(w), (QStringList{"R1 (kΩ)", "C1 (μF)", "None", "None"}));
+        QCOMPARE(int(w.j()), 1);
+        QTest::keyClick(view, Qt::Key_Right, Qt::AltModifier);
+        QTest::keyClick(view, Qt::Key_Right, Qt::AltModifier);
+        QCOMPARE(shownPage(w), QDir(w.adress()).filePath("html/kiv4.htm"));
+        QCOMPARE(int(w.j()), 4);
+        QCOMPARE(captions(w), (QStringList{"R1 (kΩ)", "R2 (kΩ)", "C (μF)", "None"}));
+
+        // A menu item still does its own selection afterwards.
+        trigger(w, "mnuLc4");
+        QCOMPARE(int(w.j()), 6);
+        QCOMPARE(shownPage(w), QDir(w.adress()).filePath("html/kiv8.htm"));
+    }
+
     void creditLinesStayBlueAndUnchanged() {
         Form1& w = *form_;
         QLabel* credit = child<QLabel>(w, "Label12");
@@ -402,6 +517,41 @@ private slots:
         }
         QCOMPARE(credit->text(), text);
         QVERIFY(label13->text().isEmpty());
+    }
+
+    // The desktop gets every drawn size, and the scalable drawing is the
+    // same picture as the largest one.
+    void windowIconHasEveryDrawnSize() {
+        const QIcon icon = form_->windowIcon();
+        for (const int size : {16, 32, 48, 64, 128}) {
+            QVERIFY2(icon.availableSizes().contains(QSize(size, size)),
+                     qPrintable(QString::number(size)));
+            QCOMPARE(icon.pixmap(QSize(size, size)).size(), QSize(size, size));
+        }
+        QSvgRenderer svg(QStringLiteral(OSC_RESOURCES_DIR "/icon.svg"));
+        QVERIFY(svg.isValid());
+        QImage drawn(128, 128, QImage::Format_ARGB32_Premultiplied);
+        drawn.fill(Qt::white);
+        QPainter painter(&drawn);
+        svg.render(&painter);
+        painter.end();
+        QImage png = icon.pixmap(QSize(128, 128))
+                         .toImage()
+                         .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QImage flat(128, 128, QImage::Format_ARGB32_Premultiplied);
+        flat.fill(Qt::white);
+        QPainter(&flat).drawImage(0, 0, png);
+        // Anti-aliasing differs at the edges; a wrong drawing differs far more.
+        qint64 difference = 0;
+        for (int y = 0; y < 128; ++y) {
+            for (int x = 0; x < 128; ++x) {
+                const QRgb a = drawn.pixel(x, y), b = flat.pixel(x, y);
+                difference += qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) +
+                              qAbs(qBlue(a) - qBlue(b));
+            }
+        }
+        const double mean = double(difference) / (128 * 128 * 3);
+        QVERIFY2(mean < 8, qPrintable(QString::number(mean)));
     }
 
     void sameEntryTwiceLoadsThePageAgain() {
@@ -475,7 +625,7 @@ static int probe() {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    installChineseTranslation(app);
+    setUpApplication(app);
     if (qEnvironmentVariableIsSet("OSC_PROBE")) {
         return probe();
     }

@@ -1,4 +1,4 @@
-// Renders description pages the way the window's 329 x 377 view shows them
+// Renders description pages the way the window's view shows them, at its size,
 // and saves one PNG per screenful, so a page can be proof-read as a reader
 // sees it. Usage: pageshot OUTDIR PAGE.htm...
 // Run with QT_QPA_PLATFORM=offscreen on a machine without a display.
@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr int kViewWidth = 329;
-constexpr int kViewHeight = 377;
 // A long page is cut off here rather than filling the folder.
 constexpr int kMaxShots = 12;
 
@@ -28,7 +26,7 @@ bool shoot(const QString& page, const QDir& outDir) {
     }
     // The window's own view class: its scroll bar and picture handling.
     HelpView view;
-    view.resize(kViewWidth, kViewHeight);
+    view.resize(HelpView::kSize);
     view.setSource(QUrl::fromLocalFile(info.absoluteFilePath()));
     view.show();
     QApplication::processEvents();

@@ -1,8 +1,12 @@
 #include "ui/form1.h"
 
+#include "calc/inputlimit.h"
+
+#include "config.h"
+
 #include "ui/helpview.h"
-#include "ui/imagefile.h"
 #include "ui/resultlabel.h"
+#include "ui/wholecharvalidator.h"
 
 #include <QAccessible>
 #include <QCoreApplication>
@@ -14,16 +18,7 @@
 #include <QPixmap>
 #include <QPushButton>
 
-// The icon and banner are compiled into this static library; its resources
-// must be registered by hand before first use.
-static void initResources() {
-    Q_INIT_RESOURCE(resources);
-}
-
 namespace {
-
-constexpr const char* kTitle = "振荡电路计算器";
-constexpr int kMaxInputLength = 10;
 
 // The layout is designed in twips, 15 to a pixel at 96 dpi; Qt's high-DPI
 // scaling maps these device-independent pixels to other screens.
@@ -37,14 +32,25 @@ QPalette bluePalette(const QWidget* w) {
     return p;
 }
 
+// Every drawn size, so the desktop picks a sharp one for the title bar, the
+// task switcher and high-density screens instead of scaling the 32 px icon.
+// The files are read only when a size is asked for.
+QIcon createIcon() {
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64, 128}) {
+        icon.addFile(QStringLiteral(":/icon%1.png").arg(size), QSize(size, size));
+    }
+    return icon;
+}
+
 } // namespace
 
 Form1::Form1(QWidget* parent) : QMainWindow(parent) {
-    initResources();
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QString::fromUtf8(kTitle));
-    setWindowIcon(QIcon(QPixmap::fromImage(readImageFile(QStringLiteral(":/icon32.png"), "png"))));
+    setWindowTitle(QStringLiteral(OSC_TITLE));
+    setWindowIcon(createIcon());
     createMenus();
+    createToolsMenu();
     createControls();
     setTabOrder();
 
@@ -67,8 +73,8 @@ void Form1::createMenus() {
     help->setObjectName(QString::fromLatin1(calc::kHelpMenu.data(), calc::kHelpMenu.size()));
 
     for (const calc::CatalogueEntry& entry : calc::kCatalogue) {
-        if (entry.menuItem.empty()) {
-            continue; // the start-up entry has no menu item
+        if (entry.kind == calc::EntryKind::Startup) {
+            continue; // it has no menu item
         }
         QMenu* menu = entry.setsCaptions ? sel : help;
         QAction* action =
@@ -89,24 +95,30 @@ void Form1::createControls() {
         l->setGeometry(geometry);
         return l;
     };
-    auto result = [client](const char* name, const char* caption, QRect geometry) {
+    auto result = [client](const char* name, const char* caption, QRect geometry, int limit) {
         auto* l = new ResultLabel(QString::fromUtf8(caption), client);
         l->setObjectName(QString::fromLatin1(name));
         l->setGeometry(geometry);
+        l->setGrowthLimit(limit);
         return l;
     };
     auto box = [client](const char* name, QRect geometry) {
         auto* e = new QLineEdit(client);
         e->setObjectName(QString::fromLatin1(name));
         e->setGeometry(geometry);
-        e->setMaxLength(kMaxInputLength);
+        e->setMaxLength(calc::kMaxInputLength);
+        e->setValidator(new WholeCharValidator(e));
         return e;
     };
 
     // Created in this order so that stacking matches the designed window.
     webBrowser1_ = new HelpView(client);
     webBrowser1_->setObjectName(QStringLiteral("WebBrowser1"));
-    webBrowser1_->setGeometry(fromTwips(3480, 360, 4935, 5655));
+    webBrowser1_->setGeometry(QRect(fromTwips(3480, 360, 0, 0).topLeft(), HelpView::kSize));
+    connect(webBrowser1_, &HelpView::pageFollowed, this, &Form1::followPage);
+    // A result line may grow to the right over the free left column, up to
+    // the view's left edge.
+    const int resultRightLimit = webBrowser1_->x();
 
     command1_ = new QPushButton(QString::fromUtf8("计算"), client);
     command1_->setObjectName(QStringLiteral("Command1"));
@@ -129,18 +141,17 @@ void Form1::createControls() {
     auto* image1 = new QLabel(client);
     image1->setObjectName(QStringLiteral("Image1"));
     image1->setGeometry(fromTwips(360, 4560, 3000, 900));
-    image1->setPixmap(QPixmap::fromImage(readImageFile(QStringLiteral(":/banner.gif"), "gif")));
+    image1->setPixmap(QPixmap(QStringLiteral(":/banner.gif")));
 
-    results_[calc::F] = result("Label8", "f=", fromTwips(120, 3960, 2655, 375));
+    results_[calc::F] = result("Label8", "f=", fromTwips(120, 3960, 2655, 375), resultRightLimit);
     QLabel* label13 = label("Label13", "", fromTwips(4560, 240, 1215, 375));
     label13->setPalette(bluePalette(label13));
-    QLabel* label12 =
-        label("Label12", "振荡电路计算器 V" OSC_VERSION, fromTwips(840, 5640, 2415, 255));
+    QLabel* label12 = label("Label12", OSC_TITLE " V" OSC_VERSION, fromTwips(840, 5640, 2415, 255));
     label12->setPalette(bluePalette(label12));
-    results_[calc::T] = result("Label7", "T=", fromTwips(120, 3480, 2655, 255));
-    results_[calc::T2] = result("Label6", "", fromTwips(120, 3000, 2655, 255));
+    results_[calc::T] = result("Label7", "T=", fromTwips(120, 3480, 2655, 255), resultRightLimit);
+    results_[calc::T2] = result("Label6", "", fromTwips(120, 3000, 2655, 255), resultRightLimit);
     captions_[1] = label("Label2", "", fromTwips(120, 1080, 735, 255));
-    results_[calc::T1] = result("Label5", "", fromTwips(120, 2520, 2655, 255));
+    results_[calc::T1] = result("Label5", "", fromTwips(120, 2520, 2655, 255), resultRightLimit);
     captions_[3] = label("Label4", "", fromTwips(120, 2040, 735, 255));
     captions_[2] = label("Label3", "", fromTwips(120, 1560, 735, 255));
     QLabel* lable1 = label("Lable1", "电路简介", fromTwips(3600, 120, 975, 255));
@@ -172,11 +183,32 @@ void Form1::Form_Load() {
 }
 
 void Form1::select(const calc::CatalogueEntry& entry) {
+    circuit_ = &entry;
     applySelection(calc::select(entry));
+}
+
+void Form1::followPage(const QString& fileName) {
+    // A page reached inside the view selects its circuit as its menu item
+    // does, so that the captions and "计算" always match the page shown.
+    for (const calc::CatalogueEntry& entry : calc::kCatalogue) {
+        if (entry.kind == calc::EntryKind::Startup) {
+            continue; // it shares its page with the first circuit's item
+        }
+        const QString page =
+            QString::fromUtf8(entry.page.data(), qsizetype(entry.page.size())).section(u'\\', -1);
+        if (page.compare(fileName, Qt::CaseInsensitive) == 0) {
+            applyCaptionsAndMode(calc::select(entry));
+            return;
+        }
+    }
 }
 
 void Form1::applySelection(const calc::Selection& selection) {
     webBrowser1_->showPage(adress_, selection.page);
+    applyCaptionsAndMode(selection);
+}
+
+void Form1::applyCaptionsAndMode(const calc::Selection& selection) {
     if (selection.captions) {
         for (std::size_t i = 0; i < captions_.size(); ++i) {
             captions_[i]->setText(QString::fromStdString((*selection.captions)[i]));
@@ -197,7 +229,7 @@ void Form1::Command1_Click() {
     const calc::Answer answer = calc::calculate(j_, texts);
     for (std::size_t i = 0; i < results_.size(); ++i) {
         if (answer.lines[i]) {
-            results_[i]->setText(QString::fromStdString(*answer.lines[i]));
+            results_[i]->setLine(QString::fromStdString(*answer.lines[i]));
         }
     }
     if (answer.message) {

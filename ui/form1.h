@@ -11,6 +11,7 @@ class HelpView;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class ResultLabel;
 
 // The program's only window. It holds no logic of its own: the load, the
 // menu items and the "计算" button go to the calculation core (calc::select,
@@ -27,26 +28,36 @@ public:
     calc::Mode j() const { return j_; }
     const QString& adress() const { return adress_; }
 
+    // Types the texts into input 1 to input 4 and presses "计算", as the
+    // design dialog's "填入" does.
+    void fillInputs(const calc::Inputs& texts);
+
     // Size of the client area below the menu bar, in device-independent pixels.
     static constexpr QSize kClientSize{563, 404};
 
 private:
     void createControls();
     void createMenus();
+    void createToolsMenu(); // in form1tools.cpp
+    void openDesignDialog();
     void setTabOrder();
     void makeAccessible(QLabel* image1, QLabel* heading);
 
     void Form_Load();
     void select(const calc::CatalogueEntry& entry);
     void applySelection(const calc::Selection& selection);
+    // The selection without its page: the view already shows it.
+    void applyCaptionsAndMode(const calc::Selection& selection);
+    void followPage(const QString& fileName);
     void Command1_Click();
 
-    std::array<QLineEdit*, 4> inputs_{}; // Text2..Text5
-    std::array<QLabel*, 4> captions_{};  // Label1..Label4
-    std::array<QLabel*, 4> results_{};   // Label5..Label8
+    std::array<QLineEdit*, 4> inputs_{};    // Text2..Text5
+    std::array<QLabel*, 4> captions_{};     // Label1..Label4
+    std::array<ResultLabel*, 4> results_{}; // Label5..Label8
     QPushButton* command1_ = nullptr;
     HelpView* webBrowser1_ = nullptr;
 
     QString adress_;
     calc::Mode j_ = 0;
+    const calc::CatalogueEntry* circuit_ = &calc::kCatalogue.front(); // last selected
 };

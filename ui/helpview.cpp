@@ -1,11 +1,15 @@
 #include "ui/helpview.h"
 
 #include "calc/catalogue.h"
-#include "ui/imagefile.h"
 
+#include <QBuffer>
+#include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QLoggingCategory>
+#include <QPainter>
 #include <QTextDocument>
 
 // Silent unless QT_LOGGING_RULES="osc.page.debug=true"; lets a test of an
@@ -14,36 +18,138 @@ Q_LOGGING_CATEGORY(lcPage, "osc.page", QtWarningMsg)
 
 namespace {
 
-// The document would decode image bytes by offering them to every image
-// plugin; the pages name their pictures by suffix, so only that one is used.
-QVariant decodeImage(const QVariant& resource, const QUrl& name) {
-    if (resource.typeId() != QMetaType::QByteArray) {
-        return resource;
+std::optional<QList<QByteArray>>& readerOverride() {
+    static std::optional<QList<QByteArray>> formats;
+    return formats;
+}
+
+QString localPath(const QUrl& url) {
+    if (url.isLocalFile()) {
+        return url.toLocalFile();
     }
-    const QByteArray format = QFileInfo(name.path()).suffix().toLower().toLatin1();
-    if (format.isEmpty()) {
-        return resource;
+    return url.scheme().isEmpty() ? url.path() : QString();
+}
+
+// The whole content of a regular file of at most maxBytes, or nullopt. The
+// kind of file is checked before it is opened: opening a FIFO waits for a
+// writer, and a device never ends. One byte more than the file's size is
+// asked for, so that a file that changed after the check is refused too.
+std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxBytes) {
+    if (path.isEmpty()) {
+        return std::nullopt;
     }
-    const QImage image = readImageData(resource.toByteArray(), format.constData());
-    return image.isNull() ? resource : QVariant(image);
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() > maxBytes) {
+        return std::nullopt;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    QByteArray data = file.read(info.size() + 1);
+    if (data.size() != info.size()) {
+        return std::nullopt;
+    }
+    return data;
+}
+
+// Decodes with the named format only; for a drawing (SVG) the picture is
+// rendered at the screen's pixel ratio, so that it stays sharp when the
+// window is scaled, and marked with that ratio, so that the page still lays
+// it out at its own size.
+QImage decodePicture(const QString& path, const QByteArray& format, qreal pixelRatio) {
+    const std::optional<QByteArray> data = readRegularFile(path, HelpView::kMaxPictureBytes);
+    if (!data) {
+        return {};
+    }
+    QBuffer buffer;
+    buffer.setData(*data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    reader.setAutoDetectImageFormat(false);
+    const bool scalable = format == "svg";
+    if (scalable && pixelRatio != 1.0) {
+        const QSize size = reader.size();
+        if (size.isValid()) {
+            reader.setScaledSize((QSizeF(size) * pixelRatio).toSize());
+        }
+    }
+    QImage image = reader.read();
+    if (scalable && !image.isNull() && reader.scaledSize().isValid()) {
+        image.setDevicePixelRatio(pixelRatio);
+    }
+    return image;
+}
+
+// Where no SVG reader exists, NAME.svg is shown from the PNG renderings
+// beside it: NAME@2x.png on a screen of ratio 1.5 and more, else NAME.png.
+QImage pngStandIn(const QString& svgPath, qreal pixelRatio) {
+    const QFileInfo info(svgPath);
+    const QString base = info.dir().filePath(info.completeBaseName());
+    if (pixelRatio >= 1.5) {
+        QImage image = decodePicture(base + QStringLiteral("@2x.png"), "png", 1.0);
+        if (!image.isNull()) {
+            image.setDevicePixelRatio(2.0);
+            return image;
+        }
+    }
+    return decodePicture(base + QStringLiteral(".png"), "png", 1.0);
+}
+
+// Shown for a picture that cannot be shown. Returning no image at all would
+// make the document try to read the file itself, without any of the checks.
+QImage missingPicture() {
+    QImage image(16, 16, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setPen(QColor(128, 128, 128));
+    painter.drawRect(0, 0, 15, 15);
+    painter.drawLine(3, 3, 12, 12);
+    painter.drawLine(12, 3, 3, 12);
+    return image;
+}
+
+QString notice(const QString& heading, const QString& text, const QUrl& url) {
+    const QString path = QDir::toNativeSeparators(localPath(url));
+    return QStringLiteral("<html><head><meta charset=\"utf-8\"></head><body>"
+                          "<h3>%1</h3>%2<p>%3</p></body></html>")
+        .arg(heading, text, path.toHtmlEscaped());
 }
 
 } // namespace
 
 HelpView::HelpView(QWidget* parent) : QTextBrowser(parent) {
-    // Pages are our own local files; nothing is fetched from elsewhere.
+    // Links are judged here rather than followed blindly: see followLink().
     setOpenExternalLinks(false);
-    setOpenLinks(true);
+    setOpenLinks(false);
+    connect(this, &QTextBrowser::anchorClicked, this, &HelpView::followLink);
+    // Back and forward (Alt+Left, Alt+Right) change the page too.
+    connect(this, &QTextBrowser::sourceChanged, this, &HelpView::noteSource);
     // Every page is taller than the view. With the bar shown only as needed,
     // the first layout runs at the full width, finds the page too tall, and
     // the whole page is laid out again beside the bar that then appears.
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 }
 
+QList<QByteArray> HelpView::imageReaders() {
+    if (readerOverride()) {
+        return *readerOverride();
+    }
+    static const QList<QByteArray> formats = QImageReader::supportedImageFormats();
+    return formats;
+}
+
+void HelpView::setImageReaders(std::optional<QList<QByteArray>> formats) {
+    readerOverride() = std::move(formats);
+}
+
 void HelpView::showPage(const QString& adress, std::string_view page) {
     const std::string path =
         calc::pagePath(adress.toStdString(), page, QDir::separator().toLatin1());
-    const QUrl url = QUrl::fromLocalFile(QDir::fromNativeSeparators(QString::fromStdString(path)));
+    const QString file = QDir::fromNativeSeparators(QString::fromStdString(path));
+    const QUrl url = QUrl::fromLocalFile(file);
+    pageFolder_ = QFileInfo(QFileInfo(file).absolutePath()).canonicalFilePath();
+    showingPage_ = true;
     // setSource() ignores a URL it already shows; a repeated selection
     // loads the page again, as choosing it from the menu promises.
     if (source() == url) {
@@ -51,25 +157,94 @@ void HelpView::showPage(const QString& adress, std::string_view page) {
     } else {
         setSource(url);
     }
+    showingPage_ = false;
 }
 
 QVariant HelpView::loadResource(int type, const QUrl& name) {
-    QVariant resource = QTextBrowser::loadResource(type, name);
-    if (type == QTextDocument::ImageResource) {
-        return decodeImage(resource, name);
+    QUrl url = name;
+    if (url.isRelative()) {
+        url = source().resolved(name);
     }
-    if (type != QTextDocument::HtmlResource) {
-        return resource;
+    switch (type) {
+    case QTextDocument::HtmlResource:
+        return loadPage(url);
+    case QTextDocument::ImageResource:
+        return loadPicture(url);
+    default: {
+        // The stylesheet. An empty answer rather than none: with none the
+        // document would read the file itself.
+        const std::optional<QByteArray> data = readRegularFile(localPath(url), kMaxPageBytes);
+        return data ? *data : QByteArray();
     }
+    }
+}
+
+QVariant HelpView::loadPage(const QUrl& url) {
     ++pagesLoaded_;
-    showsNotice_ = !resource.isValid() || resource.toByteArray().isEmpty();
-    qCDebug(lcPage) << "showing" << name.toLocalFile() << (showsNotice_ ? "notice" : "page");
-    if (showsNotice_) {
-        const QString path = QDir::toNativeSeparators(name.toLocalFile());
-        return QStringLiteral("<html><head><meta charset=\"utf-8\"></head><body>"
-                              "<h3>无法显示此页</h3><p>找不到或无法读取文件：</p><p>%1</p>"
-                              "</body></html>")
-            .arg(path.toHtmlEscaped());
+    const std::optional<QByteArray> data = readRegularFile(localPath(url), kMaxPageBytes);
+    showsNotice_ = !data || data->isEmpty();
+    qCDebug(lcPage) << "showing" << localPath(url) << (showsNotice_ ? "notice" : "page");
+    if (!data) {
+        return notice(QStringLiteral("无法显示此页"),
+                      QStringLiteral("<p>找不到或无法读取文件：</p>"), url);
     }
-    return resource;
+    if (data->isEmpty()) {
+        return notice(QStringLiteral("此页为空"), QString(), url);
+    }
+    return *data;
+}
+
+QImage HelpView::loadPicture(const QUrl& url) const {
+    const QString path = localPath(url);
+    const QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
+    const QList<QByteArray> readers = imageReaders();
+    const qreal pixelRatio = devicePixelRatioF();
+    QImage image;
+    if (format == "svg" && !readers.contains(format)) {
+        image = pngStandIn(path, pixelRatio);
+    } else if (!format.isEmpty() && readers.contains(format)) {
+        image = decodePicture(path, format, pixelRatio);
+    }
+    return image.isNull() ? missingPicture() : image;
+}
+
+void HelpView::followLink(const QUrl& url) {
+    const QString scheme = url.scheme().toLower();
+    if (scheme == QLatin1String("http") || scheme == QLatin1String("https")) {
+        QDesktopServices::openUrl(url);
+        return;
+    }
+    // mailto:, javascript: and the like mean nothing here.
+    if (!url.isLocalFile()) {
+        return;
+    }
+    const QFileInfo target(url.toLocalFile());
+    const QString suffix = target.suffix().toLower();
+    if (suffix != QLatin1String("htm") && suffix != QLatin1String("html")) {
+        return;
+    }
+    const QString folder = pageFolder();
+    const QString dir = QFileInfo(target.absolutePath()).canonicalFilePath();
+    if (folder.isEmpty() || dir.isEmpty() ||
+        (dir != folder && !dir.startsWith(folder + QLatin1Char('/')))) {
+        return;
+    }
+    setSource(url);
+}
+
+void HelpView::noteSource(const QUrl& url) {
+    const QUrl page = url.adjusted(QUrl::RemoveFragment);
+    const bool otherPage = page != shownPage_;
+    shownPage_ = page;
+    if (otherPage && !showingPage_) {
+        emit pageFollowed(QFileInfo(page.toLocalFile()).fileName());
+    }
+}
+
+QString HelpView::pageFolder() const {
+    if (!pageFolder_.isEmpty()) {
+        return pageFolder_;
+    }
+    // Shown with setSource() alone (the page screenshot tool).
+    return QFileInfo(QFileInfo(source().toLocalFile()).absolutePath()).canonicalFilePath();
 }

@@ -3,12 +3,60 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QFontMetricsF>
 #include <QMenu>
+
+#include <algorithm>
+#include <cmath>
 
 ResultLabel::ResultLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
     setTextInteractionFlags(Qt::TextSelectableByMouse);
     // Selecting with the mouse would otherwise move the focus out of the boxes.
     setFocusPolicy(Qt::NoFocus);
+}
+
+void ResultLabel::setGrowthLimit(int right) {
+    designedWidth_ = width();
+    rightLimit_ = right;
+}
+
+void ResultLabel::setLine(const QString& text) {
+    setText(text);
+    fit();
+}
+
+void ResultLabel::fit() {
+    if (designedWidth_ <= 0) {
+        return; // no growth limit given: a plain label
+    }
+    const int maxWidth = std::max(designedWidth_, rightLimit_ - x());
+    const QFont inherited = parentWidget() ? parentWidget()->font() : QFont();
+    // One pixel more than the advance leaves room for a glyph that reaches
+    // past its advance (the last letter's overhang, antialiasing).
+    auto needed = [this](const QFont& font) {
+        return int(std::ceil(QFontMetricsF(font, this).horizontalAdvance(text()))) + 1;
+    };
+    QFont font = inherited;
+    int width = needed(font);
+    // Shrinks in steps of 5 % until the line fits; a floor keeps a
+    // pathological text from looping for long.
+    const bool inPixels = font.pointSizeF() <= 0;
+    const qreal start = inPixels ? font.pixelSize() : font.pointSizeF();
+    qreal size = start;
+    while (width > maxWidth && size > start / 4) {
+        size *= 0.95;
+        if (inPixels) {
+            font.setPixelSize(std::max(1, int(size)));
+        } else {
+            font.setPointSizeF(size);
+        }
+        width = needed(font);
+    }
+    // An empty font makes the label follow the window's font again.
+    const bool shrunk = size != start;
+    setFont(shrunk ? font : QFont());
+    // A shrunk line has used all the room it may have.
+    resize(shrunk ? maxWidth : std::clamp(width, designedWidth_, maxWidth), height());
 }
 
 QMenu* ResultLabel::createContextMenu() {

@@ -1,18 +1,19 @@
-#include "cli/app.h"
+#include "cli/osccalc.h"
 
 #include "calc/calculate.h"
 #include "calc/catalogue.h"
 #include "calc/inputlimit.h"
+#include "cli/design.h"
 #include "cli/json.h"
+#include "config.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <istream>
+#include <limits>
 #include <ostream>
 #include <string_view>
-
-#ifndef OSCCALC_VERSION
-#define OSCCALC_VERSION "unknown"
-#endif
 
 namespace cli {
 
@@ -23,7 +24,7 @@ constexpr std::size_t kMaxValues = 4;
 // The catalogue also holds the window's start-up state and the help page;
 // neither is a circuit one can calculate.
 bool isCircuit(const calc::CatalogueEntry& entry) {
-    return entry.id != "startup" && entry.id != "help";
+    return entry.kind == calc::EntryKind::Circuit;
 }
 
 const calc::CatalogueEntry* circuitForId(std::string_view id) {
@@ -43,9 +44,12 @@ std::string circuitIds() {
 }
 
 void printUsage(std::ostream& os) {
+    // The "  or:" lines are the usual form, which help2man turns into the
+    // manual page's synopsis.
     os << "Usage: osccalc [--json] CIRCUIT [V1 [V2 [V3 [V4]]]]\n"
-          "       osccalc [--json] -\n"
-          "       osccalc --list | --help | --version\n"
+          "  or:  osccalc [--json] -\n"
+          "  or:  osccalc design CIRCUIT FREQ [options]   (see osccalc design --help)\n"
+          "  or:  osccalc --list | --help | --version\n"
           "CIRCUIT is one of: "
        << circuitIds() << "\n";
 }
@@ -62,8 +66,10 @@ void printHelp(std::ostream& os) {
   -               Reads one calculation per line from standard input: the
                   circuit and its values separated by spaces or tabs. Answers
                   each on one line: the result lines separated by tabs, or the
-                  message, or "error: ..." for an unknown circuit or more than
-                  four values. Blank lines are skipped.
+                  message, or "error: ..." for an unknown circuit, more than
+                  four values or a line longer than 65536 bytes. Blank lines
+                  are skipped, a line may end in CR LF, and a UTF-8 byte-order
+                  mark at the start of the input is ignored.
   --json          Answers with one JSON object (one per line with -), on
                   standard output also for bad input:
                     {"circuit":"rc1","inputs":["1","1"],"lines":["T=...","f=..."]}
@@ -75,14 +81,23 @@ void printHelp(std::ostream& os) {
   --version       Shows the version.
   --              Ends the options.
 
+Options go before the circuit (or -). After it everything is a value, also
+what looks like an option: "osccalc rc1 1 --help" calculates with the values 1
+and --help (bad input), and "osccalc - --json" is a usage error.
+
 Values are checked as in the window: a value the circuit uses must be digits
 with at most one point, and their product must not be zero (lc4's C may be 0).
 No value may be longer than the window's boxes (10 characters), whatever the
-circuit, quartz included.
+circuit, quartz included. Input echoed in a message is quoted with control
+characters escaped, as in JSON.
 
-Exit status: 0 results or 不用计算！; 1 bad input (with -: some line had bad
-input); 2 usage error (with -: some line had an unknown circuit or too many
-values).
+Exit status:
+  0  results or 不用计算！ (with -: every line)
+  1  bad input (with -: some line had bad input)
+  2  usage error (with -: some line had an unknown circuit, too many values or
+     was too long)
+  3  reading standard input or writing the output failed; the reason is on
+     standard error. Lines answered before the failure stay answered.
 )";
 }
 
@@ -129,7 +144,7 @@ struct Outcome {
 Outcome evaluate(std::string_view id, const std::vector<std::string>& values) {
     const calc::CatalogueEntry* entry = circuitForId(id);
     if (!entry) {
-        return {Outcome::Kind::Usage, {}, "unknown circuit \"" + std::string(id) + "\""};
+        return {Outcome::Kind::Usage, {}, "unknown circuit " + jsonString(id)};
     }
     if (values.size() > kMaxValues) {
         return {Outcome::Kind::Usage, {}, "too many values (at most 4)"};
@@ -192,6 +207,28 @@ std::string toJson(std::string_view id, const std::vector<std::string>& values,
     return json + "}";
 }
 
+// Reports a failed read or write. `error` is errno right after the failure;
+// a stream that failed without setting it counts as an I/O error.
+int ioError(std::ostream& err, std::string_view what, int error) {
+    err << "osccalc: " << what << ": " << std::strerror(error != 0 ? error : EIO) << '\n'
+        << std::flush;
+    return kExitIo;
+}
+
+// Flushes the answer written so far; false (after reporting why) if writing it
+// failed, now or earlier.
+bool flushOutput(std::ostream& out, std::ostream& err) {
+    if (out) {
+        errno = 0;
+        out.flush();
+    }
+    if (out) {
+        return true;
+    }
+    ioError(err, "cannot write standard output", errno);
+    return false;
+}
+
 int calculateArguments(const std::vector<std::string>& positional, bool json, std::ostream& out,
                        std::ostream& err) {
     const std::string& id = positional.front();
@@ -212,34 +249,100 @@ int calculateArguments(const std::vector<std::string>& positional, bool json, st
     return outcome.exitCode();
 }
 
+// The circuit and at most kMaxValues + 1 values: one more is already too many,
+// and splitting on would only cost memory.
 std::vector<std::string> splitFields(std::string_view line) {
     std::vector<std::string> fields;
     std::size_t pos = 0;
-    while (true) {
+    while (fields.size() < kMaxValues + 2) {
         pos = line.find_first_not_of(" \t", pos);
         if (pos == std::string_view::npos) {
-            return fields;
+            break;
         }
         const std::size_t end = std::min(line.find_first_of(" \t", pos), line.size());
         fields.emplace_back(line.substr(pos, end - pos));
         pos = end;
     }
+    return fields;
 }
 
-int calculateLines(std::istream& in, bool json, std::ostream& out) {
-    int code = kExitOk;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
+// Reads standard input line by line into a buffer of fixed size, so that no
+// input, however long its lines, is held whole.
+class LineReader {
+public:
+    enum class Result { Line, TooLong, End };
+
+    explicit LineReader(std::istream& in) : in_(in), buffer_(kMaxLineLength + 1) {}
+
+    // Reads the next line into line() (without its end of line; a too long one
+    // holds its first kMaxLineLength bytes and the rest is skipped). End at the
+    // end of the input or when reading failed: see readError().
+    Result next() {
+        errno = 0;
+        in_.getline(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+        const auto count = static_cast<std::size_t>(in_.gcount());
+        if (in_.bad()) {
+            error_ = errno != 0 ? errno : EIO;
+            return Result::End;
         }
-        std::vector<std::string> fields = splitFields(line);
-        if (fields.empty()) {
+        Result result = Result::Line;
+        if (in_.fail()) {
+            if (count == 0) {
+                return Result::End;
+            }
+            // The buffer is full and the line goes on.
+            result = Result::TooLong;
+            in_.clear();
+            in_.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+            if (in_.bad()) {
+                error_ = errno != 0 ? errno : EIO;
+            }
+        }
+        // getline counts the newline it took, not the end of the input.
+        const bool sawNewline = result == Result::Line && !in_.eof();
+        line_ = std::string_view(buffer_.data(), sawNewline ? count - 1 : count);
+        if (first_) {
+            first_ = false;
+            // Editors on Windows often start a UTF-8 file with a byte-order mark.
+            if (line_.starts_with("\xEF\xBB\xBF")) {
+                line_.remove_prefix(3);
+            }
+        }
+        if (result == Result::Line && line_.ends_with('\r')) {
+            line_.remove_suffix(1);
+        }
+        return result;
+    }
+
+    std::string_view line() const { return line_; }
+    int readError() const { return error_; }
+
+private:
+    std::istream& in_;
+    std::vector<char> buffer_;
+    std::string_view line_;
+    bool first_ = true;
+    int error_ = 0;
+};
+
+int calculateLines(std::istream& in, bool json, std::ostream& out, std::ostream& err) {
+    int code = kExitOk;
+    LineReader reader(in);
+    for (LineReader::Result read; (read = reader.next()) != LineReader::Result::End;) {
+        std::vector<std::string> fields = splitFields(reader.line());
+        if (fields.empty() && read == LineReader::Result::Line) {
             continue;
         }
-        const std::string id = fields.front();
-        fields.erase(fields.begin());
-        const Outcome outcome = evaluate(id, fields);
+        const std::string id = fields.empty() ? std::string() : fields.front();
+        if (!fields.empty()) {
+            fields.erase(fields.begin());
+        }
+        const Outcome outcome =
+            read == LineReader::Result::TooLong
+                ? Outcome{Outcome::Kind::Usage,
+                          {},
+                          "line longer than " + std::to_string(kMaxLineLength) + " bytes"}
+                : evaluate(id, fields);
         if (json) {
             out << toJson(id, fields, outcome);
         } else if (outcome.kind == Outcome::Kind::Lines) {
@@ -249,17 +352,28 @@ int calculateLines(std::istream& in, bool json, std::ostream& out) {
         } else {
             out << (outcome.kind == Outcome::Kind::Usage ? "error: " : "") << outcome.text;
         }
-        // Flushed line by line, so that a script can talk to osccalc through a pipe.
-        out << '\n' << std::flush;
+        // Flushed line by line, so that a script can talk to osccalc through a
+        // pipe; once the output fails, the rest of the input is left unread.
+        out << '\n';
+        if (!flushOutput(out, err)) {
+            return kExitIo;
+        }
         code = std::max(code, outcome.exitCode());
+        if (reader.readError() != 0) {
+            break;
+        }
+    }
+    if (reader.readError() != 0) {
+        return ioError(err, "cannot read standard input", reader.readError());
     }
     return code;
 }
 
-} // namespace
-
-int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-        std::ostream& err) {
+int dispatch(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+             std::ostream& err) {
+    if (!args.empty() && args.front() == "design") {
+        return runDesign({args.begin() + 1, args.end()}, out, err);
+    }
     bool help = false;
     bool version = false;
     bool list = false;
@@ -267,11 +381,13 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     bool optionsEnded = false;
     std::vector<std::string> positional;
     for (const std::string& arg : args) {
-        if (optionsEnded || arg == "-" || !arg.starts_with("-")) {
+        // After the circuit everything is a value, "-1" and "--help" alike: a
+        // value never turns into an option by looking like one.
+        if (optionsEnded || !positional.empty() || arg == "-" || !arg.starts_with("-")) {
             positional.push_back(arg);
         } else if (arg == "--") {
             optionsEnded = true;
-        } else if (arg == "--help" || (arg == "-h" && positional.empty())) {
+        } else if (arg == "--help" || arg == "-h") {
             help = true;
         } else if (arg == "--version") {
             version = true;
@@ -279,11 +395,8 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
             list = true;
         } else if (arg == "--json") {
             json = true;
-        } else if (arg.starts_with("--") || positional.empty()) {
-            return usageError(err, "unknown option \"" + arg + "\"");
         } else {
-            // A value such as "-1": the calculation rejects it as bad input.
-            positional.push_back(arg);
+            return usageError(err, "unknown option " + jsonString(arg));
         }
     }
 
@@ -292,7 +405,7 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
         return kExitOk;
     }
     if (version) {
-        out << "osccalc " OSCCALC_VERSION "\n";
+        out << "osccalc " OSC_VERSION "\n";
         return kExitOk;
     }
     if (list) {
@@ -307,11 +420,24 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     }
     if (positional.front() == "-") {
         if (positional.size() > 1) {
-            return usageError(err, "- takes no values");
+            return usageError(err, "- takes no values (options go before it)");
         }
-        return calculateLines(in, json, out);
+        return calculateLines(in, json, out, err);
     }
     return calculateArguments(positional, json, out, err);
+}
+
+} // namespace
+
+int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+        std::ostream& err) {
+    int code = dispatch(args, in, out, err);
+    if (code != kExitIo && !flushOutput(out, err)) {
+        code = kExitIo;
+    }
+    // Nothing can report a failing standard error, but the exit code still says so.
+    err.flush();
+    return err ? code : kExitIo;
 }
 
 } // namespace cli

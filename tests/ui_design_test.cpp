@@ -1,0 +1,243 @@
+// The "工具" menu and its design dialog, driven by keyboard and mouse as a
+// user would; "填入" must make the window show exactly what the table said.
+// With OSC_DESIGN_SHOT set to a file name, also saves a picture of the dialog.
+#include "ui/application.h"
+#include "ui/designdialog.h"
+#include "ui/form1.h"
+
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+template <typename T> T* child(QWidget& w, const char* name) {
+    T* c = w.findChild<T*>(QString::fromLatin1(name));
+    if (!c) {
+        qFatal("no child %s", name);
+    }
+    return c;
+}
+
+QAction* action(QWidget& w, const char* name) {
+    return w.findChild<QAction*>(QString::fromLatin1(name));
+}
+
+// Runs trigger, which opens the modal design dialog, and lets `use` drive it.
+bool withDialog(const std::function<void()>& trigger,
+                const std::function<void(DesignDialog&)>& use) {
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* d = qobject_cast<DesignDialog*>(QApplication::activeModalWidget());
+        if (!d) {
+            return;
+        }
+        seen = true;
+        use(*d);
+        if (d->isVisible()) {
+            d->reject();
+        }
+    });
+    trigger();
+    return seen;
+}
+
+QStringList rowTexts(QTableWidget* t, int row) {
+    QStringList texts;
+    for (int c = 0; c < t->columnCount(); ++c) {
+        texts << t->item(row, c)->text();
+    }
+    return texts;
+}
+
+} // namespace
+
+class DesignDialogTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        form_ = std::make_unique<Form1>();
+        form_->show();
+    }
+    void cleanup() { form_.reset(); }
+
+    void toolsMenuComesAfterHelp() {
+        const QList<QAction*> top = form_->menuBar()->actions();
+        QCOMPARE(top.size(), 3);
+        QCOMPARE(top[0]->text(), QStringLiteral("选择电路"));
+        QCOMPARE(top[1]->text(), QStringLiteral("帮助"));
+        QCOMPARE(top[2]->text(), QStringLiteral("工具"));
+        const QList<QAction*> items = top[2]->menu()->actions();
+        QCOMPARE(items.size(), 1);
+        QCOMPARE(items[0]->text(), QStringLiteral("按目标频率选元件…"));
+    }
+
+    void disabledWhereNothingComputes() {
+        QMenu* tools = child<QMenu>(*form_, "mnuTools");
+        QAction* design = action(*form_, "mnuDesign");
+        const struct {
+            const char* item;
+            bool enabled;
+        } rows[] = {{"mnuRc4", true},      {"mnuQuartz1", false}, {"mnuLc4", true},
+                    {"mnuQuartz2", false}, {"mnuRc1", true},      {"mnuHelp1", false}};
+        for (const auto& row : rows) {
+            action(*form_, row.item)->trigger();
+            emit tools->aboutToShow();
+            QVERIFY2(design->isEnabled() == row.enabled, row.item);
+            if (!row.enabled) {
+                QVERIFY(!design->toolTip().isEmpty());
+            }
+        }
+    }
+
+    // Keyboard only: type the target, Enter searches, Down picks the second
+    // row, Enter fills it in and the window calculates.
+    void fillShowsWhatTheTablePromised() {
+        action(*form_, "mnuRc4")->trigger();
+        QStringList promised;
+        const bool opened =
+            withDialog([&] { action(*form_, "mnuDesign")->trigger(); },
+                       [&](DesignDialog& d) {
+                           QVERIFY(QTest::qWaitForWindowActive(&d));
+                           QLineEdit* target = child<QLineEdit>(d, "targetEdit");
+                           QVERIFY(target->hasFocus());
+                           QTest::keyClicks(target, QStringLiteral("1"));
+                           QTest::keyClicks(child<QLineEdit>(d, "dutyEdit"), QStringLiteral("0.6"));
+                           QTest::keyClick(target, Qt::Key_Return);
+                           auto* table = child<QTableWidget>(d, "candidateTable");
+                           QCOMPARE(table->rowCount(), 5);
+                           QVERIFY(table->hasFocus());
+                           QTest::keyClick(table, Qt::Key_Down);
+                           QCOMPARE(table->currentRow(), 1);
+                           promised = rowTexts(table, 1);
+                           QTest::keyClick(table, Qt::Key_Return);
+                           QVERIFY(!d.isVisible());
+                       });
+        QVERIFY(opened);
+        QCOMPARE(promised.size(), 6); // R1, R2, C, result, error, band
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(
+                child<QLineEdit>(*form_, qPrintable(QStringLiteral("Text%1").arg(i + 2)))->text(),
+                promised[i]);
+        }
+        QStringList shown;
+        for (const char* label : {"Label5", "Label6", "Label7", "Label8"}) {
+            shown << child<QLabel>(*form_, label)->text();
+        }
+        QCOMPARE(shown.join(QStringLiteral("  ")), promised[3]);
+    }
+
+    void mouseFillOnTheCapacitiveThreePoint() {
+        action(*form_, "mnuLc4")->trigger();
+        QString promised;
+        QVERIFY(withDialog(
+            [&] { action(*form_, "mnuDesign")->trigger(); },
+            [&](DesignDialog& d) {
+                QCOMPARE(child<QComboBox>(d, "targetUnit")->currentText(), QStringLiteral("MHz"));
+                child<QLineEdit>(d, "targetEdit")->setText(QStringLiteral("10.7"));
+                child<QLineEdit>(d, "fixed1")->setText(QStringLiteral("0"));
+                QTest::mouseClick(child<QPushButton>(d, "searchButton"), Qt::LeftButton);
+                auto* table = child<QTableWidget>(d, "candidateTable");
+                QVERIFY(table->rowCount() > 0);
+                QCOMPARE(table->item(0, 1)->text(), QStringLiteral("0"));
+                promised = table->item(0, 4)->text();
+                QTest::mouseClick(child<QPushButton>(d, "fillButton"), Qt::LeftButton);
+            }));
+        QVERIFY(promised.endsWith(QStringLiteral("MHz")));
+        QCOMPARE(child<QLabel>(*form_, "Label7")->text() + QStringLiteral("  ") +
+                     child<QLabel>(*form_, "Label8")->text(),
+                 promised);
+    }
+
+    void reasonsInsteadOfRows() {
+        const struct {
+            const char* id;
+            const char* target;
+            const char* duty;
+            const char* says;
+        } rows[] = {{"rc4", "abc", "", "目标频率"},
+                    {"rc4", "0", "", "大于 0"},
+                    {"rc1", "999999", "", "可达范围"},
+                    {"rc4", "1", "0.4", "50%"},
+                    {"rc4", "1", "half", "占空比"}};
+        for (const auto& row : rows) {
+            DesignDialog d(*calc::entryForId(row.id));
+            child<QLineEdit>(d, "targetEdit")->setText(QString::fromUtf8(row.target));
+            if (QLineEdit* duty = d.findChild<QLineEdit*>(QStringLiteral("dutyEdit"))) {
+                duty->setText(QString::fromUtf8(row.duty));
+            }
+            child<QPushButton>(d, "searchButton")->click();
+            QCOMPARE(child<QTableWidget>(d, "candidateTable")->rowCount(), 0);
+            QVERIFY(!child<QPushButton>(d, "fillButton")->isEnabled());
+            const QString status = child<QLabel>(d, "statusLabel")->text();
+            QVERIFY2(status.contains(QString::fromUtf8(row.says)), qPrintable(status));
+        }
+    }
+
+    void everyControlHasAnAccessibleName() {
+        for (const char* id : {"rc2", "rc4", "lc1", "lc4"}) {
+            DesignDialog d(*calc::entryForId(id));
+            for (QWidget* w : d.findChildren<QWidget*>()) {
+                const bool control = qobject_cast<QLineEdit*>(w) || qobject_cast<QComboBox*>(w) ||
+                                     qobject_cast<QAbstractSpinBox*>(w) ||
+                                     qobject_cast<QPushButton*>(w) ||
+                                     qobject_cast<QTableWidget*>(w);
+                // Spin boxes and combo boxes hold an editor of their own.
+                const bool inner =
+                    w->parentWidget() && (qobject_cast<QAbstractSpinBox*>(w->parentWidget()) ||
+                                          qobject_cast<QComboBox*>(w->parentWidget()));
+                if (control && !inner) {
+                    QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
+                }
+            }
+            // Only the circuits with two periods ask for a duty.
+            const bool duty = d.findChild<QLineEdit*>(QStringLiteral("dutyEdit")) != nullptr;
+            QCOMPARE(duty, std::string_view(id) == "rc2" || std::string_view(id) == "rc4");
+        }
+    }
+
+    void quartzDialogSaysSo() {
+        DesignDialog d(*calc::entryForId("quartz1"));
+        QVERIFY(!child<QPushButton>(d, "searchButton")->isEnabled());
+        QVERIFY(child<QLabel>(d, "statusLabel")->text().contains(QStringLiteral("不用计算")));
+    }
+
+    void screenshot() {
+        const QByteArray file = qgetenv("OSC_DESIGN_SHOT");
+        if (file.isEmpty()) {
+            QSKIP("OSC_DESIGN_SHOT not set");
+        }
+        DesignDialog d(*calc::entryForId("rc4"));
+        child<QLineEdit>(d, "targetEdit")->setText(QStringLiteral("1"));
+        child<QLineEdit>(d, "dutyEdit")->setText(QStringLiteral("0.6"));
+        d.show();
+        child<QPushButton>(d, "searchButton")->click();
+        QTest::qWait(50);
+        QVERIFY(d.grab().save(QString::fromLocal8Bit(file)));
+        // Under Xvfb, time for a whole-screen capture from outside.
+        QTest::qWait(qEnvironmentVariableIntValue("OSC_DESIGN_HOLD_MS"));
+    }
+
+private:
+    std::unique_ptr<Form1> form_;
+};
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    setUpApplication(app);
+    DesignDialogTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "ui_design_test.moc"

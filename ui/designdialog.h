@@ -1,0 +1,64 @@
+#pragma once
+
+#include "calc/calculate.h"
+#include "calc/catalogue.h"
+#include "calc/design.h"
+
+#include <QDialog>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+class QTableWidget;
+
+// "按目标频率选元件": the target frequency (and duty) in, a table of standard
+// part combinations out. "填入" closes the dialog with the chosen row, which
+// the main window then types into its boxes and calculates.
+class DesignDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    DesignDialog(const calc::CatalogueEntry& circuit, QWidget* parent = nullptr);
+
+    // The texts for input 1 to input 4 of the row taken with "填入".
+    const std::optional<calc::Inputs>& chosen() const { return chosen_; }
+    // What the last search found (for the table and for tests).
+    const calc::DesignResult& result() const { return result_; }
+
+private:
+    void createControls();
+    QWidget* createForm();
+    void search();
+    void fill();
+    void showResult();
+    std::optional<calc::DesignRequest> request();
+
+    const calc::CatalogueEntry& circuit_;
+    std::vector<calc::DesignInput> inputs_;
+
+    QLineEdit* target_ = nullptr;
+    QComboBox* targetUnit_ = nullptr;
+    QLineEdit* duty_ = nullptr;
+    QComboBox* resistorSeries_ = nullptr;
+    QComboBox* capacitorSeries_ = nullptr;
+    QComboBox* inductorSeries_ = nullptr;
+    std::array<QLineEdit*, 4> fixed_{};
+    QDoubleSpinBox* resistorTolerance_ = nullptr;
+    QDoubleSpinBox* capacitorTolerance_ = nullptr;
+    QDoubleSpinBox* inductorTolerance_ = nullptr;
+    QSpinBox* top_ = nullptr;
+    QPushButton* searchButton_ = nullptr;
+    QLabel* status_ = nullptr;
+    QTableWidget* table_ = nullptr;
+    QPushButton* fillButton_ = nullptr;
+
+    calc::DesignResult result_;
+    std::optional<calc::Inputs> chosen_;
+};

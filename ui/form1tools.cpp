@@ -1,0 +1,42 @@
+// The "工具" menu after the window's own two menus, and what its dialog asks
+// of the window. Kept apart from form1.cpp, which holds the designed window.
+#include "ui/designdialog.h"
+#include "ui/form1.h"
+
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+
+void Form1::createToolsMenu() {
+    QMenu* tools = menuBar()->addMenu(QStringLiteral("工具"));
+    tools->setObjectName(QStringLiteral("mnuTools"));
+    QAction* design = tools->addAction(QStringLiteral("按目标频率选元件…"));
+    design->setObjectName(QStringLiteral("mnuDesign"));
+    design->setStatusTip(QStringLiteral("为当前电路按目标频率从标准系列中选元件"));
+    connect(design, &QAction::triggered, this, &Form1::openDesignDialog);
+    // The quartz circuits and the help page have nothing to choose.
+    connect(tools, &QMenu::aboutToShow, this, [this, design] {
+        const bool computes = !calc::designInputs(*circuit_).empty() && j_ >= 1 && j_ <= 6;
+        design->setEnabled(computes);
+        design->setToolTip(
+            computes ? QString() : QStringLiteral("石英晶体电路和帮助页不用计算，没有可选的元件"));
+    });
+}
+
+void Form1::openDesignDialog() {
+    if (calc::designInputs(*circuit_).empty() || j_ < 1 || j_ > 6) {
+        return;
+    }
+    DesignDialog dialog(*circuit_, this);
+    if (dialog.exec() == QDialog::Accepted && dialog.chosen()) {
+        fillInputs(*dialog.chosen());
+    }
+}
+
+void Form1::fillInputs(const calc::Inputs& texts) {
+    for (std::size_t i = 0; i < inputs_.size(); ++i) {
+        inputs_[i]->setText(QString::fromStdString(texts[i]));
+    }
+    command1_->click();
+}
