@@ -321,7 +321,7 @@ build_qt
 if ((qt_only)); then
     exit 0
 fi
-need_packages zip unzip imagemagick
+need_packages zip
 build_app
 deploy_app
 if ((run_test)); then
