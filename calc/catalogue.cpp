@@ -4,7 +4,7 @@ namespace calc {
 
 Selection select(const CatalogueEntry& entry) {
     Selection s{std::string(entry.page), std::nullopt, entry.mode};
-    if (entry.setsCaptions) {
+    if (entry.setsCaptions()) {
         s.captions.emplace();
         for (std::size_t i = 0; i < 4; ++i) {
             (*s.captions)[i] = std::string(entry.captions[i]);

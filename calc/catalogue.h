@@ -22,10 +22,12 @@ struct CatalogueEntry {
     std::string_view menuCaption; // text of the menu item; "" for start-up
     std::string_view id;          // short id for scripting (rc1 .. quartz2, help)
     std::string_view page;        // page name, relative to the application folder
-    bool setsCaptions;            // false: the help entry leaves Label1..Label4 alone
     std::array<std::string_view, 4> captions;
     Mode mode;
     EntryKind kind = EntryKind::Circuit;
+
+    // False for help, which leaves Label1..Label4 alone.
+    constexpr bool setsCaptions() const { return kind != EntryKind::Help; }
 };
 
 inline constexpr std::string_view kNone = "None";
@@ -36,7 +38,6 @@ inline constexpr std::array<CatalogueEntry, 12> kCatalogue{{
      "",
      "startup",
      "\\html\\kiv1.htm",
-     true,
      {"R (kΩ)", "C (μF)", kNone, kNone},
      1,
      EntryKind::Startup},
@@ -44,73 +45,63 @@ inline constexpr std::array<CatalogueEntry, 12> kCatalogue{{
      "RC正弦波振荡电路（文氏电桥）",
      "rc1",
      "\\html\\kiv1.htm",
-     true,
      {"R1 (kΩ)", "C1 (μF)", kNone, kNone},
      1},
     {"mnuRc2",
      "RC多谐振荡电路（分立元件）",
      "rc2",
      "\\html\\kiv2.htm",
-     true,
      {"R1 (kΩ)", "R2 (kΩ)", "C1 (μF)", "C2 (μF)"},
      2},
     {"mnuRc3",
      "RC多谐振荡电路（非门）",
      "rc3",
      "\\html\\kiv3.htm",
-     true,
      {"R (kΩ)", "C (μF)", kNone, kNone},
      3},
     {"mnuRc4",
      "RC多谐振荡电路（NE555)",
      "rc4",
      "\\html\\kiv4.htm",
-     true,
      {"R1 (kΩ)", "R2 (kΩ)", "C (μF)", kNone},
      4},
     {"mnuLc1",
      "LC振荡电路（变压器反馈）",
      "lc1",
      "\\html\\kiv5.htm",
-     true,
      {"L (mH)", "C (μF)", kNone, kNone},
      5},
     {"mnuLc2",
      "LC振荡电路（电感三点式）一",
      "lc2",
      "\\html\\kiv6.htm",
-     true,
      {"L (mH)", "C (μF)", kNone, kNone},
      5},
     {"mnuLc3",
      "LC振荡电路（电感三点式）二",
      "lc3",
      "\\html\\kiv7.htm",
-     true,
      {"L (mH)", "C (μF)", kNone, kNone},
      5},
     {"mnuLc4",
      "LC振荡电路（电容三点式）",
      "lc4",
      "\\html\\kiv8.htm",
-     true,
      {"L (μH)", "C (pF)", "C1 (pF)", "C2 (pF)"},
      6},
     {"mnuQuartz1",
      "石英晶体振荡电路一",
      "quartz1",
      "\\html\\kiv9.htm",
-     true,
      {kNone, kNone, kNone, kNone},
      7},
     {"mnuQuartz2",
      "石英晶体振荡电路二",
      "quartz2",
      "\\html\\kiv10.htm",
-     true,
      {kNone, kNone, kNone, kNone},
      7},
-    {"mnuHelp1", "帮助内容", "help", "\\html\\help.htm", false, {}, 7, EntryKind::Help},
+    {"mnuHelp1", "帮助内容", "help", "\\html\\help.htm", {}, 7, EntryKind::Help},
 }};
 
 // The two top-level menus; they only open their lists.

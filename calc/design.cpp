@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <ranges>
 
 namespace calc {
 
@@ -356,19 +357,18 @@ private:
         }
     }
 
-    // First index in [0, n) for which pred holds, pred being false then true.
+    // First index in [lo, hi) for which pred holds (hi if none), pred being
+    // false then true.
+    template <class Pred>
+    static std::size_t firstTrueIn(std::size_t lo, std::size_t hi, Pred pred) {
+        const auto indices = std::views::iota(lo, hi);
+        const auto first =
+            std::ranges::partition_point(indices, [&](std::size_t i) { return !pred(i); });
+        return lo + static_cast<std::size_t>(first - indices.begin());
+    }
+
     template <class Pred> static std::size_t firstTrue(std::size_t n, Pred pred) {
-        std::size_t lo = 0;
-        std::size_t hi = n;
-        while (lo < hi) {
-            const std::size_t mid = lo + (hi - lo) / 2;
-            if (pred(mid)) {
-                hi = mid;
-            } else {
-                lo = mid + 1;
-            }
-        }
-        return lo;
+        return firstTrueIn(0, n, pred);
     }
 
     // The same, starting the search at a guess: neighbouring subtrees cross
@@ -400,15 +400,7 @@ private:
                 lo = probe + 1;
             }
         }
-        while (lo < hi) {
-            const std::size_t mid = lo + (hi - lo) / 2;
-            if (pred(mid)) {
-                hi = mid;
-            } else {
-                lo = mid + 1;
-            }
-        }
-        return lo;
+        return firstTrueIn(lo, hi, pred);
     }
 
     void descend(std::size_t level) {
@@ -679,7 +671,7 @@ DecadeRange defaultRange(Kind kind, Mode mode) {
 
 std::vector<DesignInput> designInputs(const CatalogueEntry& circuit) {
     std::vector<DesignInput> inputs;
-    if (circuit.mode < 1 || circuit.mode > 6 || !circuit.setsCaptions) {
+    if (circuit.mode < 1 || circuit.mode > 6 || !circuit.setsCaptions()) {
         return inputs;
     }
     struct UnitInfo {

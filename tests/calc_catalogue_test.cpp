@@ -86,9 +86,8 @@ TEST(Catalogue, KindOfEachEntry) {
                                              ? calc::EntryKind::Help
                                              : calc::EntryKind::Circuit;
         EXPECT_EQ(entry.kind, expected) << entry.id;
-        // Only the start-up state has no menu item; only help keeps the captions.
+        // Only the start-up state has no menu item.
         EXPECT_EQ(entry.menuItem.empty(), expected == calc::EntryKind::Startup) << entry.id;
-        EXPECT_EQ(entry.setsCaptions, expected != calc::EntryKind::Help) << entry.id;
     }
 }
 

@@ -412,7 +412,7 @@ bool containsNumber(const std::string& text, const std::string& number) {
 // The captions of the boxes an entry uses, in box order.
 std::vector<std::string> usedCaptions(const calc::CatalogueEntry& entry) {
     std::vector<std::string> used;
-    if (entry.setsCaptions) {
+    if (entry.setsCaptions()) {
         for (const auto caption : entry.captions) {
             if (caption != calc::kNone) {
                 used.emplace_back(caption);
@@ -551,7 +551,7 @@ TEST_P(Page, ExamplesAgreeWithTheCalculation) {
         calc::Inputs inputs;
         std::size_t next = 0;
         for (std::size_t box = 0; box < 4; ++box) {
-            if (entry->setsCaptions && entry->captions[box] != calc::kNone) {
+            if (entry->setsCaptions() && entry->captions[box] != calc::kNone) {
                 inputs[box] = ex.inputs[next++];
             }
         }

@@ -2,6 +2,7 @@
 // clicks; checks what is on screen afterwards.
 #include "calc/catalogue.h"
 #include "calc/inputlimit.h"
+#include "tests/clicklink.h"
 #include "ui/application.h"
 #include "ui/form1.h"
 #include "ui/helpview.h"
@@ -102,29 +103,6 @@ void typeInto(Form1& w, QStringList values) {
 
 QString shownPage(Form1& w) {
     return child<HelpView>(w, "WebBrowser1")->source().toLocalFile();
-}
-
-// Clicks the first link of the shown page whose target is href, as a user
-// does: the mouse on the link's text.
-bool clickLink(QTextBrowser* view, const QString& href) {
-    QTextDocument* doc = view->document();
-    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            if (!fragment.charFormat().isAnchor() || fragment.charFormat().anchorHref() != href ||
-                fragment.length() < 2) {
-                continue;
-            }
-            QTextCursor cursor(doc);
-            cursor.setPosition(fragment.position() + fragment.length() / 2);
-            view->setTextCursor(cursor);
-            view->ensureCursorVisible();
-            const QPoint at = view->cursorRect(cursor).center();
-            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
-            return true;
-        }
-    }
-    return false;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // conditions: special and oversized files, links out of the html folder,
 // pictures on a scaled screen or without an SVG reader, and result lines in
 // exponent form. Registered twice: at scale 1 and with QT_SCALE_FACTOR=2.
+#include "tests/clicklink.h"
 #include "ui/application.h"
 #include "ui/form1.h"
 #include "ui/helpview.h"
@@ -60,28 +61,6 @@ QStringList pictureNames(const QTextDocument* doc) {
 
 QImage pictureOf(const QTextDocument* doc, const QString& name) {
     return doc->resource(QTextDocument::ImageResource, QUrl(name)).value<QImage>();
-}
-
-// Clicks the first link of the shown page whose target is href.
-bool clickLink(QTextBrowser* view, const QString& href) {
-    QTextDocument* doc = view->document();
-    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            if (!fragment.charFormat().isAnchor() || fragment.charFormat().anchorHref() != href ||
-                fragment.length() < 2) {
-                continue;
-            }
-            QTextCursor cursor(doc);
-            cursor.setPosition(fragment.position() + fragment.length() / 2);
-            view->setTextCursor(cursor);
-            view->ensureCursorVisible();
-            QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
-                              view->cursorRect(cursor).center());
-            return true;
-        }
-    }
-    return false;
 }
 
 // Saves a screenshot when OSC_VIEW_SHOTS names a folder, for looking at.

@@ -3,6 +3,7 @@
 // sees it. Usage: pageshot OUTDIR PAGE.htm...
 // Run with QT_QPA_PLATFORM=offscreen on a machine without a display.
 
+#include "tools/filetool.h"
 #include "ui/helpview.h"
 
 #include <QApplication>
@@ -56,19 +57,5 @@ bool shoot(const QString& page, const QDir& outDir) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const QStringList args = QApplication::arguments();
-    if (args.size() < 3) {
-        std::fprintf(stderr, "usage: pageshot OUTDIR PAGE.htm...\n");
-        return 2;
-    }
-    const QDir outDir(args.at(1));
-    if (!outDir.exists() && !QDir().mkpath(outDir.path())) {
-        std::fprintf(stderr, "%s: cannot create\n", qPrintable(outDir.path()));
-        return 1;
-    }
-    bool ok = true;
-    for (qsizetype i = 2; i < args.size(); ++i) {
-        ok = shoot(args.at(i), outDir) && ok;
-    }
-    return ok ? 0 : 1;
+    return runOnFiles(QApplication::arguments(), "pageshot OUTDIR PAGE.htm...", shoot);
 }

@@ -3,6 +3,8 @@
 // no SVG image reader (the Windows build). Usage: svgpng OUTDIR FILE.svg...
 // Needs no display: it uses the offscreen platform unless told otherwise.
 
+#include "tools/filetool.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -51,19 +53,5 @@ int main(int argc, char** argv) {
     }
     // The pictures' labels need the font database, hence a GUI application.
     QGuiApplication app(argc, argv);
-    const QStringList args = QGuiApplication::arguments();
-    if (args.size() < 3) {
-        std::fprintf(stderr, "usage: svgpng OUTDIR FILE.svg...\n");
-        return 2;
-    }
-    const QDir outDir(args.at(1));
-    if (!outDir.exists() && !QDir().mkpath(outDir.path())) {
-        std::fprintf(stderr, "%s: cannot create\n", qPrintable(outDir.path()));
-        return 1;
-    }
-    bool ok = true;
-    for (qsizetype i = 2; i < args.size(); ++i) {
-        ok = convert(args.at(i), outDir) && ok;
-    }
-    return ok ? 0 : 1;
+    return runOnFiles(QGuiApplication::arguments(), "svgpng OUTDIR FILE.svg...", convert);
 }

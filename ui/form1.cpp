@@ -76,7 +76,7 @@ void Form1::createMenus() {
         if (entry.kind == calc::EntryKind::Startup) {
             continue; // it has no menu item
         }
-        QMenu* menu = entry.setsCaptions ? sel : help;
+        QMenu* menu = entry.setsCaptions() ? sel : help;
         QAction* action =
             menu->addAction(QString::fromUtf8(entry.menuCaption.data(), entry.menuCaption.size()));
         action->setObjectName(QString::fromLatin1(entry.menuItem.data(), entry.menuItem.size()));
