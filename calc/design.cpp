@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <ranges>
 
 namespace calc {
 
@@ -361,10 +360,15 @@ private:
     // false then true.
     template <class Pred>
     static std::size_t firstTrueIn(std::size_t lo, std::size_t hi, Pred pred) {
-        const auto indices = std::views::iota(lo, hi);
-        const auto first =
-            std::ranges::partition_point(indices, [&](std::size_t i) { return !pred(i); });
-        return lo + static_cast<std::size_t>(first - indices.begin());
+        while (lo < hi) {
+            const std::size_t mid = lo + (hi - lo) / 2;
+            if (pred(mid)) {
+                hi = mid;
+            } else {
+                lo = mid + 1;
+            }
+        }
+        return lo;
     }
 
     template <class Pred> static std::size_t firstTrue(std::size_t n, Pred pred) {
