@@ -201,7 +201,7 @@ deploy_app() {
 # program exits cleanly when its window is closed. Screenshots land in
 # $win_build/wine-*.png.
 test_app() {
-    need_packages wine64 wine xvfb xauth xdotool imagemagick fonts-wqy-microhei unzip
+    need_packages wine64 wine fonts-wine xvfb xauth xdotool imagemagick fonts-wqy-microhei unzip
     local t
     t=$(now)
     # Globals, not locals: the exit trap runs after this function returns.
@@ -232,9 +232,12 @@ test_app() {
     export DISPLAY=:$(cat "$display_file")
     wineboot -i >/dev/null 2>&1
     wineserver -w
-    # On Windows the system font has the Chinese glyphs; the test prefix
-    # gets one from Debian.
-    cp /usr/share/fonts/truetype/wqy/wqy-microhei.ttc "$WINEPREFIX/drive_c/windows/Fonts/"
+    # Windows has Tahoma (Qt's default dialog font) and a font with the Chinese
+    # glyphs. Debian's Wine does not find its own Tahoma, and Qt then falls
+    # back to the first family it knows (a maths font here) whose line height
+    # puts a box's text above the box, so the prefix gets both fonts.
+    cp /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf \
+        /usr/share/fonts/truetype/wqy/wqy-microhei.ttc "$WINEPREFIX/drive_c/windows/Fonts/"
     # Wine does not hand QT_* variables from the Unix environment to the
     # program; the prefix's user environment does. The page log goes to
     # stderr rather than the debugger.
@@ -301,6 +304,16 @@ test_app() {
     sleep 3
     (($(titled_windows) == 1)) || fail "a message box appeared after 10, 10, 1"
     import -window root "$win_build/wine-555.png"
+    # The typed numbers are drawn: near-black pixels in the boxes' column
+    # (x 74-143 of the window, y 40-150: below the menu bar, above the
+    # result lines, right of the captions).
+    local X Y WIDTH HEIGHT SCREEN WINDOW ink
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    ink=$(convert "$win_build/wine-555.png" -crop "70x110+$((X + 74))+$((Y + 40))" +repage \
+        -channel RGB -separate -evaluate-sequence max -threshold 30% -negate \
+        -format '%[fx:round(mean*w*h)]' info:)
+    echo "Ink in the input boxes: $ink pixels"
+    ((ink >= 40)) || fail "the typed numbers are not drawn in the input boxes ($ink dark pixels)"
 
     xdotool key alt+F4
     local status=
