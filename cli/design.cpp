@@ -295,13 +295,19 @@ int runDesign(const std::vector<std::string>& args, std::ostream& out, std::ostr
                 json += c ? ",{" : "{";
                 json += "\"inputs\":[";
                 for (std::size_t i = 0; i < inputs.size(); ++i) {
-                    json += (i ? "," : "") + jsonString(cand.inputs[inputs[i].box]);
+                    if (i) {
+                        json += ',';
+                    }
+                    json += jsonString(cand.inputs[inputs[i].box]);
                 }
                 json += "],\"lines\":[";
                 bool first = true;
                 for (const std::string& line : cand.lines) {
                     if (!line.empty()) {
-                        json += (first ? "" : ",") + jsonString(line);
+                        if (!first) {
+                            json += ',';
+                        }
+                        json += jsonString(line);
                         first = false;
                     }
                 }
