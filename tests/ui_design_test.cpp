@@ -4,6 +4,9 @@
 #include "ui/application.h"
 #include "ui/designdialog.h"
 #include "ui/form1.h"
+#include "ui/helpview.h"
+
+#include "clicklink.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -100,6 +103,26 @@ private slots:
                 QVERIFY(!design->toolTip().isEmpty());
             }
         }
+    }
+
+    // A page reached by a link selects its circuit, and the dialog then
+    // designs for that circuit, not for the last one chosen from the menu.
+    void designFollowsALinkedPage() {
+        auto* view = child<HelpView>(*form_, "WebBrowser1");
+        QMenu* tools = child<QMenu>(*form_, "mnuTools");
+        QAction* design = action(*form_, "mnuDesign");
+        action(*form_, "mnuHelp1")->trigger();
+        QVERIFY(clickLink(view, "kiv4.htm"));
+        emit tools->aboutToShow();
+        QVERIFY(design->isEnabled());
+        QString title;
+        QVERIFY(withDialog([&] { design->trigger(); },
+                           [&](DesignDialog& d) { title = d.windowTitle(); }));
+        QVERIFY2(title.endsWith(QStringLiteral("RC多谐振荡电路（NE555)")), qPrintable(title));
+
+        QVERIFY(clickLink(view, "help.htm"));
+        emit tools->aboutToShow();
+        QVERIFY(!design->isEnabled());
     }
 
     // Keyboard only: type the target, Enter searches, Down picks the second

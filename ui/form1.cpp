@@ -197,6 +197,7 @@ void Form1::followPage(const QString& fileName) {
         const QString page =
             QString::fromUtf8(entry.page.data(), qsizetype(entry.page.size())).section(u'\\', -1);
         if (page.compare(fileName, Qt::CaseInsensitive) == 0) {
+            circuit_ = &entry;
             applyCaptionsAndMode(calc::select(entry));
             return;
         }

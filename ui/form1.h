@@ -59,5 +59,5 @@ private:
 
     QString adress_;
     calc::Mode j_ = 0;
-    const calc::CatalogueEntry* circuit_ = &calc::kCatalogue.front(); // last selected
+    const calc::CatalogueEntry* circuit_ = &calc::kCatalogue.front(); // the one shown
 };

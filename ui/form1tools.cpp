@@ -17,7 +17,7 @@ void Form1::createToolsMenu() {
     connect(design, &QAction::triggered, this, &Form1::openDesignDialog);
     // The quartz circuits and the help page have nothing to choose.
     connect(tools, &QMenu::aboutToShow, this, [this, design] {
-        const bool computes = !calc::designInputs(*circuit_).empty() && j_ >= 1 && j_ <= 6;
+        const bool computes = !calc::designInputs(*circuit_).empty();
         design->setEnabled(computes);
         design->setToolTip(
             computes ? QString() : QStringLiteral("石英晶体电路和帮助页不用计算，没有可选的元件"));
@@ -25,7 +25,7 @@ void Form1::createToolsMenu() {
 }
 
 void Form1::openDesignDialog() {
-    if (calc::designInputs(*circuit_).empty() || j_ < 1 || j_ > 6) {
+    if (calc::designInputs(*circuit_).empty()) {
         return;
     }
     DesignDialog dialog(*circuit_, this);
