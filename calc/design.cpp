@@ -36,6 +36,24 @@ double hzPerUnit(Mode mode) {
     return mode == 6 ? 1e6 : 1e3;
 }
 
+// Drops the zeros after a decimal point, and the point if nothing follows it.
+void trimFraction(std::string& text) {
+    if (text.find('.') == std::string::npos) {
+        return;
+    }
+    while (text.back() == '0') {
+        text.pop_back();
+    }
+    if (text.back() == '.') {
+        text.pop_back();
+    }
+}
+
+// The frequency in Hz of a full set of values.
+double hzOf(Mode mode, const std::array<double, 4>& x) {
+    return periods(mode, x)->f * hzPerUnit(mode);
+}
+
 // m * 10^e as plain decimal text without trailing zeros: what a user types.
 std::string decimalText(int mantissa, int exponent) {
     std::string digits = std::to_string(mantissa);
@@ -49,12 +67,7 @@ std::string decimalText(int mantissa, int exponent) {
         }
         text = digits;
         text.insert(text.size() - shift, 1, '.');
-        while (text.back() == '0') {
-            text.pop_back();
-        }
-        if (text.back() == '.') {
-            text.pop_back();
-        }
+        trimFraction(text);
     }
     return text;
 }
@@ -242,11 +255,16 @@ struct Found {
     double spread; // how far the values sit from the middle of their ranges
 };
 
+// The tie-break that keeps results independent of the search order.
+bool pickedFirst(const Found& a, const Found& b) {
+    return a.items < b.items || (a.items == b.items && a.swapped < b.swapped);
+}
+
 bool better(const Found& a, const Found& b) {
     if (a.absError != b.absError) {
         return a.absError < b.absError;
     }
-    return a.items < b.items || (a.items == b.items && a.swapped < b.swapped);
+    return pickedFirst(a, b);
 }
 
 class Search {
@@ -269,7 +287,7 @@ public:
         for (std::size_t k = level; k < factors_.size(); ++k) {
             place(k, high ? factors_[k].items.size() - 1 : 0);
         }
-        return periods(mode_, x_)->f * hzPerUnit(mode_);
+        return hzOf(mode_, x_);
     }
 
     // The values with every factor at its first (low) or last (high) item.
@@ -287,7 +305,9 @@ public:
         at_[level] = static_cast<std::uint32_t>(index);
     }
 
-    double dutyAt() const {
+    // T1/T with the given item of the factor at `level`.
+    double dutyAt(std::size_t level, std::size_t index) {
+        place(level, index);
         const Periods p = *periods(mode_, x_);
         return p.t1 / p.t;
     }
@@ -337,9 +357,7 @@ private:
                 // The same result again: keep the more ordinary parts. The
                 // error stays, so the heap keeps its order.
                 if (found.spread < member.spread ||
-                    (found.spread == member.spread &&
-                     (found.items < member.items ||
-                      (found.items == member.items && found.swapped < member.swapped)))) {
+                    (found.spread == member.spread && pickedFirst(found, member))) {
                     found.absError = member.absError;
                     member = found;
                 }
@@ -451,7 +469,7 @@ private:
         const std::size_t n = factors_[level].items.size();
         const auto freq = [&](std::size_t i) {
             place(level, i);
-            return periods(mode_, x_)->f * hzPerUnit(mode_);
+            return hzOf(mode_, x_);
         };
         std::size_t lo = 0;
         std::size_t hi = n;
@@ -459,10 +477,7 @@ private:
             // T1/T moves one way along the items: up with R1 in the 555, down
             // with the R2-C2 term in the multivibrator.
             const bool rising = mode_ == 4;
-            const auto dutyAtItem = [&](std::size_t i) {
-                place(level, i);
-                return dutyAt();
-            };
+            const auto dutyAtItem = [&](std::size_t i) { return dutyAt(level, i); };
             const double from = *duty_ - kDutySlack;
             const double to = *duty_ + kDutySlack;
             if (rising) {
@@ -523,10 +538,7 @@ private:
             return;
         }
         const bool rising = mode_ == 4;
-        const auto dutyAtItem = [&](std::size_t i) {
-            place(level, i);
-            return dutyAt();
-        };
+        const auto dutyAtItem = [&](std::size_t i) { return dutyAt(level, i); };
         const std::size_t cross = firstTrue(n, [&](std::size_t i) {
             return rising ? dutyAtItem(i) >= *duty_ : dutyAtItem(i) <= *duty_;
         });
@@ -574,11 +586,6 @@ struct Band {
     double maxHz;
 };
 
-// Every formula falls in each value, so the band's ends are the two corners:
-// all parts at their high limit or all at their low one.
-Band bandOf(Mode mode, const std::array<double, 4>& x, const std::vector<DesignInput>& inputs,
-            const DesignRequest& request);
-
 DesignResult problem(DesignProblem p, std::string reason) {
     DesignResult r;
     r.problem = p;
@@ -617,6 +624,8 @@ Series seriesOf(Kind kind, const DesignRequest& request) {
     return Series::E6;
 }
 
+// Every formula falls in each value, so the band's ends are the two corners:
+// all parts at their high limit or all at their low one.
 Band bandOf(Mode mode, const std::array<double, 4>& x, const std::vector<DesignInput>& inputs,
             const DesignRequest& request) {
     std::array<double, 4> low = x;
@@ -626,7 +635,7 @@ Band bandOf(Mode mode, const std::array<double, 4>& x, const std::vector<DesignI
         low[in.box] = x[in.box] * (1.0 - t);
         high[in.box] = x[in.box] * (1.0 + t);
     }
-    return {periods(mode, high)->f * hzPerUnit(mode), periods(mode, low)->f * hzPerUnit(mode)};
+    return {hzOf(mode, high), hzOf(mode, low)};
 }
 
 } // namespace
@@ -852,14 +861,7 @@ std::string threeDigits(double value) {
     const auto [end, ec] =
         std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
     std::string text(buffer, ec == std::errc{} ? end : buffer);
-    if (text.find('.') != std::string::npos) {
-        while (text.back() == '0') {
-            text.pop_back();
-        }
-        if (text.back() == '.') {
-            text.pop_back();
-        }
-    }
+    trimFraction(text);
     return text;
 }
 

@@ -220,6 +220,24 @@ std::string seriesJson(const std::vector<calc::DesignInput>& inputs, const calc:
     return "{" + json + "}";
 }
 
+// The candidate's values of the circuit's inputs, in box order.
+std::vector<std::string> inputTexts(const calc::Candidate& cand,
+                                    const std::vector<calc::DesignInput>& inputs) {
+    std::vector<std::string> texts;
+    for (const auto& in : inputs) {
+        texts.push_back(cand.inputs[in.box]);
+    }
+    return texts;
+}
+
+// The result lines the window shows for the candidate.
+std::vector<std::string> shownLines(const calc::Candidate& cand) {
+    std::vector<std::string> lines;
+    std::copy_if(cand.lines.begin(), cand.lines.end(), std::back_inserter(lines),
+                 [](const std::string& line) { return !line.empty(); });
+    return lines;
+}
+
 } // namespace
 
 int runDesign(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -293,25 +311,9 @@ int runDesign(const std::vector<std::string>& args, std::ostream& out, std::ostr
             for (std::size_t c = 0; c < result.candidates.size(); ++c) {
                 const calc::Candidate& cand = result.candidates[c];
                 json += c ? ",{" : "{";
-                json += "\"inputs\":[";
-                for (std::size_t i = 0; i < inputs.size(); ++i) {
-                    if (i) {
-                        json += ',';
-                    }
-                    json += jsonString(cand.inputs[inputs[i].box]);
-                }
-                json += "],\"lines\":[";
-                bool first = true;
-                for (const std::string& line : cand.lines) {
-                    if (!line.empty()) {
-                        if (!first) {
-                            json += ',';
-                        }
-                        json += jsonString(line);
-                        first = false;
-                    }
-                }
-                json += "],\"error_percent\":" + jsonNumber(cand.errorPercent);
+                json += "\"inputs\":" + jsonArray(inputTexts(cand, inputs)) +
+                        ",\"lines\":" + jsonArray(shownLines(cand)) +
+                        ",\"error_percent\":" + jsonNumber(cand.errorPercent);
                 if (cand.duty) {
                     json += ",\"duty\":" + jsonNumber(*cand.duty);
                 }
@@ -326,13 +328,11 @@ int runDesign(const std::vector<std::string>& args, std::ostream& out, std::ostr
     } else {
         for (const calc::Candidate& cand : result.candidates) {
             std::string line;
-            for (const auto& in : inputs) {
-                line += cand.inputs[in.box] + "\t";
+            for (const std::string& field : inputTexts(cand, inputs)) {
+                line += field + "\t";
             }
-            for (const std::string& l : cand.lines) {
-                if (!l.empty()) {
-                    line += l + "\t";
-                }
+            for (const std::string& field : shownLines(cand)) {
+                line += field + "\t";
             }
             line += calc::errorText(cand.errorPercent) + "\t" + calc::bandText(cand, circuit->mode);
             out << line << "\n";

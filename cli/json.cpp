@@ -67,4 +67,16 @@ std::string jsonString(std::string_view text) {
     return out;
 }
 
+std::string jsonArray(std::span<const std::string> texts) {
+    std::string out = "[";
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        if (i != 0) {
+            out += ',';
+        }
+        out += jsonString(texts[i]);
+    }
+    out += ']';
+    return out;
+}
+
 } // namespace cli

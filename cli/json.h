@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -10,5 +11,8 @@ namespace cli {
 // well-formed UTF-8 becomes U+FFFD, so the result is always valid JSON and
 // safe to write to a terminal. Plain-text messages quote echoed input with it.
 std::string jsonString(std::string_view text);
+
+// The texts as a JSON array of strings.
+std::string jsonArray(std::span<const std::string> texts);
 
 } // namespace cli

@@ -175,24 +175,10 @@ Outcome evaluate(std::string_view id, const std::vector<std::string>& values) {
 
 std::string toJson(std::string_view id, const std::vector<std::string>& values,
                    const Outcome& outcome) {
-    std::string json = "{\"circuit\":" + jsonString(id) + ",\"inputs\":[";
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (i != 0) {
-            json += ',';
-        }
-        json += jsonString(values[i]);
-    }
-    json += "],";
+    std::string json = "{\"circuit\":" + jsonString(id) + ",\"inputs\":" + jsonArray(values) + ",";
     switch (outcome.kind) {
     case Outcome::Kind::Lines:
-        json += "\"lines\":[";
-        for (std::size_t i = 0; i < outcome.lines.size(); ++i) {
-            if (i != 0) {
-                json += ',';
-            }
-            json += jsonString(outcome.lines[i]);
-        }
-        json += "]";
+        json += "\"lines\":" + jsonArray(outcome.lines);
         break;
     case Outcome::Kind::Message:
         json += "\"message\":" + jsonString(outcome.text);
