@@ -6,6 +6,7 @@
 #include "calc/catalogue.h"
 #include "ui/helpview.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -219,6 +220,9 @@ private slots:
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         view.grab();
+        // The view lays out only what it has shown; the rest of a long page
+        // (its last sections) is laid out here, so that they are checked too.
+        view.document()->documentLayout()->blockBoundingRect(view.document()->lastBlock());
 
         int checked = 0;
         for (QTextBlock block = view.document()->begin(); block.isValid(); block = block.next()) {
