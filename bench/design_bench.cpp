@@ -1,5 +1,6 @@
 // Speed of the design search: every computing circuit at a typical target
-// with the default series, and the heaviest queries with E96 throughout.
+// with the default series, and the heaviest queries: E96 for every part and
+// the twenty rows the dialog allows.
 
 #include "calc/catalogue.h"
 #include "calc/design.h"
@@ -9,14 +10,16 @@
 namespace {
 
 void run(benchmark::State& state, const char* id, double hz, std::optional<double> duty,
-         calc::Series r, calc::Series c, calc::Series l) {
+         bool allE96, std::size_t top, bool closest) {
     const calc::CatalogueEntry& circuit = *calc::entryForId(id);
     calc::DesignRequest request;
     request.targetHz = hz;
     request.duty = duty;
-    request.resistorSeries = r;
-    request.capacitorSeries = c;
-    request.inductorSeries = l;
+    request.top = top;
+    request.closest = closest;
+    for (calc::PartOptions& part : allE96 ? request.parts : std::span<calc::PartOptions>{}) {
+        part.series = calc::Series::E96;
+    }
     for (auto _ : state) {
         const calc::DesignResult result = calc::design(circuit, request);
         if (result.candidates.empty()) {
@@ -27,29 +30,34 @@ void run(benchmark::State& state, const char* id, double hz, std::optional<doubl
     }
 }
 
-using S = calc::Series;
 constexpr auto kMs = benchmark::kMillisecond;
+constexpr bool kDefault = false;
+constexpr bool kE96 = true;
 
-// The defaults: E24 resistors, E6 capacitors and inductors.
-BENCHMARK_CAPTURE(run, rc1_1kHz, "rc1", 1e3, {}, S::E24, S::E6, S::E6)->Unit(kMs);
-BENCHMARK_CAPTURE(run, rc2_1kHz, "rc2", 1e3, {}, S::E24, S::E6, S::E6)->Unit(kMs);
-BENCHMARK_CAPTURE(run, rc2_1kHz_duty30, "rc2", 1e3, 0.3, S::E24, S::E6, S::E6)->Unit(kMs);
-BENCHMARK_CAPTURE(run, rc3_1kHz, "rc3", 1e3, {}, S::E24, S::E6, S::E6)->Unit(kMs);
-BENCHMARK_CAPTURE(run, rc4_1kHz_duty60, "rc4", 1e3, 0.6, S::E24, S::E6, S::E6)->Unit(kMs);
-BENCHMARK_CAPTURE(run, lc1_455kHz, "lc1", 455e3, {}, S::E24, S::E6, S::E6)->Unit(kMs);
-BENCHMARK_CAPTURE(run, lc4_10_7MHz, "lc4", 10.7e6, {}, S::E24, S::E6, S::E6)->Unit(kMs);
+// Default series (E24 resistors, E6 capacitors, wound coils), five rows.
+BENCHMARK_CAPTURE(run, rc1_1kHz, "rc1", 1e3, {}, kDefault, 5, false)->Unit(kMs);
+BENCHMARK_CAPTURE(run, rc2_1Hz, "rc2", 1, {}, kDefault, 5, false)->Unit(kMs);
+BENCHMARK_CAPTURE(run, rc2_1kHz_duty30, "rc2", 1e3, 0.3, kDefault, 5, false)->Unit(kMs);
+BENCHMARK_CAPTURE(run, rc3_32kHz, "rc3", 32768, {}, kDefault, 5, false)->Unit(kMs);
+BENCHMARK_CAPTURE(run, rc4_1585Hz, "rc4", 1585, {}, kDefault, 5, false)->Unit(kMs);
+BENCHMARK_CAPTURE(run, rc4_1kHz_duty60, "rc4", 1e3, 0.6, kDefault, 5, false)->Unit(kMs);
+BENCHMARK_CAPTURE(run, lc1_455kHz, "lc1", 455e3, {}, kDefault, 5, false)->Unit(kMs);
+BENCHMARK_CAPTURE(run, lc4_10_7MHz, "lc4", 10.7e6, {}, kDefault, 5, false)->Unit(kMs);
+BENCHMARK_CAPTURE(run, rc2_1kHz_closest, "rc2", 1e3, {}, kDefault, 5, true)->Unit(kMs);
 
-// E96 resistors with the default capacitor and inductor series.
-BENCHMARK_CAPTURE(run, rc2_1kHz_E96, "rc2", 1e3, {}, S::E96, S::E6, S::E6)->Unit(kMs);
-BENCHMARK_CAPTURE(run, rc4_1kHz_E96, "rc4", 1e3, {}, S::E96, S::E6, S::E6)->Unit(kMs);
-
-// E96 for every part: the heaviest queries there are.
-BENCHMARK_CAPTURE(run, rc1_1kHz_allE96, "rc1", 1e3, {}, S::E96, S::E96, S::E96)->Unit(kMs);
-BENCHMARK_CAPTURE(run, rc2_1kHz_allE96, "rc2", 1e3, {}, S::E96, S::E96, S::E96)->Unit(kMs);
-BENCHMARK_CAPTURE(run, rc2_1kHz_duty30_allE96, "rc2", 1e3, 0.3, S::E96, S::E96, S::E96)->Unit(kMs);
-BENCHMARK_CAPTURE(run, rc4_1kHz_duty60_allE96, "rc4", 1e3, 0.6, S::E96, S::E96, S::E96)->Unit(kMs);
-BENCHMARK_CAPTURE(run, lc1_455kHz_allE96, "lc1", 455e3, {}, S::E96, S::E96, S::E96)->Unit(kMs);
-BENCHMARK_CAPTURE(run, lc4_10_7MHz_allE96, "lc4", 10.7e6, {}, S::E96, S::E96, S::E96)->Unit(kMs);
+// E96 for every part and twenty rows, the dialog's most: the heaviest queries.
+BENCHMARK_CAPTURE(run, rc1_1kHz_allE96_top20, "rc1", 1e3, {}, kE96, 20, false)->Unit(kMs);
+BENCHMARK_CAPTURE(run, rc2_1kHz_allE96_top20, "rc2", 1e3, {}, kE96, 20, false)->Unit(kMs);
+BENCHMARK_CAPTURE(run, rc2_1kHz_duty30_allE96_top20, "rc2", 1e3, 0.3, kE96, 20, false)->Unit(kMs);
+BENCHMARK_CAPTURE(run, rc2_1kHz_duty98_allE96_top20, "rc2", 1e3, 0.98, kE96, 20, false)->Unit(kMs);
+BENCHMARK_CAPTURE(run, rc3_1kHz_allE96_top20, "rc3", 1e3, {}, kE96, 20, false)->Unit(kMs);
+BENCHMARK_CAPTURE(run, rc4_1kHz_allE96_top20, "rc4", 1e3, {}, kE96, 20, false)->Unit(kMs);
+BENCHMARK_CAPTURE(run, rc4_1kHz_duty98_allE96_top20, "rc4", 1e3, 0.98, kE96, 20, false)->Unit(kMs);
+BENCHMARK_CAPTURE(run, lc1_455kHz_allE96_top20, "lc1", 455e3, {}, kE96, 20, false)->Unit(kMs);
+BENCHMARK_CAPTURE(run, lc4_10_7MHz_allE96_top20, "lc4", 10.7e6, {}, kE96, 20, false)->Unit(kMs);
+BENCHMARK_CAPTURE(run, lc4_1kHz_allE96_top20, "lc4", 1e3, {}, kE96, 20, false)->Unit(kMs);
+BENCHMARK_CAPTURE(run, rc2_1kHz_allE96_top20_closest, "rc2", 1e3, {}, kE96, 20, true)->Unit(kMs);
+BENCHMARK_CAPTURE(run, rc4_1kHz_allE96_top20_closest, "rc4", 1e3, {}, kE96, 20, true)->Unit(kMs);
 
 } // namespace
 

@@ -1,5 +1,7 @@
 #include "calc/design.h"
 
+#include "calc/designsearch.h"
+
 #include "calc/inputlimit.h"
 #include "calc/numtext.h"
 
@@ -7,9 +9,15 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
+#include <limits>
+#include <numbers>
+#include <tuple>
 
 namespace calc {
+
+using detail::Choices;
+using detail::frequencyHz;
+using detail::hzPerUnit;
 
 namespace {
 
@@ -31,611 +39,49 @@ constexpr int kE96[] = {100, 102, 105, 107, 110, 113, 115, 118, 121, 124, 127, 1
                         536, 549, 562, 576, 590, 604, 619, 634, 649, 665, 681, 698, 715, 732,
                         750, 768, 787, 806, 825, 845, 866, 887, 909, 931, 953, 976};
 
-// Where the f line's unit puts the frequency: kHz, or MHz in mode 6.
-double hzPerUnit(Mode mode) {
-    return mode == 6 ? 1e6 : 1e3;
-}
+// The rules of a sound design. Ranges: film capacitors in the Wien bridge,
+// the gate oscillator's R from 10 kΩ (its input protection), the 555's
+// R1 + R2 within what its threshold current allows at 5 V, no electrolytic
+// in an LC tank. Square waves from the multivibrator unless a duty is asked
+// for; a 555 whose low time is not a quarter of the period at least. The
+// capacitive divider takes C2 two to ten times C1: the feedback C1/(C1 + C2)
+// then lies between 1/11 and 1/3. A tank between 50 Ω and 5 kΩ oscillates
+// with an ordinary transistor and is not swamped by the coil's resistance.
+// Bands: where the formula still describes the circuit.
+constexpr Span kNone{};
+// clang-format off
+const std::array<DesignRules, 6> kRules{{
+    // mode R (Ω)           C (F)               L (H)            T1/T              min  R1+R2  C2/C1        √(L/C)         band (Hz)     order
+    {1, {{{1e3, 1e6},   {100e-12, 10e-6},   kNone}},         {},               0.0, 0.0,   {},          {},            {1.0, 1e6},   {0, 1, 2, 3}},
+    {2, {{{1e3, 1e6},   {100e-12, 1000e-6}, kNone}},         Span{0.45, 0.55}, 0.0, 0.0,   {},          {},            {0.1, 100e3}, {0, 2, 1, 3}},
+    {3, {{{10e3, 1e6},  {100e-12, 10e-6},   kNone}},         {},               0.0, 0.0,   {},          {},            {0.1, 200e3}, {0, 1, 2, 3}},
+    {4, {{{1e3, 3.3e6}, {100e-12, 1000e-6}, kNone}},         Span{0.5, 0.75},  0.5, 3.3e6, {},          {},            {0.1, 200e3}, {0, 1, 2, 3}},
+    {5, {{kNone,        {10e-12, 1e-6},     {0.1e-6, 1.0}}}, {},               0.0, 0.0,   {},          Span{50, 5e3}, {1e3, 100e6}, {0, 1, 2, 3}},
+    {6, {{kNone,        {10e-12, 1e-6},     {0.1e-6, 1.0}}}, {},               0.0, 0.0,   Span{2, 10}, Span{50, 5e3}, {1e3, 100e6}, {2, 3, 0, 1}},
+}};
+// clang-format on
 
-// Drops the zeros after a decimal point, and the point if nothing follows it.
-void trimFraction(std::string& text) {
-    if (text.find('.') == std::string::npos) {
-        return;
-    }
-    while (text.back() == '0') {
-        text.pop_back();
-    }
-    if (text.back() == '.') {
-        text.pop_back();
-    }
-}
+constexpr std::array<std::string_view, kKinds> kKindNames{"电阻", "电容", "电感"};
 
-// The frequency in Hz of a full set of values.
-double hzOf(Mode mode, const std::array<double, 4>& x) {
-    return periods(mode, x)->f * hzPerUnit(mode);
-}
-
-// m * 10^e as plain decimal text without trailing zeros: what a user types.
-std::string decimalText(int mantissa, int exponent) {
-    std::string digits = std::to_string(mantissa);
-    std::string text;
-    if (exponent >= 0) {
-        text = digits + std::string(static_cast<std::size_t>(exponent), '0');
-    } else {
-        const auto shift = static_cast<std::size_t>(-exponent);
-        if (digits.size() <= shift) {
-            digits.insert(0, shift - digits.size() + 1, '0');
-        }
-        text = digits;
-        text.insert(text.size() - shift, 1, '.');
-        trimFraction(text);
-    }
-    return text;
-}
-
-// The values one box may take: a series over a range, or one fixed value.
-struct Choices {
-    std::vector<double> values; // ascending
-    std::vector<std::string> texts;
-};
-
-Choices seriesChoices(Series series, DecadeRange range, int unitExponent) {
+Choices seriesChoices(Series series, Span range, int unitExponent) {
     Choices c;
-    const auto add = [&](int mantissa, int decade) {
-        c.texts.push_back(decimalText(mantissa, decade - 2 - unitExponent));
-        c.values.push_back(toNumber(c.texts.back()));
-    };
-    for (int decade = range.low; decade < range.high; ++decade) {
+    const double middle = std::log10(range.low * range.high) / 2.0;
+    const int first = static_cast<int>(std::floor(std::log10(range.low))) - 1;
+    const int last = static_cast<int>(std::ceil(std::log10(range.high)));
+    for (int decade = first; decade <= last; ++decade) {
         for (const int m : seriesMantissas(series)) {
-            add(m, decade);
+            const Decimal d = parseDecimal(std::to_string(m))->scaled(decade - 2);
+            const double si = d.value();
+            // The ends themselves belong, whatever rounding says.
+            if (si < range.low * (1 - 1e-9) || si > range.high * (1 + 1e-9)) {
+                continue;
+            }
+            c.texts.push_back(d.scaled(-unitExponent).plain());
+            c.values.push_back(toNumber(c.texts.back()));
+            c.offCentre.push_back(std::abs(std::log10(si) - middle));
         }
     }
-    add(100, range.high);
     return c;
-}
-
-// A group of boxes searched together. The period grows with `key` when the
-// other groups stay put, so the frequency falls along the sorted items.
-struct Item {
-    double key;
-    std::array<std::uint32_t, 2> pick; // index into the choices of each box
-};
-
-struct Factor {
-    std::array<std::size_t, 2> boxes{};
-    std::size_t size = 1; // boxes in the group: 1 or 2
-    // C1 and C2 of the capacitive three-point choose from the same parts and
-    // enter the formula alike: each item then stands for both orders.
-    bool mirrored = false;
-    std::vector<Item> items;
-};
-
-// Keys are finite and not negative, so their bit patterns sort like the
-// values. A stable radix sort keeps equal keys in the order they were made
-// (by pick) and is several times faster than a comparison sort on the
-// hundreds of thousands of pairs E96 gives.
-void sortByKey(std::vector<Item>& items) {
-    constexpr int kBits = 16;
-    constexpr std::size_t kBuckets = std::size_t{1} << kBits;
-    std::vector<Item> buffer(items.size());
-    std::vector<std::size_t> count(kBuckets);
-    const auto bits = [](const Item& item) {
-        std::uint64_t u;
-        std::memcpy(&u, &item.key, sizeof u);
-        return u;
-    };
-    for (int shift = 0; shift < 64; shift += kBits) {
-        std::fill(count.begin(), count.end(), 0);
-        for (const Item& item : items) {
-            ++count[(bits(item) >> shift) & (kBuckets - 1)];
-        }
-        std::size_t sum = 0;
-        for (std::size_t& c : count) {
-            const std::size_t here = c;
-            c = sum;
-            sum += here;
-        }
-        for (const Item& item : items) {
-            buffer[count[(bits(item) >> shift) & (kBuckets - 1)]++] = item;
-        }
-        items.swap(buffer);
-    }
-}
-
-// Modes 2 and 6 add up terms that depend on two boxes together; searching
-// such a pair as one sorted list of its term keeps the search a bisection.
-using Centres = std::array<std::optional<double>, 4>;
-
-// Results closer than this are one result: scaling R up and C down by the same
-// decade gives the same frequency, and listing it five times helps nobody.
-constexpr double kSameResult = 1e-12;
-
-bool sameResult(double a, double b) {
-    return std::abs(a - b) <= kSameResult * std::max(a, b);
-}
-
-// How many decades a searched value sits from the middle of its range.
-double offCentre(const Centres& centres, std::size_t box, double value) {
-    return centres[box] ? std::abs(std::log10(value) - *centres[box]) : 0.0;
-}
-
-// Pairs whose terms are the same give the same result with any other parts;
-// only the one with the most ordinary values can ever be shown.
-void keepOrdinary(Factor& f, const std::array<Choices, 4>& choices, const Centres& centres) {
-    // Each value's distance from the middle, worked out once per value.
-    std::array<std::vector<double>, 2> off;
-    for (std::size_t k = 0; k < 2; ++k) {
-        const std::size_t box = f.boxes[k];
-        for (const double v : choices[box].values) {
-            off[k].push_back(offCentre(centres, box, v));
-        }
-    }
-    const auto cost = [&](const Item& item) { return off[0][item.pick[0]] + off[1][item.pick[1]]; };
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < f.items.size();) {
-        std::size_t end = i + 1;
-        while (end < f.items.size() && sameResult(f.items[end].key, f.items[i].key)) {
-            ++end;
-        }
-        std::size_t best = i;
-        for (std::size_t k = i + 1; k < end; ++k) {
-            if (cost(f.items[k]) < cost(f.items[best])) {
-                best = k;
-            }
-        }
-        f.items[kept++] = f.items[best];
-        i = end;
-    }
-    f.items.resize(kept);
-}
-
-std::vector<Factor> factorsOf(Mode mode, const std::array<Choices, 4>& choices,
-                              const Centres& centres) {
-    std::vector<std::vector<std::size_t>> layout;
-    switch (mode) {
-    case 1:
-    case 3:
-    case 5:
-        layout = {{1}, {0}};
-        break;
-    case 2:
-        layout = {{0, 2}, {1, 3}};
-        break;
-    case 4:
-        layout = {{2}, {1}, {0}};
-        break;
-    case 6:
-        layout = {{0}, {1}, {2, 3}};
-        break;
-    default:
-        break;
-    }
-    std::vector<Factor> factors;
-    for (const auto& boxes : layout) {
-        Factor f;
-        f.size = boxes.size();
-        if (f.size == 1) {
-            f.boxes = {boxes[0], boxes[0]};
-            const Choices& c = choices[boxes[0]];
-            for (std::uint32_t i = 0; i < c.values.size(); ++i) {
-                f.items.push_back({c.values[i], {i, 0}});
-            }
-        } else if (mode == 2 && !factors.empty() && choices[1].texts == choices[0].texts &&
-                   choices[3].texts == choices[2].texts) {
-            // Both halves of the multivibrator choose from the same parts.
-            f.boxes = {boxes[0], boxes[1]};
-            f.items = factors.front().items;
-        } else {
-            f.boxes = {boxes[0], boxes[1]};
-            const Choices& a = choices[boxes[0]];
-            const Choices& b = choices[boxes[1]];
-            f.items.reserve(a.values.size() * b.values.size());
-            f.mirrored = mode == 6 && a.texts == b.texts;
-            for (std::uint32_t i = 0; i < a.values.size(); ++i) {
-                for (std::uint32_t k = f.mirrored ? i : 0; k < b.values.size(); ++k) {
-                    const double x = a.values[i];
-                    const double y = b.values[k];
-                    // The term as the formula computes it, operation for operation.
-                    const double key = mode == 2 ? (0.693 * x) * y : (x * y) / (x + y);
-                    f.items.push_back({key, {i, k}});
-                }
-            }
-            sortByKey(f.items);
-            keepOrdinary(f, choices, centres);
-        }
-        factors.push_back(std::move(f));
-    }
-    return factors;
-}
-
-struct Found {
-    double absError;
-    std::array<std::uint32_t, 3> items; // item index per factor
-    bool swapped;                       // the last factor's pair in the other order
-    double hz;
-    double spread; // how far the values sit from the middle of their ranges
-};
-
-// The tie-break that keeps results independent of the search order.
-bool pickedFirst(const Found& a, const Found& b) {
-    return a.items < b.items || (a.items == b.items && a.swapped < b.swapped);
-}
-
-bool better(const Found& a, const Found& b) {
-    if (a.absError != b.absError) {
-        return a.absError < b.absError;
-    }
-    return pickedFirst(a, b);
-}
-
-class Search {
-public:
-    Search(Mode mode, double target, std::optional<double> duty, std::size_t top,
-           const std::array<Choices, 4>& choices, std::vector<Factor> factors,
-           const std::array<std::optional<double>, 4>& centres)
-        : mode_(mode), target_(target), duty_(duty), top_(top), choices_(choices),
-          factors_(std::move(factors)), centres_(centres) {}
-
-    std::vector<Found> run() {
-        descend(0);
-        std::sort_heap(heap_.begin(), heap_.end(), better);
-        return heap_;
-    }
-
-    // The frequency in Hz of a full pick, with factors from `level` on at
-    // their first (low) or last (high) item.
-    double frequency(std::size_t level, bool high) {
-        for (std::size_t k = level; k < factors_.size(); ++k) {
-            place(k, high ? factors_[k].items.size() - 1 : 0);
-        }
-        return hzOf(mode_, x_);
-    }
-
-    // The values with every factor at its first (low) or last (high) item.
-    std::array<double, 4> corner(bool high) {
-        frequency(0, high);
-        return x_;
-    }
-
-    const std::vector<Factor>& factors() const { return factors_; }
-    void place(std::size_t level, std::size_t index) {
-        const Factor& f = factors_[level];
-        const Item& item = f.items[index];
-        x_[f.boxes[0]] = choices_[f.boxes[0]].values[item.pick[0]];
-        x_[f.boxes[1]] = choices_[f.boxes[1]].values[item.pick[f.size - 1]];
-        at_[level] = static_cast<std::uint32_t>(index);
-    }
-
-    // T1/T with the given item of the factor at `level`.
-    double dutyAt(std::size_t level, std::size_t index) {
-        place(level, index);
-        const Periods p = *periods(mode_, x_);
-        return p.t1 / p.t;
-    }
-
-    // The duty closest to the wanted one over every combination; only asked
-    // when none is close enough, so it need not be fast.
-    double nearestDuty() {
-        best_ = -1.0;
-        nearestFrom(0);
-        return best_;
-    }
-
-private:
-    double errorOf(double hz) const { return std::abs(hz / target_ - 1.0); }
-    bool full() const { return heap_.size() >= top_; }
-    double worst() const { return heap_.front().absError; }
-    // Worse than everything kept, by more than a rounding step: parts giving
-    // the same result a last bit apart must still meet, so that the most
-    // ordinary of them is the one shown whatever the search order.
-    bool beyond(double absError) const {
-        return absError > worst() + 4 * kSameResult * (1.0 + worst());
-    }
-
-    void offer(double absError, double hz) {
-        offer(absError, hz, false);
-        const Factor& f = factors_.back();
-        if (f.mirrored && f.items[at_[factors_.size() - 1]].pick[0] !=
-                              f.items[at_[factors_.size() - 1]].pick[1]) {
-            offer(absError, hz, true);
-        }
-    }
-
-    // Sum of how many decades each searched value is from the middle of its
-    // range: among parts that give the same result, the ordinary-sized ones.
-    double spread() const {
-        double sum = 0.0;
-        for (std::size_t b = 0; b < 4; ++b) {
-            sum += offCentre(centres_, b, x_[b]);
-        }
-        return sum;
-    }
-
-    void offer(double absError, double hz, bool swapped) {
-        Found found{absError, {at_[0], at_[1], at_[2]}, swapped, hz, spread()};
-        for (Found& member : heap_) {
-            if (sameResult(member.hz, hz)) {
-                // The same result again: keep the more ordinary parts. The
-                // error stays, so the heap keeps its order.
-                if (found.spread < member.spread ||
-                    (found.spread == member.spread && pickedFirst(found, member))) {
-                    found.absError = member.absError;
-                    member = found;
-                }
-                return;
-            }
-        }
-        if (!full()) {
-            heap_.push_back(found);
-            std::push_heap(heap_.begin(), heap_.end(), better);
-        } else if (better(found, heap_.front())) {
-            std::pop_heap(heap_.begin(), heap_.end(), better);
-            heap_.back() = found;
-            std::push_heap(heap_.begin(), heap_.end(), better);
-        }
-    }
-
-    // First index in [lo, hi) for which pred holds (hi if none), pred being
-    // false then true.
-    template <class Pred>
-    static std::size_t firstTrueIn(std::size_t lo, std::size_t hi, Pred pred) {
-        while (lo < hi) {
-            const std::size_t mid = lo + (hi - lo) / 2;
-            if (pred(mid)) {
-                hi = mid;
-            } else {
-                lo = mid + 1;
-            }
-        }
-        return lo;
-    }
-
-    template <class Pred> static std::size_t firstTrue(std::size_t n, Pred pred) {
-        return firstTrueIn(0, n, pred);
-    }
-
-    // The same, starting the search at a guess: neighbouring subtrees cross
-    // the target at neighbouring items, so this is usually a few steps.
-    template <class Pred>
-    static std::size_t firstTrueNear(std::size_t n, std::size_t guess, Pred pred) {
-        guess = std::min(guess, n);
-        std::size_t lo = 0;
-        std::size_t hi = n;
-        // Past the end counts as true: the crossing lies at or below the guess.
-        if (guess == n || pred(guess)) {
-            hi = guess;
-            for (std::size_t step = 1; hi > 0; step *= 2) {
-                const std::size_t probe = hi > step ? hi - step : 0;
-                if (!pred(probe)) {
-                    lo = probe + 1;
-                    break;
-                }
-                hi = probe;
-            }
-        } else {
-            lo = guess + 1;
-            for (std::size_t step = 1; lo < n; step *= 2) {
-                const std::size_t probe = std::min(n - 1, lo + step - 1);
-                if (pred(probe)) {
-                    hi = probe;
-                    break;
-                }
-                lo = probe + 1;
-            }
-        }
-        return firstTrueIn(lo, hi, pred);
-    }
-
-    void descend(std::size_t level) {
-        if (level + 1 == factors_.size()) {
-            last(level);
-            return;
-        }
-        const std::size_t n = factors_[level].items.size();
-        // The subtree under item i spans [low(i), high(i)]; both fall with i.
-        const auto low = [&](std::size_t i) {
-            place(level, i);
-            return frequency(level + 1, true);
-        };
-        const auto high = [&](std::size_t i) {
-            place(level, i);
-            return frequency(level + 1, false);
-        };
-        const std::size_t a = firstTrue(n, [&](std::size_t i) { return low(i) <= target_; });
-        const std::size_t b = firstTrue(n, [&](std::size_t i) { return high(i) < target_; });
-        // Subtrees that can reach the target exactly are searched whole.
-        for (std::size_t i = a; i < b; ++i) {
-            place(level, i);
-            descend(level + 1);
-        }
-        // The others get worse the farther they are; stop at the first that
-        // cannot beat what is already found.
-        for (std::size_t i = a; i-- > 0;) {
-            if (full() && beyond(errorOf(low(i)))) {
-                break;
-            }
-            place(level, i);
-            descend(level + 1);
-        }
-        for (std::size_t i = b; i < n; ++i) {
-            if (full() && beyond(errorOf(high(i)))) {
-                break;
-            }
-            place(level, i);
-            descend(level + 1);
-        }
-    }
-
-    void last(std::size_t level) {
-        const std::size_t n = factors_[level].items.size();
-        const auto freq = [&](std::size_t i) {
-            place(level, i);
-            return hzOf(mode_, x_);
-        };
-        std::size_t lo = 0;
-        std::size_t hi = n;
-        if (duty_) {
-            // T1/T moves one way along the items: up with R1 in the 555, down
-            // with the R2-C2 term in the multivibrator.
-            const bool rising = mode_ == 4;
-            const auto dutyAtItem = [&](std::size_t i) { return dutyAt(level, i); };
-            const double from = *duty_ - kDutySlack;
-            const double to = *duty_ + kDutySlack;
-            if (rising) {
-                lo =
-                    firstTrueNear(n, hintLo_, [&](std::size_t i) { return dutyAtItem(i) >= from; });
-                hi = firstTrueNear(n, hintHi_, [&](std::size_t i) { return dutyAtItem(i) > to; });
-            } else {
-                lo = firstTrueNear(n, hintLo_, [&](std::size_t i) { return dutyAtItem(i) <= to; });
-                hi = firstTrueNear(n, hintHi_, [&](std::size_t i) { return dutyAtItem(i) < from; });
-            }
-            hintLo_ = lo;
-            hintHi_ = hi;
-            if (lo >= hi) {
-                return;
-            }
-        }
-        const std::size_t cross =
-            firstTrueNear(n, hint_, [&](std::size_t i) { return freq(i) <= target_; });
-        hint_ = cross;
-        // Nearest items on each side of the crossing, within the duty window;
-        // the error grows with the distance from it on either side.
-        const std::size_t split = std::clamp(cross, lo, hi);
-        // Whole runs of equal results are taken, so that each can pick its
-        // most ordinary parts.
-        const auto walk = [&](std::size_t i) {
-            const double hz = freq(i);
-            const double e = errorOf(hz);
-            if (full() && beyond(e)) {
-                return false;
-            }
-            if (!sameResult(hz, previous_)) {
-                if (distinct_ == top_) {
-                    return false;
-                }
-                ++distinct_;
-                previous_ = hz;
-            }
-            offer(e, hz);
-            return true;
-        };
-        distinct_ = 0;
-        previous_ = -1.0;
-        for (std::size_t i = split; i-- > lo && walk(i);) {
-        }
-        distinct_ = 0;
-        previous_ = -1.0;
-        for (std::size_t i = split; i < hi && walk(i); ++i) {
-        }
-    }
-
-    void nearestFrom(std::size_t level) {
-        const std::size_t n = factors_[level].items.size();
-        if (level + 1 < factors_.size()) {
-            for (std::size_t i = 0; i < n; ++i) {
-                place(level, i);
-                nearestFrom(level + 1);
-            }
-            return;
-        }
-        const bool rising = mode_ == 4;
-        const auto dutyAtItem = [&](std::size_t i) { return dutyAt(level, i); };
-        const std::size_t cross = firstTrue(n, [&](std::size_t i) {
-            return rising ? dutyAtItem(i) >= *duty_ : dutyAtItem(i) <= *duty_;
-        });
-        for (const std::size_t i : {cross, cross - 1}) {
-            if (i < n) {
-                const double d = dutyAtItem(i);
-                if (best_ < 0.0 || std::abs(d - *duty_) < std::abs(best_ - *duty_)) {
-                    best_ = d;
-                }
-            }
-        }
-    }
-
-    Mode mode_;
-    double target_;
-    std::optional<double> duty_;
-    std::size_t top_;
-    const std::array<Choices, 4>& choices_;
-    std::vector<Factor> factors_;
-    std::array<double, 4> x_{};
-    std::array<std::uint32_t, 3> at_{};
-    std::vector<Found> heap_;
-    double best_ = -1.0;
-    std::array<std::optional<double>, 4> centres_; // log10 middle of each searched range
-    std::size_t distinct_ = 0;
-    double previous_ = -1.0;
-    std::size_t hint_ = 0; // where the last factor crossed the target last time
-    std::size_t hintLo_ = 0;
-    std::size_t hintHi_ = 0;
-};
-
-// A frequency with a unit that keeps the number readable.
-std::string hzText(double hz) {
-    if (hz >= 1e6) {
-        return threeDigits(hz / 1e6) + " MHz";
-    }
-    if (hz >= 1e3) {
-        return threeDigits(hz / 1e3) + " kHz";
-    }
-    return threeDigits(hz) + " Hz";
-}
-
-struct Band {
-    double minHz;
-    double maxHz;
-};
-
-DesignResult problem(DesignProblem p, std::string reason) {
-    DesignResult r;
-    r.problem = p;
-    r.reason = std::move(reason);
-    return r;
-}
-
-double toleranceOf(Kind kind, const DesignRequest& request) {
-    switch (kind) {
-    case Kind::Resistor:
-        return request.resistorTolerance;
-    case Kind::Capacitor:
-        return request.capacitorTolerance;
-    case Kind::Inductor:
-        return request.inductorTolerance;
-    }
-    return 0.0;
-}
-
-DecadeRange rangeOf(Kind kind, Mode mode, const DesignRequest& request) {
-    const std::optional<DecadeRange>& chosen = kind == Kind::Resistor    ? request.resistorRange
-                                               : kind == Kind::Capacitor ? request.capacitorRange
-                                                                         : request.inductorRange;
-    return chosen.value_or(defaultRange(kind, mode));
-}
-
-Series seriesOf(Kind kind, const DesignRequest& request) {
-    switch (kind) {
-    case Kind::Resistor:
-        return request.resistorSeries;
-    case Kind::Capacitor:
-        return request.capacitorSeries;
-    case Kind::Inductor:
-        return request.inductorSeries;
-    }
-    return Series::E6;
-}
-
-// Every formula falls in each value, so the band's ends are the two corners:
-// all parts at their high limit or all at their low one.
-Band bandOf(Mode mode, const std::array<double, 4>& x, const std::vector<DesignInput>& inputs,
-            const DesignRequest& request) {
-    std::array<double, 4> low = x;
-    std::array<double, 4> high = x;
-    for (const DesignInput& in : inputs) {
-        const double t = toleranceOf(in.kind, request) / 100.0;
-        low[in.box] = x[in.box] * (1.0 - t);
-        high[in.box] = x[in.box] * (1.0 + t);
-    }
-    return {hzOf(mode, high), hzOf(mode, low)};
 }
 
 } // namespace
@@ -670,21 +116,72 @@ std::optional<Series> seriesFromName(std::string_view name) {
     return std::nullopt;
 }
 
-DecadeRange defaultRange(Kind kind, Mode mode) {
-    switch (kind) {
-    case Kind::Resistor:
-        return {3, 7};
-    case Kind::Capacitor:
-        return {mode == 2 || mode == 3 || mode == 4 ? -10 : -11, -3};
-    case Kind::Inductor:
-        return {-7, 0};
+std::string_view unitSymbol(Kind kind) {
+    constexpr std::array<std::string_view, kKinds> symbols{"Ω", "F", "H"};
+    return symbols[static_cast<std::size_t>(kind)];
+}
+
+const DesignRules* designRules(Mode mode) {
+    for (const DesignRules& rules : kRules) {
+        if (rules.mode == mode) {
+            return &rules;
+        }
     }
-    return {0, 0};
+    return nullptr;
+}
+
+double defaultTolerance(Kind kind, Series series) {
+    if (series == Series::E96) {
+        return 1.0;
+    }
+    if (series == Series::E48) {
+        return 2.0;
+    }
+    return kind == Kind::Resistor ? 5.0 : 10.0;
+}
+
+std::vector<std::string> rulesText(const DesignRules& rules) {
+    const auto value = [](double v, std::string_view unit) {
+        return engineeringText(v, unit, 6, " ");
+    };
+    std::vector<std::string> lines;
+    for (std::size_t k = 0; k < kKinds; ++k) {
+        const Span r = rules.range[k];
+        if (r.high <= 0) {
+            continue;
+        }
+        const std::string_view unit = unitSymbol(static_cast<Kind>(k));
+        std::string line =
+            std::string(kKindNames[k]) + " " + value(r.low, unit) + "～" + value(r.high, unit);
+        if (static_cast<Kind>(k) == Kind::Inductor && rules.impedance) {
+            line += "，按算出的值绕制或调节磁芯；另列最近的标准电感";
+        }
+        if (static_cast<Kind>(k) == Kind::Resistor && rules.maxResistorSum > 0) {
+            line += "，R1 + R2 ≤ " + value(rules.maxResistorSum, unit);
+        }
+        lines.push_back(line);
+    }
+    if (rules.duty) {
+        lines.push_back("不指定占空比时 T1/T 在 " + threeDigits(rules.duty->low) + "～" +
+                        threeDigits(rules.duty->high) + " 之间");
+    }
+    if (rules.capacitorRatio) {
+        lines.push_back("C2 是 C1 的 " + threeDigits(rules.capacitorRatio->low) + "～" +
+                        threeDigits(rules.capacitorRatio->high) + " 倍");
+    }
+    if (rules.impedance) {
+        lines.push_back("回路阻抗 √(L/C) 在 " + value(rules.impedance->low, "Ω") + "～" +
+                        value(rules.impedance->high, "Ω") + " 之间，越接近 " +
+                        value(std::sqrt(rules.impedance->low * rules.impedance->high), "Ω") +
+                        " 越好");
+    }
+    lines.push_back("常用频率 " + hzText(rules.band.low) + "～" + hzText(rules.band.high));
+    return lines;
 }
 
 std::vector<DesignInput> designInputs(const CatalogueEntry& circuit) {
     std::vector<DesignInput> inputs;
-    if (circuit.mode < 1 || circuit.mode > 6 || !circuit.setsCaptions()) {
+    if (!designRules(circuit.mode) || !circuit.setsCaptions()) {
         return inputs;
     }
     struct UnitInfo {
@@ -715,18 +212,102 @@ std::vector<DesignInput> designInputs(const CatalogueEntry& circuit) {
     return inputs;
 }
 
+std::optional<std::string> boxTextOf(const DesignInput& input, std::string_view typed) {
+    const auto q = parseQuantity(typed, unitSymbol(input.kind));
+    if (!q) {
+        return std::nullopt;
+    }
+    // A bare number the box takes goes in as typed.
+    if (q->bare && test(std::string(typed))) {
+        return std::string(typed);
+    }
+    return q->value.scaled(q->bare ? 0 : -input.unitExponent).plain();
+}
+
+std::optional<double> baseValueOf(const DesignInput& input, std::string_view typed) {
+    const auto q = parseQuantity(typed, unitSymbol(input.kind));
+    if (!q) {
+        return std::nullopt;
+    }
+    return (q->bare ? q->value.scaled(input.unitExponent) : q->value).value();
+}
+
+namespace {
+
+DesignResult problem(DesignProblem p, std::string reason) {
+    DesignResult r;
+    r.problem = p;
+    r.reason = std::move(reason);
+    return r;
+}
+
+struct Band {
+    double minHz;
+    double maxHz;
+};
+
+// Every formula falls in each value, so the band's ends are the two corners:
+// all parts at their high limit or all at their low one.
+Band bandOf(Mode mode, const std::array<double, 4>& x, const std::vector<DesignInput>& inputs,
+            const std::array<double, kKinds>& tolerance) {
+    std::array<double, 4> low = x;
+    std::array<double, 4> high = x;
+    for (const DesignInput& in : inputs) {
+        const double t = tolerance[static_cast<std::size_t>(in.kind)] / 100.0;
+        low[in.box] = x[in.box] * (1.0 - t);
+        high[in.box] = x[in.box] * (1.0 + t);
+    }
+    return {frequencyHz(mode, high), frequencyHz(mode, low)};
+}
+
+std::array<std::string, 4> linesOf(Mode mode, const Inputs& inputs) {
+    const Answer answer = calculate(mode, inputs);
+    std::array<std::string, 4> lines;
+    for (std::size_t i = 0; i < 4; ++i) {
+        lines[i] = answer.lines[i].value_or("");
+    }
+    return lines;
+}
+
+std::array<double, 4> valuesOf(const Inputs& inputs) {
+    std::array<double, 4> x{};
+    for (std::size_t i = 0; i < 4; ++i) {
+        x[i] = toNumber(inputs[i]);
+    }
+    return x;
+}
+
+// The member of a series nearest a value, as its box text.
+std::string nearestMember(Series series, double si, int unitExponent) {
+    const int decade = static_cast<int>(std::floor(std::log10(si)));
+    const Choices c = seriesChoices(
+        series, {std::pow(10.0, decade - 1), std::pow(10.0, decade + 2)}, unitExponent);
+    std::size_t best = 0;
+    for (std::size_t i = 0; i < c.values.size(); ++i) {
+        const auto distance = [&](std::size_t k) {
+            return std::abs(std::log10(c.values[k] * std::pow(10.0, unitExponent) / si));
+        };
+        best = distance(i) < distance(best) ? i : best;
+    }
+    return c.texts[best];
+}
+
+} // namespace
+
 DesignResult design(const CatalogueEntry& circuit, const DesignRequest& request) {
     const Mode mode = circuit.mode;
     const std::vector<DesignInput> inputs = designInputs(circuit);
-    if (inputs.empty()) {
+    const DesignRules* rules = designRules(mode);
+    if (inputs.empty() || !rules) {
         return problem(DesignProblem::NotComputing, "这个电路不用计算，没有可选的元件。");
     }
     const double target = request.targetHz;
     if (!std::isfinite(target) || target <= 0.0) {
         return problem(DesignProblem::BadTarget, "目标频率必须是大于 0 的数。");
     }
+    std::optional<Span> duty = rules->duty;
     if (request.duty) {
-        if (mode != 2 && mode != 4) {
+        if (!rules->duty) {
             return problem(DesignProblem::DutyNotApplicable,
                            "这个电路只有一个周期，不能指定占空比。");
         }
@@ -734,24 +315,30 @@ DesignResult design(const CatalogueEntry& circuit, const DesignRequest& request)
         if (!(d > 0.0 && d < 1.0)) {
             return problem(DesignProblem::BadDuty, "占空比 T1/T 必须在 0 和 1 之间。");
         }
-        if (mode == 4 && d < 0.5) {
+        if (d < rules->minDuty) {
             // T1 charges through R1 and R2, T2 discharges through R2 alone.
             return problem(DesignProblem::DutyBelowHalf,
-                           "这种 NE555 电路中 T1 经 R1 和 R2 充电、T2 只经 R2 放电，"
-                           "T1/T 总是大于 50%，不能低于 50%。");
+                           "这种 NE555 接法中 T1 经 R1 和 R2 充电、T2 只经 R2 放电，T1/T 总大于 "
+                           "50%。要更小的占空比，可改用分立元件多谐振荡电路（rc2），或在 R2 "
+                           "上并联一只二极管（那是另一种电路，本程序不计算它的公式）。");
         }
+        duty = Span{d - kDutySlack, d + kDutySlack};
     }
-    for (const double t :
-         {request.resistorTolerance, request.capacitorTolerance, request.inductorTolerance}) {
-        if (!(t >= 0.0 && t < 100.0)) {
+    std::array<double, kKinds> tolerance{};
+    for (std::size_t k = 0; k < kKinds; ++k) {
+        const PartOptions& part = request.parts[k];
+        tolerance[k] = part.tolerance.value_or(defaultTolerance(static_cast<Kind>(k), part.series));
+        if (!(tolerance[k] >= 0.0 && tolerance[k] < 100.0)) {
             return problem(DesignProblem::BadTolerance, "容差必须不小于 0% 且小于 100%。");
         }
     }
 
     std::array<Choices, 4> choices;
-    std::array<std::optional<double>, 4> centres;
+    std::optional<std::size_t> wound;
+    Span coilRange;
     for (const DesignInput& in : inputs) {
         Choices& c = choices[in.box];
+        const PartOptions& part = request.parts[static_cast<std::size_t>(in.kind)];
         if (request.fixed[in.box]) {
             const std::string& text = *request.fixed[in.box];
             const double value = test(text) && fitsBox(text) ? toNumber(text) : -1.0;
@@ -759,41 +346,52 @@ DesignResult design(const CatalogueEntry& circuit, const DesignRequest& request)
                 return problem(DesignProblem::BadFixedValue,
                                "固定值 " + in.name + " = " + text + " 不是这个输入框能接受的数。");
             }
-            c.values = {value};
-            c.texts = {text};
-        } else {
-            const DecadeRange range = rangeOf(in.kind, mode, request);
-            centres[in.box] = (range.low + range.high) / 2.0 - in.unitExponent;
-            if (range.low > range.high) {
-                return problem(DesignProblem::BadRange, "元件范围的下限大于上限。");
-            }
-            c = seriesChoices(seriesOf(in.kind, request), range, in.unitExponent);
-            // Every value must be one the window's box can hold.
-            if (!std::all_of(c.texts.begin(), c.texts.end(),
-                             [](const std::string& t) { return fitsBox(t); })) {
-                return problem(DesignProblem::BadRange,
-                               in.name + " 的范围超出了输入框能写下的数（最多 10 个字符）。");
-            }
+            c = {{text}, {value}, {0.0}};
+            continue;
+        }
+        const Span range = part.range.value_or(rules->range[static_cast<std::size_t>(in.kind)]);
+        if (!(range.low > 0 && range.low <= range.high && std::isfinite(range.high))) {
+            return problem(DesignProblem::BadRange,
+                           in.name + " 的范围不对：下限要大于 0 且不大于上限。");
+        }
+        const double unit = std::pow(10.0, in.unitExponent);
+        if (in.kind == Kind::Inductor && rules->impedance) {
+            // Wound to value: only its range's ends matter, for the reach.
+            wound = in.box;
+            coilRange = range;
+            c = {{"", ""}, {range.low / unit, range.high / unit}, {0.0, 0.0}};
+            continue;
+        }
+        c = seriesChoices(part.series, range, in.unitExponent);
+        if (c.values.empty()) {
+            return problem(DesignProblem::BadRange, in.name + " 的范围内没有 " +
+                                                        std::string(seriesName(part.series)) +
+                                                        " 系列的值。");
+        }
+        // Every value must be one the window's box can hold.
+        if (!std::all_of(c.texts.begin(), c.texts.end(),
+                         [](const std::string& t) { return fitsBox(t); })) {
+            return problem(DesignProblem::BadRange,
+                           in.name + " 的范围超出了输入框能写下的数（最多 10 个字符）。");
         }
     }
     // Boxes the circuit ignores still take part in the picks, as one empty text.
     for (Choices& c : choices) {
         if (c.values.empty()) {
-            c.values = {0.0};
-            c.texts = {""};
+            c = {{""}, {0.0}, {0.0}};
         }
     }
 
     const std::size_t top = std::clamp<std::size_t>(request.top, 1, 1000);
-    Search search(mode, target, request.duty, top, choices, factorsOf(mode, choices, centres),
-                  centres);
-    const double reachMax = search.frequency(0, false);
-    const double reachMin = search.frequency(0, true);
+    const detail::Query query{
+        *rules, inputs, choices, wound, coilRange, target, duty, top, request.closest && !wound};
     // Out of reach when even the extreme combination, at the far end of its
     // tolerances, cannot get there; short of that its parts are still worth
     // showing, error and all.
-    const Band lowest = bandOf(mode, search.corner(false), inputs, request);
-    const Band highest = bandOf(mode, search.corner(true), inputs, request);
+    const double reachMax = frequencyHz(mode, detail::corner(choices, false));
+    const double reachMin = frequencyHz(mode, detail::corner(choices, true));
+    const Band lowest = bandOf(mode, detail::corner(choices, false), inputs, tolerance);
+    const Band highest = bandOf(mode, detail::corner(choices, true), inputs, tolerance);
     if (target < highest.minHz || target > lowest.maxHz) {
         DesignResult r = problem(DesignProblem::OutOfReach,
                                  "目标频率超出了可达范围：这些元件范围只能得到 " +
@@ -802,50 +400,64 @@ DesignResult design(const CatalogueEntry& circuit, const DesignRequest& request)
         r.reachMaxHz = reachMax;
         return r;
     }
-    const std::vector<Found> found = search.run();
+    const std::vector<detail::Found> found = detail::findParts(query);
     if (found.empty()) {
-        // Only a duty window can leave nothing.
-        const double nearest = search.nearestDuty();
-        DesignResult r = problem(DesignProblem::DutyUnreachable,
-                                 "没有组合的 T1/T 在 " + threeDigits(*request.duty) + "±" +
-                                     threeDigits(kDutySlack) + " 之内；最接近的占空比是 " +
-                                     threeDigits(nearest) + "。");
-        r.nearestDuty = nearest;
-        return r;
+        if (request.duty) {
+            const double nearest = detail::nearestDuty(query, *request.duty);
+            DesignResult r = problem(DesignProblem::DutyUnreachable,
+                                     "没有组合的 T1/T 在 " + threeDigits(*request.duty) + "±" +
+                                         threeDigits(kDutySlack) + " 之内；最接近的占空比是 " +
+                                         threeDigits(nearest) + "。");
+            r.nearestDuty = nearest;
+            return r;
+        }
+        std::string reason = "这些元件能到达目标频率，但没有一组合乎这种电路的设计规则：";
+        for (const std::string& line : rulesText(*rules)) {
+            reason += line + "；";
+        }
+        reason.replace(reason.size() - std::string_view("；").size(), std::string_view("；").size(),
+                       "。");
+        return problem(DesignProblem::NoSoundDesign, reason);
     }
 
-    const std::vector<Factor>& factors = search.factors();
     DesignResult result;
-    for (const Found& f : found) {
+    if (!rules->band.contains(target)) {
+        result.warnings.push_back("目标 " + hzText(target) + " 不在这种电路常用的 " +
+                                  hzText(rules->band.low) + "～" + hzText(rules->band.high) +
+                                  " 之内：实际频率会明显偏离公式，结果只供参考。");
+    }
+    for (const detail::Found& f : found) {
         Candidate cand;
-        for (std::size_t k = 0; k < factors.size(); ++k) {
-            const Factor& factor = factors[k];
-            const Item& item = factor.items[f.items[k]];
-            const bool swap = f.swapped && k + 1 == factors.size();
-            cand.inputs[factor.boxes[0]] = choices[factor.boxes[0]].texts[item.pick[swap ? 1 : 0]];
-            cand.inputs[factor.boxes[1]] =
-                choices[factor.boxes[1]].texts[item.pick[swap ? 0 : factor.size - 1]];
+        for (std::size_t b = 0; b < 4; ++b) {
+            cand.inputs[b] = wound && b == *wound ? toText(f.x[b]) : choices[b].texts[f.pick[b]];
         }
-        const Answer answer = calculate(mode, cand.inputs);
-        if (answer.message) {
-            continue; // cannot happen for texts the search made; never show one
-        }
-        for (std::size_t i = 0; i < 4; ++i) {
-            cand.lines[i] = answer.lines[i].value_or("");
-        }
-        std::array<double, 4> x{};
-        for (std::size_t i = 0; i < 4; ++i) {
-            x[i] = toNumber(cand.inputs[i]);
-        }
+        cand.lines = linesOf(mode, cand.inputs);
+        const std::array<double, 4> x = valuesOf(cand.inputs);
         const Periods p = *periods(mode, x);
         cand.frequencyHz = p.f * hzPerUnit(mode);
         cand.errorPercent = (cand.frequencyHz / target - 1.0) * 100.0;
-        if (mode == 2 || mode == 4) {
+        if (rules->duty) {
             cand.duty = p.t1 / p.t;
         }
-        const Band band = bandOf(mode, x, inputs, request);
+        const Band band = bandOf(mode, x, inputs, tolerance);
         cand.fMinHz = band.minHz;
         cand.fMaxHz = band.maxHz;
+        for (const DesignInput& in : inputs) {
+            if (in.kind != Kind::Inductor) {
+                continue;
+            }
+            const double henry = x[in.box] * std::pow(10.0, in.unitExponent);
+            cand.impedanceOhm = 2 * std::numbers::pi * cand.frequencyHz * henry;
+            if (wound && in.box == *wound) {
+                Coil coil;
+                coil.standard = nearestMember(request.parts[2].series, henry, in.unitExponent);
+                Inputs standard = cand.inputs;
+                standard[in.box] = coil.standard;
+                coil.lines = linesOf(mode, standard);
+                coil.frequencyHz = frequencyHz(mode, valuesOf(standard));
+                cand.coil = coil;
+            }
+        }
         result.candidates.push_back(std::move(cand));
     }
     return result;
@@ -861,7 +473,12 @@ std::string threeDigits(double value) {
     const auto [end, ec] =
         std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
     std::string text(buffer, ec == std::errc{} ? end : buffer);
-    trimFraction(text);
+    if (text.find('.') != std::string::npos) {
+        text.erase(text.find_last_not_of('0') + 1);
+        if (text.back() == '.') {
+            text.pop_back();
+        }
+    }
     return text;
 }
 
@@ -884,6 +501,42 @@ std::string bandText(const Candidate& candidate, Mode mode) {
     const double scale = hzPerUnit(mode);
     return "f=" + threeDigits(candidate.fMinHz / scale) + ".." +
            threeDigits(candidate.fMaxHz / scale) + (mode == 6 ? "MHz" : "kHz");
+}
+
+std::string hzText(double hz) {
+    if (hz >= 1e6) {
+        return threeDigits(hz / 1e6) + " MHz";
+    }
+    if (hz >= 1e3) {
+        return threeDigits(hz / 1e3) + " kHz";
+    }
+    return threeDigits(hz) + " Hz";
+}
+
+std::string partText(const DesignInput& input, const std::string& boxText) {
+    const auto d = parseDecimal(boxText);
+    if (!d || d->digits == "0") {
+        return boxText;
+    }
+    return engineeringText(d->scaled(input.unitExponent), unitSymbol(input.kind));
+}
+
+std::string partsText(const Candidate& candidate, const std::vector<DesignInput>& inputs,
+                      const DesignRequest& request) {
+    std::string text;
+    for (const DesignInput& in : inputs) {
+        text += text.empty() ? "" : " ";
+        const std::string& box = candidate.inputs[in.box];
+        if (in.kind == Kind::Inductor && candidate.coil) {
+            text += in.name + "≈" + partText(in, box) + " (" +
+                    std::string(seriesName(request.parts[2].series)) + ": " +
+                    partText(in, candidate.coil->standard) + " → " +
+                    hzText(candidate.coil->frequencyHz) + ")";
+        } else {
+            text += in.name + "=" + partText(in, box);
+        }
+    }
+    return text;
 }
 
 } // namespace calc

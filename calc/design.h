@@ -2,6 +2,7 @@
 
 #include "calc/calculate.h"
 #include "calc/catalogue.h"
+#include "calc/quantity.h"
 
 #include <array>
 #include <cstddef>
@@ -11,10 +12,12 @@
 #include <string_view>
 #include <vector>
 
-// Working backwards: which standard parts give a target frequency. The search
-// runs over the preferred-number series the parts are bought in, ranks the
-// combinations by the frequency the calculate command would show for them,
-// and returns the best few with their result lines and tolerance band.
+// Working backwards: which parts give a target frequency. Resistors and
+// capacitors come from the preferred-number series they are bought in; the
+// coil of an LC tank is wound or tuned to the value the search computes. Only
+// combinations that obey the circuit's rules of a sound design take part, and
+// among those close enough to the target the simplest, most ordinary parts
+// come first.
 
 namespace calc {
 
@@ -30,31 +33,20 @@ std::span<const int> seriesMantissas(Series series);
 std::string_view seriesName(Series series);
 std::optional<Series> seriesFromName(std::string_view name);
 
-// ---- Component kinds, units and default ranges ----
+// ---- Parts ----
 
 enum class Kind { Resistor, Capacitor, Inductor };
+inline constexpr std::size_t kKinds = 3;
 
-// A range of values as powers of ten in ohms, farads or henries: the series
-// members from 10^low to 10^high, both ends included.
-struct DecadeRange {
-    int low;
-    int high;
+// The base unit of a kind: "Ω", "F", "H".
+std::string_view unitSymbol(Kind kind);
+
+// From low to high, both included, in the base unit (Ω, F, H, Hz ...).
+struct Span {
+    double low = 0.0;
+    double high = 0.0;
+    bool contains(double v) const { return v >= low && v <= high; }
 };
-
-// Resistors 1 kOhm to 10 MOhm; capacitors 10 pF to 1000 uF (from 100 pF in the
-// two multivibrators and the 555, where smaller parts drown in stray
-// capacitance); inductors 0.1 uH to 1 H.
-DecadeRange defaultRange(Kind kind, Mode mode);
-
-// The series a kind is bought in unless the user picks another.
-inline constexpr Series kDefaultResistorSeries = Series::E24;
-inline constexpr Series kDefaultCapacitorSeries = Series::E6;
-inline constexpr Series kDefaultInductorSeries = Series::E6;
-
-// Default tolerances in percent.
-inline constexpr double kDefaultResistorTolerance = 5.0;
-inline constexpr double kDefaultCapacitorTolerance = 10.0;
-inline constexpr double kDefaultInductorTolerance = 10.0;
 
 // One input box of a circuit as the design sees it.
 struct DesignInput {
@@ -69,30 +61,74 @@ struct DesignInput {
 // The inputs a circuit uses, in box order; empty for one that computes nothing.
 std::vector<DesignInput> designInputs(const CatalogueEntry& circuit);
 
+// A value typed for an input, "10k", "4.7nF" or a bare number in the box's
+// unit, as the box text it stands for; nullopt when it cannot be read.
+std::optional<std::string> boxTextOf(const DesignInput& input, std::string_view typed);
+// The same value in the base unit (Ω, F, H).
+std::optional<double> baseValueOf(const DesignInput& input, std::string_view typed);
+
+// ---- The rules of a sound design, one row per calculation mode ----
+
+struct DesignRules {
+    Mode mode;
+    std::array<Span, kKinds> range;     // each part's values: R, C, L (the coil's winding range)
+    std::optional<Span> duty;           // T1/T when the user asks for none
+    double minDuty;                     // below this no values give T1/T (the 555's charge path)
+    double maxResistorSum;              // Ω, R1 + R2 of the 555 (0: no limit)
+    std::optional<Span> capacitorRatio; // C2 / C1 of a capacitive divider
+    std::optional<Span> impedance;      // √(L/C) of an LC tank, Ω; such a coil is wound to value
+    Span band;                          // Hz where the circuit and its formula are at home
+    // The order in which the search chooses the boxes: the parts of one term
+    // together, so that its rules prune early. The last one is bisected.
+    std::array<std::size_t, 4> order;
+};
+
+// nullptr for a mode that computes nothing.
+const DesignRules* designRules(Mode mode);
+
+// The rules as lines of text for the dialog, the pages' readers and the help.
+std::vector<std::string> rulesText(const DesignRules& rules);
+
 // ---- The query ----
+
+struct PartOptions {
+    Series series;
+    std::optional<double> tolerance; // percent; nullopt: what the series is usually sold at
+    std::optional<Span> range;       // nullopt: the rules' range
+};
+
+// The tolerance a series usually comes with: E96 ±1 %, E48 ±2 %, else the
+// kind's own (R ±5 %, C and L ±10 %).
+double defaultTolerance(Kind kind, Series series);
 
 struct DesignRequest {
     double targetHz = 0.0;
     // T1/T wanted, for the circuits with two partial times (modes 2 and 4).
     std::optional<double> duty;
-    Series resistorSeries = kDefaultResistorSeries;
-    Series capacitorSeries = kDefaultCapacitorSeries;
-    Series inductorSeries = kDefaultInductorSeries;
+    // Indexed by Kind. The inductor's series is the one of the standard coil
+    // offered beside a wound one.
+    std::array<PartOptions, kKinds> parts{
+        {{Series::E24, {}, {}}, {Series::E6, {}, {}}, {Series::E12, {}, {}}}};
     // Values the user already has, as box texts in the box's unit; nullopt
     // for the values to search. Boxes the circuit does not use are ignored.
     std::array<std::optional<std::string>, 4> fixed;
-    double resistorTolerance = kDefaultResistorTolerance; // percent
-    double capacitorTolerance = kDefaultCapacitorTolerance;
-    double inductorTolerance = kDefaultInductorTolerance;
     std::size_t top = 5;
-    // Narrower or wider ranges than the defaults, per kind.
-    std::optional<DecadeRange> resistorRange;
-    std::optional<DecadeRange> capacitorRange;
-    std::optional<DecadeRange> inductorRange;
+    bool closest = false; // rank by the frequency error alone (still within the rules)
 };
 
 // How far a T1/T may be from the wanted duty and still take part.
 inline constexpr double kDutySlack = 0.02;
+// Within this of the target a combination is good enough, and the simplest
+// parts win; where none is, within kGoodEnoughSlack of the best one.
+inline constexpr double kGoodEnough = 0.01;
+inline constexpr double kGoodEnoughSlack = 0.005;
+
+// A coil wound to value, with the nearest standard one for those who buy it.
+struct Coil {
+    std::string standard; // box text of the nearest member of the inductor series
+    std::array<std::string, 4> lines;
+    double frequencyHz = 0.0;
+};
 
 struct Candidate {
     Inputs inputs;                    // box texts; "" for a box the circuit does not use
@@ -102,6 +138,8 @@ struct Candidate {
     std::optional<double> duty; // T1/T, for modes 2 and 4
     double fMinHz = 0.0;        // worst-case band from the tolerances
     double fMaxHz = 0.0;
+    std::optional<double> impedanceOhm; // √(L/C) of an LC tank
+    std::optional<Coil> coil;           // the inductor is wound to inputs' value
 };
 
 enum class DesignProblem {
@@ -116,12 +154,14 @@ enum class DesignProblem {
     BadRange,          // a range whose low end lies above its high end
     OutOfReach,        // the ranges cannot reach the target
     DutyUnreachable,   // no combination within kDutySlack of the duty
+    NoSoundDesign,     // combinations reach the target, but none obeys the rules
 };
 
 struct DesignResult {
     std::vector<Candidate> candidates; // best first; empty exactly when problem != None
     DesignProblem problem = DesignProblem::None;
-    std::string reason; // why there are no candidates, in the window's language
+    std::string reason;                // why there are no candidates, in the window's language
+    std::vector<std::string> warnings; // worth knowing about the candidates
     // OutOfReach: the frequencies the ranges span. DutyUnreachable: the duty
     // closest to the wanted one that any combination gives.
     double reachMinHz = 0.0;
@@ -139,5 +179,13 @@ std::string threeDigits(double value);
 std::string errorText(double percent);
 // The band in the unit of the result's f line: "f=0.953..1.05kHz".
 std::string bandText(const Candidate& candidate, Mode mode);
+// A frequency in Hz, kHz or MHz with three digits: "455 kHz".
+std::string hzText(double hz);
+// A box text as a part value: "18" in a kΩ box is "18kΩ".
+std::string partText(const DesignInput& input, const std::string& boxText);
+// The parts of a candidate: "R1=18kΩ R2=39kΩ C=15nF", a wound coil as
+// "L≈56.2μH (E12: 56μH → 456kHz)".
+std::string partsText(const Candidate& candidate, const std::vector<DesignInput>& inputs,
+                      const DesignRequest& request);
 
 } // namespace calc

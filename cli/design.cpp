@@ -3,6 +3,7 @@
 #include "calc/catalogue.h"
 #include "calc/design.h"
 #include "calc/numtext.h"
+#include "calc/quantity.h"
 #include "cli/json.h"
 #include "cli/osccalc.h"
 
@@ -19,44 +20,112 @@ namespace cli {
 namespace {
 
 constexpr std::size_t kMaxTop = 100;
+constexpr std::string_view kKindLetters = "RCL";
 
 void printDesignUsage(std::ostream& os) {
     os << "Usage: osccalc design CIRCUIT FREQ [--duty D] [--series E24] [--cseries E6]\n"
-          "                      [--lseries E6] [--fix NAME=VALUE]... [--tol R=5,C=10,L=10]\n"
-          "                      [--top N] [--json]\n";
+          "                      [--lseries E12] [--fix NAME=VALUE]... [--range K=LOW..HIGH]...\n"
+          "                      [--tol R=5,C=10,L=10] [--top N] [--closest] [--json]\n";
+}
+
+// A value in the base unit as the help writes it: "1kΩ", "100pF".
+std::string si(double value, std::string_view unit) {
+    return calc::engineeringText(value, unit, 6);
+}
+
+// The rules of one circuit, from the table the search obeys.
+void printRules(std::ostream& os, const calc::DesignRules& rules) {
+    std::string text;
+    const auto add = [&](const std::string& part) { text += (text.empty() ? "" : "; ") + part; };
+    for (std::size_t k = 0; k < calc::kKinds; ++k) {
+        const calc::Span r = rules.range[k];
+        if (r.high <= 0) {
+            continue;
+        }
+        const auto kind = static_cast<calc::Kind>(k);
+        const std::string_view unit = calc::unitSymbol(kind);
+        std::string part =
+            std::string(1, kKindLetters[k]) + " " + si(r.low, unit) + ".." + si(r.high, unit);
+        if (kind == calc::Kind::Inductor && rules.impedance) {
+            part += " wound to value";
+        }
+        if (kind == calc::Kind::Resistor && rules.maxResistorSum > 0) {
+            part += ", R1+R2 <= " + si(rules.maxResistorSum, unit);
+        }
+        add(part);
+    }
+    if (rules.duty) {
+        add("T1/T " + calc::threeDigits(rules.duty->low) + ".." +
+            calc::threeDigits(rules.duty->high) + " unless --duty");
+    }
+    if (rules.capacitorRatio) {
+        add("C2/C1 " + calc::threeDigits(rules.capacitorRatio->low) + ".." +
+            calc::threeDigits(rules.capacitorRatio->high));
+    }
+    if (rules.impedance) {
+        add("sqrt(L/C) " + si(rules.impedance->low, "Ω") + ".." + si(rules.impedance->high, "Ω"));
+    }
+    add("usual " + calc::hzText(rules.band.low) + ".." + calc::hzText(rules.band.high));
+    os << text << "\n";
 }
 
 void printDesignHelp(std::ostream& os) {
-    os << "osccalc design: standard parts that give a target frequency.\n\n";
+    os << "osccalc design: parts that give a target frequency.\n\n";
     printDesignUsage(os);
     os << R"(
   CIRCUIT         rc1 rc2 rc3 rc4 lc1 lc2 lc3 lc4 (the quartz circuits have
                   nothing to choose).
-  FREQ            A number with Hz, kHz or MHz (1kHz, 455Hz, 10.7MHz); a bare
-                  number is Hz.
+  FREQ            1000, 1e3, 1k, 1kHz, "1 kHz", 1.5MHz, 32.768kHz: a number
+                  with an optional prefix (p n u μ m k M G) and unit.
   --duty D        T1/T wanted, rc2 and rc4 only: 0.6 or 60%. Only combinations
                   within 0.02 of it take part. The 555 in this circuit always
                   gives more than 50 %.
   --series S      Series of the resistors: E6 E12 E24 E48 E96 (default E24).
   --cseries S     Series of the capacitors (default E6).
-  --lseries S     Series of the inductors (default E6).
-  --fix NAME=V    Keep an input at a value you have, in its box's unit (names
-                  and units as --list shows them: R1, C, L ...). Repeatable.
-  --tol LIST      Tolerances in percent for the band (default R=5,C=10,L=10).
+  --lseries S     Series of the standard coil shown beside a wound one
+                  (default E12).
+  --fix NAME=V    Keep an input at a value you have: R1=10k, C=10nF, C=0.01u,
+                  L=100uH; a bare number is in the box's unit (--list shows
+                  names and units). Repeatable, once per input.
+  --range K=A..B  Values of one kind of part: R=1k..1M, C=100p..10u,
+                  L=1u..10m. Once per kind.
+  --tol LIST      Tolerances in percent for the band (R=5,C=10,L=10; E48
+                  parts default to 2 and E96 parts to 1).
   --top N         How many combinations to show (default 5, at most 100).
-  --json          One JSON object: circuit, target_hz, series, candidates
-                  (inputs, lines, error_percent, f_min_hz, f_max_hz).
+  --closest       Rank by the frequency error alone, still within the rules.
+  --json          One JSON object: circuit, target_hz, series, warnings,
+                  candidates (inputs, parts, lines, error_percent, duty,
+                  f_min_hz, f_max_hz, impedance_ohm, coil).
 
-Ranges searched: resistors 1 kΩ to 10 MΩ, capacitors 10 pF to 1000 μF (from
-100 pF for rc2, rc3 and rc4), inductors 0.1 μH to 1 H.
+The rules of a sound design, per circuit:
+)";
+    for (const auto& entry : calc::kCatalogue) {
+        const calc::DesignRules* rules = calc::designRules(entry.mode);
+        if (entry.kind == calc::EntryKind::Circuit && rules) {
+            os << "  " << entry.id << std::string(6 - entry.id.size(), ' ');
+            printRules(os, *rules);
+        }
+    }
+    os << R"(
+The coil of an LC circuit is wound or tuned to the value shown (L≈...), with
+the nearest standard coil and the frequency it would give beside it.
 
-Each line: the input values in box order, the result lines as the window
-shows them for those values, the frequency error and the band the
-tolerances allow, separated by tabs. The values fed back to
-"osccalc CIRCUIT V1 V2 ..." give exactly those result lines.
+Ranking: among the combinations that obey the rules, those within 1 % of the
+target (where none is, within 0.5 points of the best) come first, fewer
+different values first, then values near the middle of their ranges (for LC
+circuits a tank impedance near the middle of its window), then the smaller
+error; then the others by error. The error shown is the distance to the
+nearest standard values, not the accuracy of the circuit: the formula itself
+and the parts' tolerances (the band) move the frequency much more.
 
-Exit status: 0 combinations found; 1 a target, duty or fixed value that
-cannot be met (the reason on standard error); 2 usage error.
+Each line: the parts, the result lines as the window shows them for those
+values, the error, the band the tolerances allow and, for rc2 and rc4, T1/T,
+separated by tabs. The box values (JSON "inputs") fed back to
+"osccalc CIRCUIT V1 V2 ..." give exactly those result lines. A target outside
+the circuit's usual band still gets designs, with a warning on standard error.
+
+Exit status: 0 combinations found; 1 a target, duty or value that cannot be
+met (the reason on standard error); 2 usage error; 3 writing the output failed.
 )";
 }
 
@@ -76,25 +145,26 @@ std::optional<double> number(std::string_view text) {
     return value;
 }
 
-// "1kHz", "455Hz", "10.7MHz" or a bare number of hertz.
-std::optional<double> frequency(std::string_view text) {
-    double scale = 1.0;
-    for (const auto& [unit, factor] :
-         {std::pair<std::string_view, double>{"MHz", 1e6}, {"kHz", 1e3}, {"Hz", 1.0}}) {
-        if (text.ends_with(unit)) {
-            text.remove_suffix(unit.size());
-            scale = factor;
-            break;
-        }
-    }
-    const auto value = number(text);
-    return value ? std::optional<double>(*value * scale) : std::nullopt;
+std::optional<std::size_t> kindOf(std::string_view letter) {
+    const std::size_t k =
+        letter.size() == 1 ? kKindLetters.find(letter[0]) : std::string_view::npos;
+    return k == std::string_view::npos ? std::nullopt : std::optional<std::size_t>(k);
+}
+
+const calc::DesignInput* inputOfKind(const std::vector<calc::DesignInput>& inputs,
+                                     std::size_t kind) {
+    const auto it = std::find_if(inputs.begin(), inputs.end(), [&](const calc::DesignInput& in) {
+        return static_cast<std::size_t>(in.kind) == kind;
+    });
+    return it == inputs.end() ? nullptr : &*it;
 }
 
 struct Parsed {
     std::vector<std::string> positional;
     calc::DesignRequest request;
     std::vector<std::pair<std::string, std::string>> fixes;
+    std::vector<std::pair<std::size_t, std::string>> ranges; // kind, "LOW..HIGH"
+    std::vector<std::string> seen;                           // single-valued options given
     bool json = false;
     bool help = false;
 };
@@ -104,7 +174,7 @@ std::string parse(const std::vector<std::string>& args, Parsed& p) {
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
-        if (optionsEnded || !arg.starts_with("--")) {
+        if (optionsEnded || !arg.starts_with("-") || arg == "-") {
             // A lone "-5kHz" is a (bad) frequency, not an option.
             p.positional.push_back(arg);
             continue;
@@ -113,12 +183,12 @@ std::string parse(const std::vector<std::string>& args, Parsed& p) {
             optionsEnded = true;
             continue;
         }
-        if (arg == "--json") {
-            p.json = true;
+        if (arg == "--json" || arg == "--help" || arg == "-h" || arg == "--closest") {
+            (arg == "--json" ? p.json : arg == "--closest" ? p.request.closest : p.help) = true;
             continue;
         }
-        if (arg == "--help") {
-            p.help = true;
+        if (!arg.starts_with("--")) {
+            p.positional.push_back(arg);
             continue;
         }
         std::string value;
@@ -128,16 +198,22 @@ std::string parse(const std::vector<std::string>& args, Parsed& p) {
             arg.resize(eq);
         }
         constexpr std::string_view kTakesValue[] = {"--duty", "--series", "--cseries", "--lseries",
-                                                    "--fix",  "--tol",    "--top"};
+                                                    "--fix",  "--range",  "--tol",     "--top"};
         if (std::find(std::begin(kTakesValue), std::end(kTakesValue), arg) ==
             std::end(kTakesValue)) {
-            return "unknown option \"" + arg + "\"";
+            return "unknown option " + jsonString(arg);
         }
         if (eq == std::string::npos) {
             if (i + 1 == args.size()) {
                 return arg + " needs a value";
             }
             value = args[++i];
+        }
+        if (arg != "--fix" && arg != "--range") {
+            if (std::find(p.seen.begin(), p.seen.end(), arg) != p.seen.end()) {
+                return arg + " is given twice";
+            }
+            p.seen.push_back(arg);
         }
         if (arg == "--duty") {
             std::string_view v = value;
@@ -155,31 +231,34 @@ std::string parse(const std::vector<std::string>& args, Parsed& p) {
             if (!s) {
                 return arg + " wants one of E6 E12 E24 E48 E96";
             }
-            (arg == "--series"    ? p.request.resistorSeries
-             : arg == "--cseries" ? p.request.capacitorSeries
-                                  : p.request.inductorSeries) = *s;
+            p.request.parts[arg == "--series" ? 0 : arg == "--cseries" ? 1 : 2].series = *s;
         } else if (arg == "--fix") {
             const std::size_t sep = value.find('=');
             if (sep == std::string::npos || sep == 0) {
-                return "--fix wants NAME=VALUE, such as C=0.01";
+                return "--fix wants NAME=VALUE, such as C=10nF";
             }
             p.fixes.emplace_back(value.substr(0, sep), value.substr(sep + 1));
+        } else if (arg == "--range") {
+            const auto kind = kindOf(std::string_view(value).substr(0, value.find('=')));
+            if (!kind || value.find('=') != 1) {
+                return "--range wants R=1k..1M, C=100p..10u or L=1u..10m";
+            }
+            p.ranges.emplace_back(*kind, value.substr(2));
         } else if (arg == "--tol") {
             std::string_view rest = value;
             while (!rest.empty()) {
                 const std::size_t comma = std::min(rest.find(','), rest.size());
                 const std::string_view item = rest.substr(0, comma);
                 rest.remove_prefix(std::min(comma + 1, rest.size()));
+                const auto kind = kindOf(item.substr(0, 1));
                 const auto t =
                     item.size() > 2 && item[1] == '=' ? number(item.substr(2)) : std::nullopt;
-                if (!t || (item[0] != 'R' && item[0] != 'C' && item[0] != 'L')) {
+                if (!t || !kind) {
                     return "--tol wants R=5,C=10,L=10 (any of them, in percent)";
                 }
-                (item[0] == 'R'   ? p.request.resistorTolerance
-                 : item[0] == 'C' ? p.request.capacitorTolerance
-                                  : p.request.inductorTolerance) = *t;
+                p.request.parts[*kind].tolerance = *t;
             }
-        } else if (arg == "--top") {
+        } else {
             std::size_t n = 0;
             const auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
             if (value.empty() || ec != std::errc{} || ptr != value.data() + value.size() || n < 1 ||
@@ -187,9 +266,57 @@ std::string parse(const std::vector<std::string>& args, Parsed& p) {
                 return "--top wants a whole number from 1 to 100";
             }
             p.request.top = n;
-        } else {
-            return "unknown option \"" + arg + "\"";
         }
+    }
+    return {};
+}
+
+constexpr std::string_view kForms = "1000, 1e3, 1k, 1kHz, 1.5MHz; parts 10k, 4.7nF, 0.01u, 100uH";
+
+// Applies --fix and --range to the request; the reason of a usage error, or "".
+std::string applyValues(Parsed& p, const std::string& id,
+                        const std::vector<calc::DesignInput>& inputs) {
+    for (const auto& [name, value] : p.fixes) {
+        const auto input =
+            std::find_if(inputs.begin(), inputs.end(),
+                         [&](const calc::DesignInput& in) { return in.name == name; });
+        if (input == inputs.end()) {
+            std::string names;
+            for (const auto& in : inputs) {
+                names += " " + in.name;
+            }
+            return "--fix: " + id + " has no input " + jsonString(name) + "; its inputs are" +
+                   names;
+        }
+        if (p.request.fixed[input->box]) {
+            return "--fix: " + name + " is given twice";
+        }
+        const auto box = calc::boxTextOf(*input, value);
+        if (!box) {
+            return "--fix: " + name + "=" + jsonString(value) + " is not a value (" +
+                   std::string(kForms) + ")";
+        }
+        p.request.fixed[input->box] = *box;
+    }
+    std::array<bool, calc::kKinds> ranged{};
+    for (const auto& [kind, text] : p.ranges) {
+        const calc::DesignInput* in = inputOfKind(inputs, kind);
+        const std::size_t dots = text.find("..");
+        const auto low = in && dots != std::string::npos
+                             ? calc::baseValueOf(*in, text.substr(0, dots))
+                             : std::nullopt;
+        const auto high = low ? calc::baseValueOf(*in, text.substr(dots + 2)) : std::nullopt;
+        if (!in) {
+            return "--range: " + id + " has no " + std::string(1, kKindLetters[kind]);
+        }
+        if (!high || ranged[kind]) {
+            return ranged[kind]
+                       ? "--range: " + std::string(1, kKindLetters[kind]) + " is given twice"
+                       : "--range: " + jsonString(text) + " is not LOW..HIGH (" +
+                             std::string(kForms) + ")";
+        }
+        ranged[kind] = true;
+        p.request.parts[kind].range = calc::Span{*low, *high};
     }
     return {};
 }
@@ -200,21 +327,11 @@ std::string jsonNumber(double value) {
 
 std::string seriesJson(const std::vector<calc::DesignInput>& inputs, const calc::DesignRequest& r) {
     std::string json;
-    struct Row {
-        calc::Kind kind;
-        std::string_view key;
-        calc::Series series;
-    };
-    const Row rows[] = {{calc::Kind::Resistor, "R", r.resistorSeries},
-                        {calc::Kind::Capacitor, "C", r.capacitorSeries},
-                        {calc::Kind::Inductor, "L", r.inductorSeries}};
-    for (const Row& row : rows) {
-        for (const auto& in : inputs) {
-            if (in.kind == row.kind) {
-                json += json.empty() ? "" : ",";
-                json += jsonString(row.key) + ":" + jsonString(calc::seriesName(row.series));
-                break;
-            }
+    for (std::size_t k = 0; k < calc::kKinds; ++k) {
+        if (inputOfKind(inputs, k)) {
+            json += json.empty() ? "" : ",";
+            json += jsonString(std::string(1, kKindLetters[k])) + ":" +
+                    jsonString(calc::seriesName(r.parts[k].series));
         }
     }
     return "{" + json + "}";
@@ -230,12 +347,40 @@ std::vector<std::string> inputTexts(const calc::Candidate& cand,
     return texts;
 }
 
-// The result lines the window shows for the candidate.
-std::vector<std::string> shownLines(const calc::Candidate& cand) {
-    std::vector<std::string> lines;
-    std::copy_if(cand.lines.begin(), cand.lines.end(), std::back_inserter(lines),
+// The result lines the window shows.
+std::vector<std::string> shownLines(const std::array<std::string, 4>& lines) {
+    std::vector<std::string> shown;
+    std::copy_if(lines.begin(), lines.end(), std::back_inserter(shown),
                  [](const std::string& line) { return !line.empty(); });
-    return lines;
+    return shown;
+}
+
+std::string candidateJson(const calc::Candidate& cand,
+                          const std::vector<calc::DesignInput>& inputs) {
+    std::string parts;
+    for (const calc::DesignInput& in : inputs) {
+        parts += parts.empty() ? "{" : ",{";
+        parts += "\"name\":" + jsonString(in.name) +
+                 ",\"value\":" + jsonString(calc::partText(in, cand.inputs[in.box])) +
+                 ",\"wound\":" + (in.kind == calc::Kind::Inductor && cand.coil ? "true" : "false") +
+                 "}";
+    }
+    std::string json = "{\"inputs\":" + jsonArray(inputTexts(cand, inputs)) + ",\"parts\":[" +
+                       parts + "],\"lines\":" + jsonArray(shownLines(cand.lines)) +
+                       ",\"error_percent\":" + jsonNumber(cand.errorPercent);
+    if (cand.duty) {
+        json += ",\"duty\":" + jsonNumber(*cand.duty);
+    }
+    json += ",\"f_min_hz\":" + jsonNumber(cand.fMinHz) + ",\"f_max_hz\":" + jsonNumber(cand.fMaxHz);
+    if (cand.impedanceOhm) {
+        json += ",\"impedance_ohm\":" + jsonNumber(*cand.impedanceOhm);
+    }
+    if (cand.coil) {
+        json += ",\"coil\":{\"standard\":" + jsonString(cand.coil->standard) +
+                ",\"lines\":" + jsonArray(shownLines(cand.coil->lines)) +
+                ",\"f_hz\":" + jsonNumber(cand.coil->frequencyHz) + "}";
+    }
+    return json + "}";
 }
 
 } // namespace
@@ -256,51 +401,31 @@ int runDesign(const std::vector<std::string>& args, std::ostream& out, std::ostr
     const std::string& id = p.positional[0];
     const calc::CatalogueEntry* circuit = calc::entryForId(id);
     if (!circuit || circuit->kind == calc::EntryKind::Startup) {
-        return usageError(err, "unknown circuit \"" + id + "\"");
+        return usageError(err, "unknown circuit " + jsonString(id));
     }
     const std::vector<calc::DesignInput> inputs = calc::designInputs(*circuit);
     if (inputs.empty()) {
         return usageError(err, id + " has no parts to choose (rc1..rc4, lc1..lc4 have)");
     }
-    if (p.request.duty && circuit->mode != 2 && circuit->mode != 4) {
+    if (p.request.duty && !calc::designRules(circuit->mode)->duty) {
         return usageError(err, "--duty applies to rc2 and rc4 only");
     }
-    for (const auto& [name, value] : p.fixes) {
-        const calc::DesignInput* input = nullptr;
-        for (const auto& in : inputs) {
-            if (in.name == name) {
-                input = &in;
-            }
-        }
-        if (!input) {
-            std::string names;
-            for (const auto& in : inputs) {
-                names += " " + in.name;
-            }
-            return usageError(err, "--fix: " + id + " has no input \"" + name +
-                                       "\"; its inputs are" + names);
-        }
-        if (p.request.fixed[input->box]) {
-            return usageError(err, "--fix: " + name + " is given twice");
-        }
-        p.request.fixed[input->box] = value;
-    }
-
-    const auto target = frequency(p.positional[1]);
-    calc::DesignResult result;
+    const auto target = calc::parseQuantity(p.positional[1], "Hz");
     if (!target) {
-        result.problem = calc::DesignProblem::BadTarget;
-        result.reason =
-            "目标频率 \"" + p.positional[1] + "\" 不是数（写成 1kHz、455Hz、10.7MHz）。";
-    } else {
-        p.request.targetHz = *target;
-        result = calc::design(*circuit, p.request);
+        return usageError(err, "the target " + jsonString(p.positional[1]) +
+                                   " is not a frequency (" + std::string(kForms) + ")");
     }
+    if (const std::string reason = applyValues(p, id, inputs); !reason.empty()) {
+        return usageError(err, reason);
+    }
+    p.request.targetHz = target->value.value();
+    const calc::DesignResult result = calc::design(*circuit, p.request);
 
     if (p.json) {
         std::string json = "{\"circuit\":" + jsonString(id) +
-                           ",\"target_hz\":" + (target ? jsonNumber(*target) : "null") +
-                           ",\"series\":" + seriesJson(inputs, p.request);
+                           ",\"target_hz\":" + jsonNumber(p.request.targetHz) +
+                           ",\"series\":" + seriesJson(inputs, p.request) +
+                           ",\"warnings\":" + jsonArray(result.warnings);
         if (result.candidates.empty()) {
             json += ",\"error\":" + jsonString(result.reason);
             if (result.nearestDuty) {
@@ -309,16 +434,7 @@ int runDesign(const std::vector<std::string>& args, std::ostream& out, std::ostr
         } else {
             json += ",\"candidates\":[";
             for (std::size_t c = 0; c < result.candidates.size(); ++c) {
-                const calc::Candidate& cand = result.candidates[c];
-                json += c ? ",{" : "{";
-                json += "\"inputs\":" + jsonArray(inputTexts(cand, inputs)) +
-                        ",\"lines\":" + jsonArray(shownLines(cand)) +
-                        ",\"error_percent\":" + jsonNumber(cand.errorPercent);
-                if (cand.duty) {
-                    json += ",\"duty\":" + jsonNumber(*cand.duty);
-                }
-                json += ",\"f_min_hz\":" + jsonNumber(cand.fMinHz) +
-                        ",\"f_max_hz\":" + jsonNumber(cand.fMaxHz) + "}";
+                json += (c ? "," : "") + candidateJson(result.candidates[c], inputs);
             }
             json += "]";
         }
@@ -326,15 +442,19 @@ int runDesign(const std::vector<std::string>& args, std::ostream& out, std::ostr
     } else if (result.candidates.empty()) {
         err << result.reason << "\n";
     } else {
+        for (const std::string& warning : result.warnings) {
+            err << "注意：" << warning << "\n";
+        }
         for (const calc::Candidate& cand : result.candidates) {
-            std::string line;
-            for (const std::string& field : inputTexts(cand, inputs)) {
-                line += field + "\t";
+            std::string line = calc::partsText(cand, inputs, p.request);
+            for (const std::string& field : shownLines(cand.lines)) {
+                line += "\t" + field;
             }
-            for (const std::string& field : shownLines(cand)) {
-                line += field + "\t";
+            line += "\t" + calc::errorText(cand.errorPercent) + "\t" +
+                    calc::bandText(cand, circuit->mode);
+            if (cand.duty) {
+                line += "\tT1/T=" + calc::threeDigits(*cand.duty);
             }
-            line += calc::errorText(cand.errorPercent) + "\t" + calc::bandText(cand, circuit->mode);
             out << line << "\n";
         }
     }

@@ -36,8 +36,7 @@ std::vector<std::string> split(const std::string& text, char sep) {
 struct Query {
     const char* name;
     std::vector<std::string> args; // after "design"
-    std::size_t values;            // inputs the circuit uses
-    std::size_t lines;             // result lines it shows
+    std::size_t lines;             // result lines the circuit shows
     std::size_t candidates;
 };
 
@@ -45,94 +44,124 @@ void PrintTo(const Query& q, std::ostream* os) {
     *os << q.name;
 }
 
+// The JSON arrays of strings named `key`, in order: enough for osccalc's own output.
+std::vector<std::vector<std::string>> arrays(const std::string& json, const std::string& key) {
+    std::vector<std::vector<std::string>> found;
+    const std::regex array("\"" + key + "\":\\[([^\\]]*)\\]");
+    for (std::sregex_iterator it(json.begin(), json.end(), array), end; it != end; ++it) {
+        std::vector<std::string> items;
+        const std::string inner = (*it)[1];
+        const std::regex item("\"([^\"]*)\"");
+        for (std::sregex_iterator i(inner.begin(), inner.end(), item); i != end; ++i) {
+            items.push_back((*i)[1]);
+        }
+        found.push_back(items);
+    }
+    return found;
+}
+
 class DesignLines : public ::testing::TestWithParam<Query> {};
 
+// Text rows read like a parts list; the box values of each candidate fed
+// back to the calculation give exactly its lines.
 TEST_P(DesignLines, FeedBackToTheCalculation) {
     const Query& q = GetParam();
     std::vector<std::string> args{"design"};
     args.insert(args.end(), q.args.begin(), q.args.end());
     const Ran r = osccalc(args);
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.err, "");
     const std::vector<std::string> rows = split(r.out, '\n');
     ASSERT_EQ(rows.size(), q.candidates) << r.out;
+    const std::regex parts(
+        R"(([A-Z][12]?(=|≈)[0-9.]+(p|n|μ|m|k|M)?(Ω|F|H)?( \(E[0-9]+: [^)]*\))? ?)+)");
     const std::regex error(R"([+-][0-9]+\.[0-9]+%)");
     const std::regex band(R"(f=[0-9.]+\.\.[0-9.]+(kHz|MHz))");
     for (const std::string& row : rows) {
         const std::vector<std::string> fields = split(row, '\t');
-        ASSERT_EQ(fields.size(), q.values + q.lines + 2) << row;
-        EXPECT_TRUE(std::regex_match(fields[q.values + q.lines], error)) << row;
-        EXPECT_TRUE(std::regex_match(fields.back(), band)) << row;
+        const bool duty = fields.back().starts_with("T1/T=");
+        ASSERT_EQ(fields.size(), 1 + q.lines + 2 + duty) << row;
+        EXPECT_TRUE(std::regex_match(fields[0], parts)) << row;
+        EXPECT_TRUE(std::regex_match(fields[1 + q.lines], error)) << row;
+        EXPECT_TRUE(std::regex_match(fields[2 + q.lines], band)) << row;
+    }
 
+    args.push_back("--json");
+    const Ran json = osccalc(args);
+    ASSERT_EQ(json.code, 0) << json.err;
+    const auto inputs = arrays(json.out, "inputs");
+    // The standard coil's lines are not the candidate's.
+    const auto lines =
+        arrays(std::regex_replace(json.out, std::regex(R"("coil":\{[^}]*\})"), ""), "lines");
+    ASSERT_EQ(inputs.size(), q.candidates) << json.out;
+    for (std::size_t c = 0; c < inputs.size(); ++c) {
         std::vector<std::string> calculation{q.args.front()};
-        calculation.insert(calculation.end(), fields.begin(), fields.begin() + q.values);
+        calculation.insert(calculation.end(), inputs[c].begin(), inputs[c].end());
         const Ran back = osccalc(calculation);
         ASSERT_EQ(back.code, 0) << back.err;
         std::string expected;
-        for (std::size_t i = q.values; i < q.values + q.lines; ++i) {
-            expected += fields[i] + "\n";
+        for (const std::string& line : lines[c]) {
+            expected += line + "\n";
         }
-        EXPECT_EQ(back.out, expected) << row;
+        EXPECT_EQ(back.out, expected) << json.out;
+        // The text rows show the same lines.
+        EXPECT_NE(rows[c].find(lines[c].back()), std::string::npos) << rows[c];
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Circuits, DesignLines,
     ::testing::Values(
-        Query{"Timer555Duty60", {"rc4", "1kHz", "--duty", "0.6"}, 3, 4, 5},
-        Query{"WienBridge", {"rc1", "1kHz"}, 2, 2, 5},
-        Query{"Colpitts", {"lc4", "10.7MHz"}, 4, 2, 5},
+        Query{"Timer555Duty60", {"rc4", "1kHz", "--duty", "0.6"}, 4, 5},
+        Query{"WienBridge", {"rc1", "1 kHz"}, 2, 5}, Query{"Colpitts", {"lc4", "10.7MHz"}, 2, 5},
         Query{"MultivibratorFixedCs",
-              {"rc2", "440Hz", "--fix", "C1=0.1", "--fix", "C2=0.047", "--series", "E96"},
-              4,
+              {"rc2", "440Hz", "--fix", "C1=100n", "--fix", "C2=0.047", "--series", "E96"},
               4,
               5},
-        Query{"NotGateTop8", {"rc3", "32768", "--top", "8", "--series=E48"}, 2, 2, 8},
+        Query{"NotGateTop8", {"rc3", "32.768k", "--top", "8", "--series=E48"}, 2, 8},
         Query{"TransformerFeedback",
               {"lc1", "455kHz", "--cseries", "E12", "--lseries", "E24", "--tol", "L=5"},
               2,
-              2,
               5},
-        Query{"ColpittsWithoutC", {"lc4", "4MHz", "--fix", "C=0", "--top", "3"}, 4, 2, 3},
-        Query{"Timer555PercentDuty", {"rc4", "50Hz", "--duty=75%", "--fix", "C=10"}, 3, 4, 5}),
+        Query{"ColpittsWithoutC", {"lc4", "4MHz", "--fix", "C=0", "--top", "3"}, 2, 3},
+        Query{"CoilFixed", {"lc2", "100kHz", "--fix", "L=1mH", "--top", "2"}, 2, 2},
+        Query{"Timer555PercentDuty", {"rc4", "50Hz", "--duty=75%", "--fix", "C=10u"}, 4, 5}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DesignCli, FrequencyUnits) {
     const Ran hz = osccalc({"design", "rc1", "1000"});
     ASSERT_EQ(hz.code, 0);
-    for (const char* f : {"1000Hz", "1kHz", "0.001MHz", "1e3"}) {
+    for (const char* f : {"1000Hz", "1kHz", "1k", "1 kHz", "1KHz", "0.001MHz", "1e3"}) {
         EXPECT_EQ(osccalc({"design", "rc1", f}).out, hz.out) << f;
     }
 }
 
-TEST(DesignCli, FixedValueAppearsInEveryRow) {
-    const Ran r = osccalc({"design", "rc4", "1kHz", "--fix", "C=0.01"});
+TEST(DesignCli, FixedValueAndRange) {
+    const Ran r = osccalc({"design", "rc4", "1kHz", "--fix", "C=10n", "--range", "R=10k..100k"});
     ASSERT_EQ(r.code, 0) << r.err;
     for (const std::string& row : split(r.out, '\n')) {
-        EXPECT_EQ(split(row, '\t')[2], "0.01") << row;
+        EXPECT_NE(row.find(" C=10nF\t"), std::string::npos) << row;
+        for (const char* out : {"=1kΩ", "=9.1kΩ", "=110kΩ", "MΩ"}) {
+            EXPECT_EQ(row.find(out), std::string::npos) << row;
+        }
     }
 }
 
 TEST(DesignCli, Json) {
-    const Ran r = osccalc({"design", "rc4", "1kHz", "--duty", "0.6", "--json", "--top", "2"});
+    const Ran r = osccalc({"design", "lc1", "455kHz", "--json", "--top", "2"});
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_TRUE(r.out.starts_with("{\"circuit\":\"rc4\",\"target_hz\":1000,"
-                                  "\"series\":{\"R\":\"E24\",\"C\":\"E6\"},"
+    EXPECT_TRUE(r.out.starts_with("{\"circuit\":\"lc1\",\"target_hz\":455000,"
+                                  "\"series\":{\"C\":\"E6\",\"L\":\"E12\"},\"warnings\":[],"
                                   "\"candidates\":[{\"inputs\":["))
         << r.out;
     EXPECT_TRUE(r.out.ends_with("}]}\n")) << r.out;
-    // The same candidates as the text form, in the same order.
-    const Ran text = osccalc({"design", "rc4", "1kHz", "--duty", "0.6", "--top", "2"});
-    for (const std::string& row : split(text.out, '\n')) {
-        const std::vector<std::string> f = split(row, '\t');
-        const std::string inputs = "\"inputs\":[\"" + f[0] + "\",\"" + f[1] + "\",\"" + f[2] +
-                                   "\"],\"lines\":[\"" + f[3] + "\",\"" + f[4] + "\",\"" + f[5] +
-                                   "\",\"" + f[6] + "\"],\"error_percent\":";
-        EXPECT_NE(r.out.find(inputs), std::string::npos) << inputs << "\n" << r.out;
-    }
-    for (const char* key : {"\"duty\":", "\"f_min_hz\":", "\"f_max_hz\":"}) {
+    for (const char* key :
+         {"\"parts\":[{\"name\":\"L\",\"value\":\"", "\"wound\":true",
+          "\"f_min_hz\":", "\"f_max_hz\":", "\"impedance_ohm\":", "\"coil\":{\"standard\":"}) {
         EXPECT_NE(r.out.find(key), std::string::npos) << key;
     }
+    const Ran warned = osccalc({"design", "rc4", "400kHz", "--json", "--top", "1"});
+    EXPECT_NE(warned.out.find("\"warnings\":[\"目标 400 kHz"), std::string::npos) << warned.out;
+    EXPECT_NE(warned.out.find("\"duty\":"), std::string::npos) << warned.out;
 }
 
 struct Failure {
@@ -163,46 +192,57 @@ TEST_P(DesignFails, WithAReasonAndExitCode) {
 
 INSTANTIATE_TEST_SUITE_P(
     Bad, DesignFails,
-    ::testing::Values(Failure{"NoArguments", {}, 2, "CIRCUIT and FREQ"},
-                      Failure{"NoFrequency", {"rc4"}, 2, "CIRCUIT and FREQ"},
-                      Failure{"ExtraArgument", {"rc4", "1kHz", "5"}, 2, "too many"},
-                      Failure{"UnknownCircuit", {"rc9", "1kHz"}, 2, "unknown circuit"},
-                      Failure{"Quartz", {"quartz1", "1kHz"}, 2, "no parts"},
-                      Failure{"Help", {"help", "1kHz"}, 2, "no parts"},
-                      Failure{"UnknownOption", {"rc4", "1kHz", "--fast"}, 2, "unknown option"},
-                      Failure{"BadSeries", {"rc4", "1kHz", "--series", "E192"}, 2, "E6 E12"},
-                      Failure{"MissingValue", {"rc4", "1kHz", "--top"}, 2, "needs a value"},
-                      Failure{"TopZero", {"rc4", "1kHz", "--top", "0"}, 2, "--top"},
-                      Failure{"TopHuge", {"rc4", "1kHz", "--top", "101"}, 2, "--top"},
-                      Failure{"FixUnknownName", {"rc4", "1kHz", "--fix", "L=1"}, 2, "R1 R2 C"},
-                      Failure{
-                          "FixTwice", {"rc4", "1kHz", "--fix", "C=1", "--fix", "C=2"}, 2, "twice"},
-                      Failure{"FixNoValue", {"rc4", "1kHz", "--fix", "C"}, 2, "NAME=VALUE"},
-                      Failure{"DutyOnWien", {"rc1", "1kHz", "--duty", "0.5"}, 2, "rc2 and rc4"},
-                      Failure{"DutyNotNumber", {"rc4", "1kHz", "--duty", "half"}, 2, "--duty"},
-                      Failure{"BadTolerance", {"rc4", "1kHz", "--tol", "R=five"}, 2, "--tol"},
-                      Failure{"ZeroFrequency", {"rc4", "0Hz"}, 1, "大于 0"},
-                      Failure{"NegativeFrequency", {"rc4", "-5kHz"}, 1, "大于 0"},
-                      Failure{"NotANumber", {"rc4", "abc"}, 1, "不是数"},
-                      Failure{"NanFrequency", {"rc4", "nan"}, 1, "大于 0"},
-                      Failure{"WrongUnit", {"rc4", "1khz"}, 1, "不是数"},
-                      Failure{"GigahertzIsNoUnit", {"rc1", "1GHz"}, 1, "不是数"},
-                      Failure{"TooHigh", {"rc1", "900MHz"}, 1, "可达范围"},
-                      Failure{"Timer555Below50", {"rc4", "1kHz", "--duty", "0.4"}, 1, "50%"},
-                      Failure{"DutyOne", {"rc2", "1kHz", "--duty", "1"}, 1, "0 和 1"},
-                      Failure{"DutyUnreachable",
-                              {"rc2", "10Hz", "--duty", "0.99", "--fix", "R1=1", "--fix", "C1=1",
-                               "--fix", "C2=1"},
-                              1,
-                              "最接近的占空比是 0.5"},
-                      Failure{"FixedLetters", {"rc4", "1kHz", "--fix", "C=abc"}, 1, "C = abc"},
-                      Failure{"ToleranceTooLarge", {"rc4", "1kHz", "--tol", "C=100"}, 1, "容差"}),
+    ::testing::Values(
+        Failure{"NoArguments", {}, 2, "CIRCUIT and FREQ"},
+        Failure{"NoFrequency", {"rc4"}, 2, "CIRCUIT and FREQ"},
+        Failure{"ExtraArgument", {"rc4", "1kHz", "5"}, 2, "too many"},
+        Failure{"UnknownCircuit", {"rc9", "1kHz"}, 2, "unknown circuit"},
+        Failure{"Quartz", {"quartz1", "1kHz"}, 2, "no parts"},
+        Failure{"Help", {"help", "1kHz"}, 2, "no parts"},
+        Failure{"UnknownOption", {"rc4", "1kHz", "--fast"}, 2, "unknown option"},
+        Failure{"BadSeries", {"rc4", "1kHz", "--series", "E192"}, 2, "E6 E12"},
+        Failure{"MissingValue", {"rc4", "1kHz", "--top"}, 2, "needs a value"},
+        Failure{"TopZero", {"rc4", "1kHz", "--top", "0"}, 2, "--top"},
+        Failure{"TopHuge", {"rc4", "1kHz", "--top", "101"}, 2, "--top"},
+        Failure{"FixUnknownName", {"rc4", "1kHz", "--fix", "L=1"}, 2, "R1 R2 C"},
+        Failure{"FixTwice", {"rc4", "1kHz", "--fix", "C=1", "--fix", "C=2"}, 2, "twice"},
+        Failure{"FixNoValue", {"rc4", "1kHz", "--fix", "C"}, 2, "NAME=VALUE"},
+        Failure{"DutyOnWien", {"rc1", "1kHz", "--duty", "0.5"}, 2, "rc2 and rc4"},
+        Failure{"DutyNotNumber", {"rc4", "1kHz", "--duty", "half"}, 2, "--duty"},
+        Failure{"BadTolerance", {"rc4", "1kHz", "--tol", "R=five"}, 2, "--tol"},
+        Failure{"ZeroFrequency", {"rc4", "0Hz"}, 1, "大于 0"},
+        Failure{"NegativeFrequency", {"rc4", "-5kHz"}, 2, "not a frequency"},
+        Failure{"NotANumber", {"rc4", "abc"}, 2, "1.5MHz"},
+        Failure{"WrongUnit", {"rc4", "1kz"}, 2, "not a frequency"},
+        Failure{"ControlsEscaped", {"rc4", "\x1b]0;x\a"}, 2, "\\u001b]0;x\\u0007"},
+        Failure{"RepeatedOption", {"rc4", "1kHz", "--top", "2", "--top", "3"}, 2, "twice"},
+        Failure{"RangeOfAbsentKind", {"rc4", "1kHz", "--range", "L=1u..1m"}, 2, "no L"},
+        Failure{"RangeNotLowHigh", {"rc4", "1kHz", "--range", "R=1k-1M"}, 2, "LOW..HIGH"},
+        Failure{"RangeUpsideDown", {"rc4", "1kHz", "--range", "R=1M..1k"}, 1, "范围"},
+        Failure{"NoSoundDesign", {"rc4", "1kHz", "--fix", "R1=3.3M"}, 1, "设计规则"},
+        Failure{"GigahertzOutOfReach", {"rc1", "1GHz"}, 1, "可达范围"},
+        Failure{"TooHigh", {"rc1", "900MHz"}, 1, "可达范围"},
+        Failure{"Timer555Below50", {"rc4", "1kHz", "--duty", "0.4"}, 1, "50%"},
+        Failure{"DutyOne", {"rc2", "1kHz", "--duty", "1"}, 1, "0 和 1"},
+        Failure{
+            "DutyUnreachable",
+            {"rc2", "10Hz", "--duty", "0.99", "--fix", "R1=1", "--fix", "C1=1", "--fix", "C2=1"},
+            1,
+            "最接近的占空比是 0.5"},
+        Failure{"FixedLetters", {"rc4", "1kHz", "--fix", "C=abc"}, 2, "not a value"},
+        Failure{"FixedTooLong", {"rc4", "1kHz", "--fix", "C=1.23456p"}, 1, "C = 0.00000123456"},
+        Failure{"ToleranceTooLarge", {"rc4", "1kHz", "--tol", "C=100"}, 1, "容差"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DesignCli, HelpAndUsage) {
     const Ran help = osccalc({"design", "--help"});
     EXPECT_EQ(help.code, 0);
-    EXPECT_NE(help.out.find("--cseries"), std::string::npos);
+    EXPECT_EQ(osccalc({"design", "-h"}).out, help.out);
+    // The rules of every circuit that computes, and every exit status.
+    for (const char* id : {"rc1", "rc2", "rc3", "rc4", "lc1", "lc2", "lc3", "lc4"}) {
+        EXPECT_NE(help.out.find("\n  " + std::string(id) + " "), std::string::npos) << id;
+    }
+    EXPECT_NE(help.out.find("3 writing"), std::string::npos);
     const Ran usage = osccalc({"--help"});
     EXPECT_NE(usage.out.find("osccalc design"), std::string::npos);
 }

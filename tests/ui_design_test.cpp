@@ -1,6 +1,7 @@
 // The "工具" menu and its design dialog, driven by keyboard and mouse as a
 // user would; "填入" must make the window show exactly what the table said.
 // With OSC_DESIGN_SHOT set to a file name, also saves a picture of the dialog.
+#include "calc/numtext.h"
 #include "ui/application.h"
 #include "ui/designdialog.h"
 #include "ui/form1.h"
@@ -20,6 +21,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -130,6 +132,7 @@ private slots:
     void fillShowsWhatTheTablePromised() {
         action(*form_, "mnuRc4")->trigger();
         QStringList promised;
+        calc::Inputs inputs;
         const bool opened =
             withDialog([&] { action(*form_, "mnuDesign")->trigger(); },
                        [&](DesignDialog& d) {
@@ -145,15 +148,24 @@ private slots:
                            QTest::keyClick(table, Qt::Key_Down);
                            QCOMPARE(table->currentRow(), 1);
                            promised = rowTexts(table, 1);
+                           inputs = d.result().candidates.at(1).inputs;
                            QTest::keyClick(table, Qt::Key_Return);
                            QVERIFY(!d.isVisible());
                        });
         QVERIFY(opened);
-        QCOMPARE(promised.size(), 6); // R1, R2, C, result, error, band
+        QCOMPARE(promised.size(), 7); // R1, R2, C, result, error, band, T1/T
+        const auto parts = calc::designInputs(*calc::entryForId("rc4"));
         for (int i = 0; i < 3; ++i) {
-            QCOMPARE(
-                child<QLineEdit>(*form_, qPrintable(QStringLiteral("Text%1").arg(i + 2)))->text(),
-                promised[i]);
+            // The boxes get the values the row shows with their units.
+            const QString box =
+                child<QLineEdit>(*form_, qPrintable(QStringLiteral("Text%1").arg(i + 2)))->text();
+            QCOMPARE(box.toStdString(), inputs[static_cast<std::size_t>(i)]);
+            const calc::DesignInput& in = parts[static_cast<std::size_t>(i)];
+            const auto shown =
+                calc::parseQuantity(promised[i].toStdString(), calc::unitSymbol(in.kind));
+            QVERIFY2(shown, qPrintable(promised[i]));
+            QCOMPARE(shown->value.value(),
+                     calc::toNumber(box.toStdString()) * std::pow(10.0, in.unitExponent));
         }
         QStringList shown;
         for (const char* label : {"Label5", "Label6", "Label7", "Label8"}) {
@@ -162,6 +174,8 @@ private slots:
         QCOMPARE(shown.join(QStringLiteral("  ")), promised[3]);
     }
 
+    // A wound coil: the table shows it and the standard coil beside it; the
+    // box gets the wound value.
     void mouseFillOnTheCapacitiveThreePoint() {
         action(*form_, "mnuLc4")->trigger();
         QString promised;
@@ -174,8 +188,10 @@ private slots:
                 QTest::mouseClick(child<QPushButton>(d, "searchButton"), Qt::LeftButton);
                 auto* table = child<QTableWidget>(d, "candidateTable");
                 QVERIFY(table->rowCount() > 0);
-                QCOMPARE(table->item(0, 1)->text(), QStringLiteral("0"));
-                promised = table->item(0, 4)->text();
+                QVERIFY(table->item(0, 0)->text().startsWith(QStringLiteral("≈")));
+                QVERIFY(table->item(0, 1)->text().contains(QStringLiteral("MHz")));
+                QCOMPARE(table->item(0, 2)->text(), QStringLiteral("0"));
+                promised = table->item(0, 5)->text();
                 QTest::mouseClick(child<QPushButton>(d, "fillButton"), Qt::LeftButton);
             }));
         QVERIFY(promised.endsWith(QStringLiteral("MHz")));
@@ -184,17 +200,16 @@ private slots:
                  promised);
     }
 
-    void reasonsInsteadOfRows() {
+    void statusSaysWhatHappened() {
         const struct {
             const char* id;
             const char* target;
             const char* duty;
             const char* says;
-        } rows[] = {{"rc4", "abc", "", "目标频率"},
-                    {"rc4", "0", "", "大于 0"},
-                    {"rc1", "999999", "", "可达范围"},
-                    {"rc4", "1", "0.4", "50%"},
-                    {"rc4", "1", "half", "占空比"}};
+        } rows[] = {{"rc4", "abc", "", "目标频率"},    {"rc4", "0", "", "大于 0"},
+                    {"rc1", "999999", "", "可达范围"}, {"rc4", "1", "0.4", "50%"},
+                    {"rc4", "1", "half", "占空比"},    {"rc4", "1k", "0.6", "找到"},
+                    {"lc1", "455kHz", "", "≈"}};
         for (const auto& row : rows) {
             DesignDialog d(*calc::entryForId(row.id));
             child<QLineEdit>(d, "targetEdit")->setText(QString::fromUtf8(row.target));
@@ -202,9 +217,16 @@ private slots:
                 duty->setText(QString::fromUtf8(row.duty));
             }
             child<QPushButton>(d, "searchButton")->click();
-            QCOMPARE(child<QTableWidget>(d, "candidateTable")->rowCount(), 0);
-            QVERIFY(!child<QPushButton>(d, "fillButton")->isEnabled());
+            auto* table = child<QTableWidget>(d, "candidateTable");
             const QString status = child<QLabel>(d, "statusLabel")->text();
+            if (std::string_view(row.says) == "≈") {
+                // Units typed with the number; an LC tank's coil is wound.
+                QVERIFY(table->rowCount() > 0);
+                QVERIFY(table->item(0, 0)->text().startsWith(QStringLiteral("≈")));
+                continue;
+            }
+            QCOMPARE(table->rowCount() > 0, std::string_view(row.says) == "找到");
+            QCOMPARE(child<QPushButton>(d, "fillButton")->isEnabled(), table->rowCount() > 0);
             QVERIFY2(status.contains(QString::fromUtf8(row.says)), qPrintable(status));
         }
     }

@@ -1,15 +1,12 @@
 #include "ui/designdialog.h"
 
-#include "calc/inputlimit.h"
-
+#include <QCheckBox>
 #include <QComboBox>
-#include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -17,12 +14,15 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <tuple>
 
 namespace {
 
 QString qs(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string utf8(const QString& text) {
+    return text.trimmed().toStdString();
 }
 
 // The menu caption names the circuit; the start-up state is the Wien bridge.
@@ -38,48 +38,56 @@ QString circuitName(const calc::CatalogueEntry& circuit) {
     return {};
 }
 
-QComboBox* seriesBox(calc::Series preset, QWidget* parent) {
-    auto* box = new QComboBox(parent);
-    for (const calc::Series s : calc::kAllSeries) {
-        box->addItem(qs(calc::seriesName(s)));
-    }
-    box->setCurrentText(qs(calc::seriesName(preset)));
-    return box;
-}
+constexpr std::array<const char*, calc::kKinds> kKindNames{"电阻", "电容", "电感"};
+constexpr std::array<const char*, calc::kKinds> kKindObjects{"resistor", "capacitor", "inductor"};
 
-QDoubleSpinBox* toleranceBox(double preset, QWidget* parent) {
-    auto* box = new QDoubleSpinBox(parent);
-    box->setRange(0.0, 50.0);
-    box->setDecimals(1);
-    box->setSuffix(QStringLiteral(" %"));
-    box->setValue(preset);
-    return box;
-}
-
-// A plain number typed in the dialog: "." as the point, whatever the desktop.
-std::optional<double> number(QString text) {
-    text = text.trimmed();
-    bool ok = false;
-    const double v = QLocale::c().toDouble(text, &ok);
-    return ok ? std::optional<double>(v) : std::nullopt;
+// A plain number typed in the dialog, "." as the point whatever the desktop,
+// as everywhere in this program.
+std::optional<double> plainNumber(const QString& text) {
+    const auto d = calc::parseDecimal(utf8(text));
+    return d ? std::optional<double>(d->value()) : std::nullopt;
 }
 
 } // namespace
 
 DesignDialog::DesignDialog(const calc::CatalogueEntry& circuit, QWidget* parent)
-    : QDialog(parent), circuit_(circuit), inputs_(calc::designInputs(circuit)) {
+    : QDialog(parent), circuit_(circuit), inputs_(calc::designInputs(circuit)),
+      rules_(calc::designRules(circuit.mode)) {
     setObjectName(QStringLiteral("DesignDialog"));
     setWindowTitle(QStringLiteral("按目标频率选元件 — ") + circuitName(circuit));
     createControls();
     target_->setFocus();
 }
 
+bool DesignDialog::uses(calc::Kind kind) const {
+    return std::any_of(inputs_.begin(), inputs_.end(),
+                       [kind](const calc::DesignInput& in) { return in.kind == kind; });
+}
+
 void DesignDialog::createControls() {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(createForm());
 
+    auto* rules = new QLabel(this);
+    rules->setObjectName(QStringLiteral("rulesLabel"));
+    rules->setTextFormat(Qt::PlainText);
+    rules->setWordWrap(true);
+    rules->setAccessibleName(QStringLiteral("设计规则"));
+    if (rules_ && !inputs_.empty()) {
+        QStringList lines;
+        for (const std::string& line : calc::rulesText(*rules_)) {
+            lines << qs(line);
+        }
+        rules->setText(
+            QStringLiteral("设计规则：") + lines.join(QStringLiteral("；")) +
+            QStringLiteral("。误差在 1% 以内的组合中，元件值种类少、数值居中的排在前面。"));
+    }
+    layout->addWidget(rules);
+
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("statusLabel"));
+    // Typed text is echoed in messages: never read it as markup.
+    status_->setTextFormat(Qt::PlainText);
     status_->setWordWrap(true);
     status_->setAccessibleName(QStringLiteral("查找结果说明"));
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -96,9 +104,15 @@ void DesignDialog::createControls() {
     table_->horizontalHeader()->setStretchLastSection(true);
     QStringList headers;
     for (const calc::DesignInput& in : inputs_) {
-        headers << qs(in.name) + QStringLiteral(" (") + qs(in.unit) + QStringLiteral(")");
+        headers << qs(in.name);
+        if (in.kind == calc::Kind::Inductor && rules_->impedance) {
+            headers << QStringLiteral("标准电感");
+        }
     }
     headers << QStringLiteral("计算结果") << QStringLiteral("误差") << QStringLiteral("容差范围");
+    if (rules_ && rules_->duty) {
+        headers << QStringLiteral("T1/T");
+    }
     table_->setColumnCount(static_cast<int>(headers.size()));
     table_->setHorizontalHeaderLabels(headers);
     table_->setMinimumSize(720, 190);
@@ -128,10 +142,10 @@ void DesignDialog::createControls() {
     searchButton_->setDefault(true);
 
     if (inputs_.empty()) {
-        status_->setText(QStringLiteral("这个电路不用计算，没有可选的元件。"));
+        say(QStringLiteral("这个电路不用计算，没有可选的元件。"));
         searchButton_->setEnabled(false);
     } else {
-        status_->setText(QStringLiteral("输入目标频率，按“查找”。"));
+        say(QStringLiteral("输入目标频率，按“查找”。数值可带单位，如 1kHz、4.7k、10nF。"));
     }
 }
 
@@ -148,94 +162,100 @@ QWidget* DesignDialog::createForm() {
         control->setAccessibleName(accessible);
         grid->addRow(label, field);
     };
+    const auto edit = [&](QWidget* parent, const char* name, const QString& placeholder) {
+        auto* e = new QLineEdit(parent);
+        e->setObjectName(QString::fromLatin1(name));
+        e->setPlaceholderText(placeholder);
+        return e;
+    };
 
     auto* targetRow = new QWidget(form);
     auto* targetLayout = new QHBoxLayout(targetRow);
     targetLayout->setContentsMargins(0, 0, 0, 0);
-    target_ = new QLineEdit(targetRow);
-    target_->setObjectName(QStringLiteral("targetEdit"));
-    target_->setPlaceholderText(QStringLiteral("例如 1"));
+    target_ = edit(targetRow, "targetEdit", QStringLiteral("例如 1、455k、10.7MHz"));
     targetUnit_ = new QComboBox(targetRow);
     targetUnit_->setObjectName(QStringLiteral("targetUnit"));
     targetUnit_->addItems({QStringLiteral("Hz"), QStringLiteral("kHz"), QStringLiteral("MHz")});
     targetUnit_->setCurrentIndex(circuit_.mode == 6 ? 2 : 1);
-    targetUnit_->setAccessibleName(QStringLiteral("目标频率的单位"));
+    targetUnit_->setAccessibleName(QStringLiteral("目标频率的单位（数后不带单位时）"));
     targetLayout->addWidget(target_, 1);
     targetLayout->addWidget(targetUnit_);
     row(QStringLiteral("目标频率(&F)："), targetRow, QStringLiteral("目标频率"), target_);
 
-    if (circuit_.mode == 2 || circuit_.mode == 4) {
-        duty_ = new QLineEdit(form);
-        duty_->setObjectName(QStringLiteral("dutyEdit"));
-        duty_->setPlaceholderText(circuit_.mode == 4 ? QStringLiteral("可空；NE555 只能大于 0.5")
-                                                     : QStringLiteral("可空；例如 0.5"));
+    if (rules_ && rules_->duty) {
+        duty_ = edit(form, "dutyEdit",
+                     QStringLiteral("可空（按设计规则）；例如 0.6 或 60%") +
+                         (rules_->minDuty > 0 ? QStringLiteral("，不能小于 0.5") : QString()));
         row(QStringLiteral("占空比 T1/T(&D)："), duty_, QStringLiteral("占空比 T1/T"));
     }
 
-    const auto uses = [this](calc::Kind kind) {
-        return std::any_of(inputs_.begin(), inputs_.end(),
-                           [kind](const calc::DesignInput& in) { return in.kind == kind; });
-    };
-    if (uses(calc::Kind::Resistor)) {
-        resistorSeries_ = seriesBox(calc::kDefaultResistorSeries, form);
-        resistorSeries_->setObjectName(QStringLiteral("resistorSeries"));
-        row(QStringLiteral("电阻系列(&R)："), resistorSeries_, QStringLiteral("电阻系列"));
-    }
-    if (uses(calc::Kind::Capacitor)) {
-        capacitorSeries_ = seriesBox(calc::kDefaultCapacitorSeries, form);
-        capacitorSeries_->setObjectName(QStringLiteral("capacitorSeries"));
-        row(QStringLiteral("电容系列(&C)："), capacitorSeries_, QStringLiteral("电容系列"));
-    }
-    if (uses(calc::Kind::Inductor)) {
-        inductorSeries_ = seriesBox(calc::kDefaultInductorSeries, form);
-        inductorSeries_->setObjectName(QStringLiteral("inductorSeries"));
-        row(QStringLiteral("电感系列(&L)："), inductorSeries_, QStringLiteral("电感系列"));
+    const char* seriesCaptions[] = {"电阻系列(&R)：", "电容系列(&C)：", "标准电感系列(&L)："};
+    for (std::size_t k = 0; k < calc::kKinds; ++k) {
+        if (!uses(static_cast<calc::Kind>(k))) {
+            continue;
+        }
+        auto* box = new QComboBox(form);
+        for (const calc::Series s : calc::kAllSeries) {
+            box->addItem(qs(calc::seriesName(s)));
+        }
+        box->setCurrentText(qs(calc::seriesName(calc::DesignRequest{}.parts[k].series)));
+        box->setObjectName(QString::fromLatin1(kKindObjects[k]) + QStringLiteral("Series"));
+        const QString caption = QString::fromUtf8(seriesCaptions[k]);
+        row(caption, box, caption.left(caption.indexOf(QLatin1Char('('))));
+        series_[k] = box;
     }
 
     for (const calc::DesignInput& in : inputs_) {
-        auto* edit = new QLineEdit(form);
-        edit->setObjectName(QStringLiteral("fixed%1").arg(in.box));
-        edit->setMaxLength(calc::kMaxInputLength);
-        edit->setPlaceholderText(QStringLiteral("空着：自动选"));
         const QString name = qs(in.name) + QStringLiteral(" (") + qs(in.unit) + QStringLiteral(")");
-        row(QStringLiteral("固定 ") + name + QStringLiteral("："), edit,
+        fixed_[in.box] = edit(form, qPrintable(QStringLiteral("fixed%1").arg(in.box)),
+                              QStringLiteral("空着：自动选；可写 10、10k、4.7nF"));
+        row(QStringLiteral("固定 ") + name + QStringLiteral("："), fixed_[in.box],
             QStringLiteral("固定 ") + name);
-        fixed_[in.box] = edit;
+    }
+
+    for (std::size_t k = 0; k < calc::kKinds; ++k) {
+        if (uses(static_cast<calc::Kind>(k))) {
+            row(QString::fromUtf8(kKindNames[k]) + QStringLiteral("范围："),
+                createRangeRow(static_cast<calc::Kind>(k)),
+                QString::fromUtf8(kKindNames[k]) + QStringLiteral("范围的下限"), range_[k][0]);
+        }
     }
 
     auto* tolRow = new QWidget(form);
     auto* tolLayout = new QHBoxLayout(tolRow);
     tolLayout->setContentsMargins(0, 0, 0, 0);
-    resistorTolerance_ = toleranceBox(calc::kDefaultResistorTolerance, tolRow);
-    resistorTolerance_->setObjectName(QStringLiteral("resistorTolerance"));
-    resistorTolerance_->setAccessibleName(QStringLiteral("电阻容差"));
-    capacitorTolerance_ = toleranceBox(calc::kDefaultCapacitorTolerance, tolRow);
-    capacitorTolerance_->setObjectName(QStringLiteral("capacitorTolerance"));
-    capacitorTolerance_->setAccessibleName(QStringLiteral("电容容差"));
-    inductorTolerance_ = toleranceBox(calc::kDefaultInductorTolerance, tolRow);
-    inductorTolerance_->setObjectName(QStringLiteral("inductorTolerance"));
-    inductorTolerance_->setAccessibleName(QStringLiteral("电感容差"));
-    for (auto [kind, caption, box] : {std::tuple{calc::Kind::Resistor, "R", resistorTolerance_},
-                                      std::tuple{calc::Kind::Capacitor, "C", capacitorTolerance_},
-                                      std::tuple{calc::Kind::Inductor, "L", inductorTolerance_}}) {
-        if (!uses(kind)) {
-            box->hide(); // kept for its value; the circuit has no such part
+    for (std::size_t k = 0; k < calc::kKinds; ++k) {
+        if (!uses(static_cast<calc::Kind>(k))) {
             continue;
         }
-        auto* label = new QLabel(QString::fromLatin1(caption), tolRow);
+        auto* box = edit(tolRow, "", QStringLiteral("按系列"));
+        box->setObjectName(QString::fromLatin1(kKindObjects[k]) + QStringLiteral("Tolerance"));
+        box->setAccessibleName(QString::fromUtf8(kKindNames[k]) + QStringLiteral("容差（%）"));
+        box->setMaximumWidth(70);
+        auto* label = new QLabel(QString(QLatin1Char("RCL"[k])), tolRow);
         label->setBuddy(box);
         tolLayout->addWidget(label);
         tolLayout->addWidget(box);
+        tolLayout->addWidget(new QLabel(QStringLiteral("%"), tolRow));
+        tolerance_[k] = box;
     }
     tolLayout->addStretch();
-    auto* tolLabel = new QLabel(QStringLiteral("容差："), form);
-    grid->addRow(tolLabel, tolRow);
+    grid->addRow(new QLabel(QStringLiteral("容差："), form), tolRow);
 
-    top_ = new QSpinBox(form);
+    auto* topRow = new QWidget(form);
+    auto* topLayout = new QHBoxLayout(topRow);
+    topLayout->setContentsMargins(0, 0, 0, 0);
+    top_ = new QSpinBox(topRow);
     top_->setObjectName(QStringLiteral("topSpin"));
     top_->setRange(1, 20);
     top_->setValue(5);
-    row(QStringLiteral("列出组合数(&N)："), top_, QStringLiteral("列出组合数"));
+    closest_ = new QCheckBox(QStringLiteral("只按误差排序(&E)"), topRow);
+    closest_->setObjectName(QStringLiteral("closestCheck"));
+    closest_->setAccessibleName(QStringLiteral("只按误差排序"));
+    topLayout->addWidget(top_);
+    topLayout->addWidget(closest_);
+    topLayout->addStretch();
+    row(QStringLiteral("列出组合数(&N)："), topRow, QStringLiteral("列出组合数"), top_);
 
     searchButton_ = new QPushButton(QStringLiteral("查找(&S)"), form);
     searchButton_->setObjectName(QStringLiteral("searchButton"));
@@ -244,44 +264,111 @@ QWidget* DesignDialog::createForm() {
     return form;
 }
 
+// Two fields, low and high, whose placeholders show the rules' range.
+QWidget* DesignDialog::createRangeRow(calc::Kind kind) {
+    const auto k = static_cast<std::size_t>(kind);
+    auto* w = new QWidget(this);
+    auto* layout = new QHBoxLayout(w);
+    layout->setContentsMargins(0, 0, 0, 0);
+    const calc::Span range = rules_->range[k];
+    const double ends[] = {range.low, range.high};
+    for (std::size_t end = 0; end < 2; ++end) {
+        auto* e = new QLineEdit(w);
+        e->setObjectName(QString::fromLatin1(kKindObjects[k]) +
+                         (end ? QStringLiteral("RangeHigh") : QStringLiteral("RangeLow")));
+        e->setPlaceholderText(qs(calc::engineeringText(ends[end], calc::unitSymbol(kind), 6, " ")));
+        e->setAccessibleName(QString::fromUtf8(kKindNames[k]) +
+                             (end ? QStringLiteral("范围的上限") : QStringLiteral("范围的下限")));
+        range_[k][end] = e;
+        layout->addWidget(e, 1);
+        if (end == 0) {
+            layout->addWidget(new QLabel(QStringLiteral("～"), w));
+        }
+    }
+    return w;
+}
+
+void DesignDialog::say(const QString& text) {
+    status_->setText(text);
+}
+
 std::optional<calc::DesignRequest> DesignDialog::request() {
     calc::DesignRequest r;
-    const auto target = number(target_->text());
+    const auto target = calc::parseQuantity(utf8(target_->text()), "Hz");
     if (!target) {
-        status_->setText(QStringLiteral("请在“目标频率”里输入一个数，例如 1（单位另选）。"));
+        say(QStringLiteral("“目标频率”要写成 1、1.5k、455kHz、10.7MHz 这样的数（小数点用“.”）。"));
         return std::nullopt;
     }
     const double scale[] = {1.0, 1e3, 1e6};
-    r.targetHz = *target * scale[targetUnit_->currentIndex()];
+    r.targetHz = target->value.value() * (target->bare ? scale[targetUnit_->currentIndex()] : 1.0);
     if (duty_ && !duty_->text().trimmed().isEmpty()) {
         QString text = duty_->text().trimmed();
         const bool percent = text.endsWith(QLatin1Char('%'));
         if (percent) {
             text.chop(1);
         }
-        const auto d = number(text);
+        const auto d = plainNumber(text);
         if (!d) {
-            status_->setText(QStringLiteral("占空比要写成 0.6 或 60%，或者空着。"));
+            say(QStringLiteral("占空比要写成 0.6 或 60%，或者空着。"));
             return std::nullopt;
         }
         r.duty = percent ? *d / 100.0 : *d;
     }
-    const auto series = [](QComboBox* box, calc::Series fallback) {
-        return box ? calc::seriesFromName(box->currentText().toStdString()).value_or(fallback)
-                   : fallback;
-    };
-    r.resistorSeries = series(resistorSeries_, calc::kDefaultResistorSeries);
-    r.capacitorSeries = series(capacitorSeries_, calc::kDefaultCapacitorSeries);
-    r.inductorSeries = series(inductorSeries_, calc::kDefaultInductorSeries);
-    for (std::size_t i = 0; i < fixed_.size(); ++i) {
-        if (fixed_[i] && !fixed_[i]->text().isEmpty()) {
-            r.fixed[i] = fixed_[i]->text().toStdString();
+    for (std::size_t k = 0; k < calc::kKinds; ++k) {
+        calc::PartOptions& part = r.parts[k];
+        if (series_[k]) {
+            part.series =
+                calc::seriesFromName(utf8(series_[k]->currentText())).value_or(part.series);
+        }
+        if (tolerance_[k] && !tolerance_[k]->text().trimmed().isEmpty()) {
+            const auto t = plainNumber(tolerance_[k]->text());
+            if (!t) {
+                say(QString::fromUtf8(kKindNames[k]) +
+                    QStringLiteral("容差要写成 5 或 2.5 这样的百分数（小数点用“.”），或者空着。"));
+                return std::nullopt;
+            }
+            part.tolerance = *t;
         }
     }
-    r.resistorTolerance = resistorTolerance_->value();
-    r.capacitorTolerance = capacitorTolerance_->value();
-    r.inductorTolerance = inductorTolerance_->value();
+    for (const calc::DesignInput& in : inputs_) {
+        const QString typed = fixed_[in.box]->text().trimmed();
+        if (typed.isEmpty()) {
+            continue;
+        }
+        const auto box = calc::boxTextOf(in, utf8(typed));
+        if (!box) {
+            say(QStringLiteral("固定值 ") + qs(in.name) + QStringLiteral(" = ") + typed +
+                QStringLiteral(" 读不出来：写成 10、10k、4.7nF 这样的值。"));
+            return std::nullopt;
+        }
+        r.fixed[in.box] = *box;
+    }
+    for (std::size_t k = 0; k < calc::kKinds; ++k) {
+        if (!range_[k][0]) {
+            continue;
+        }
+        const QString low = range_[k][0]->text().trimmed();
+        const QString high = range_[k][1]->text().trimmed();
+        if (low.isEmpty() && high.isEmpty()) {
+            continue;
+        }
+        const auto in =
+            std::find_if(inputs_.begin(), inputs_.end(), [&](const calc::DesignInput& i) {
+                return static_cast<std::size_t>(i.kind) == k;
+            });
+        const calc::Span rule = rules_->range[k];
+        const auto lowValue = low.isEmpty() ? rule.low : calc::baseValueOf(*in, utf8(low));
+        const auto highValue = high.isEmpty() ? rule.high : calc::baseValueOf(*in, utf8(high));
+        if (!lowValue || !highValue) {
+            say(QString::fromUtf8(kKindNames[k]) +
+                QStringLiteral(
+                    "范围读不出来：写成 1k、100p、10u 这样的值，或者空着用规则的范围。"));
+            return std::nullopt;
+        }
+        r.parts[k].range = calc::Span{*lowValue, *highValue};
+    }
     r.top = static_cast<std::size_t>(top_->value());
+    r.closest = closest_->isChecked();
     return r;
 }
 
@@ -293,7 +380,8 @@ void DesignDialog::search() {
         status_->setFocus();
         return;
     }
-    result_ = calc::design(circuit_, *r);
+    request_ = *r;
+    result_ = calc::design(circuit_, request_);
     showResult();
 }
 
@@ -304,21 +392,31 @@ void DesignDialog::showResult() {
         const calc::Candidate& c = result_.candidates[static_cast<std::size_t>(row)];
         int column = 0;
         const auto cell = [&](const QString& text) {
-            auto* item = new QTableWidgetItem(text);
-            table_->setItem(row, column++, item);
+            table_->setItem(row, column++, new QTableWidgetItem(text));
         };
         for (const calc::DesignInput& in : inputs_) {
-            cell(QString::fromStdString(c.inputs[in.box]));
+            const QString part = qs(calc::partText(in, c.inputs[in.box]));
+            if (in.kind == calc::Kind::Inductor && c.coil) {
+                // Wound or tuned to this value; a standard coil beside it.
+                cell(QStringLiteral("≈") + part);
+                cell(qs(calc::partText(in, c.coil->standard)) + QStringLiteral(" → ") +
+                     qs(calc::hzText(c.coil->frequencyHz)));
+            } else {
+                cell(part);
+            }
         }
         QStringList lines;
         for (const std::string& line : c.lines) {
             if (!line.empty()) {
-                lines << QString::fromStdString(line);
+                lines << qs(line);
             }
         }
         cell(lines.join(QStringLiteral("  ")));
-        cell(QString::fromStdString(calc::errorText(c.errorPercent)));
-        cell(QString::fromStdString(calc::bandText(c, circuit_.mode)));
+        cell(qs(calc::errorText(c.errorPercent)));
+        cell(qs(calc::bandText(c, circuit_.mode)));
+        if (c.duty) {
+            cell(qs(calc::threeDigits(*c.duty)));
+        }
     }
     table_->resizeColumnsToContents();
     // Wide enough to show every column without scrolling.
@@ -330,13 +428,20 @@ void DesignDialog::showResult() {
     adjustSize();
     if (result_.candidates.empty()) {
         if (!result_.reason.empty()) {
-            status_->setText(QString::fromStdString(result_.reason));
+            say(qs(result_.reason));
         }
         fillButton_->setEnabled(false);
         return;
     }
-    status_->setText(QStringLiteral("找到 %1 个组合，按频率误差从小到大排列。选中一行，按“填入”。")
-                         .arg(result_.candidates.size()));
+    QString text = QStringLiteral("找到 %1 个组合。").arg(result_.candidates.size()) +
+                   (request_.closest ? QStringLiteral("按频率误差从小到大排列。")
+                                     : QStringLiteral("合乎规则、误差够小的排在前面。")) +
+                   QStringLiteral("误差只是与标准值的差距，公式本身和元件容差的影响大得多。"
+                                  "选中一行，按“填入”。");
+    for (const std::string& warning : result_.warnings) {
+        text += QStringLiteral("\n注意：") + qs(warning);
+    }
+    say(text);
     table_->selectRow(0);
     table_->setFocus();
 }

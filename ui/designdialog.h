@@ -10,8 +10,8 @@
 #include <optional>
 #include <vector>
 
+class QCheckBox;
 class QComboBox;
-class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -35,30 +35,33 @@ public:
 private:
     void createControls();
     QWidget* createForm();
+    QWidget* createRangeRow(calc::Kind kind);
     void search();
     void fill();
     void showResult();
+    void say(const QString& text);
     std::optional<calc::DesignRequest> request();
+    bool uses(calc::Kind kind) const;
 
     const calc::CatalogueEntry& circuit_;
     std::vector<calc::DesignInput> inputs_;
+    const calc::DesignRules* rules_;
 
     QLineEdit* target_ = nullptr;
     QComboBox* targetUnit_ = nullptr;
     QLineEdit* duty_ = nullptr;
-    QComboBox* resistorSeries_ = nullptr;
-    QComboBox* capacitorSeries_ = nullptr;
-    QComboBox* inductorSeries_ = nullptr;
+    std::array<QComboBox*, calc::kKinds> series_{};
     std::array<QLineEdit*, 4> fixed_{};
-    QDoubleSpinBox* resistorTolerance_ = nullptr;
-    QDoubleSpinBox* capacitorTolerance_ = nullptr;
-    QDoubleSpinBox* inductorTolerance_ = nullptr;
+    std::array<std::array<QLineEdit*, 2>, calc::kKinds> range_{};
+    std::array<QLineEdit*, calc::kKinds> tolerance_{};
     QSpinBox* top_ = nullptr;
+    QCheckBox* closest_ = nullptr;
     QPushButton* searchButton_ = nullptr;
     QLabel* status_ = nullptr;
     QTableWidget* table_ = nullptr;
     QPushButton* fillButton_ = nullptr;
 
+    calc::DesignRequest request_;
     calc::DesignResult result_;
     std::optional<calc::Inputs> chosen_;
 };
