@@ -81,6 +81,9 @@ struct DesignRules {
     // The order in which the search chooses the boxes: the parts of one term
     // together, so that its rules prune early. The last one is bisected.
     std::array<std::size_t, 4> order;
+    // The last two boxes add a term of their own to the period (R2·C2 of the
+    // multivibrator): ranking by error, they are bisected as one sorted list.
+    bool lastTwoOneTerm = false;
 };
 
 // nullptr for a mode that computes nothing.

@@ -328,6 +328,10 @@ private:
             }
             return;
         }
+        if (pass.byError && rules_.lastTwoOneTerm && level + 2 == levels_.size()) {
+            closestPair(pass, level, off);
+            return;
+        }
         auto [lo, hi] = allowedByValueRules(level);
         if (!last) {
             std::tie(lo, hi) = feasible(level, lo, hi, pass.window);
@@ -382,6 +386,45 @@ private:
             d[high] = p.t1 / p.t;
         }
         return std::max(d[0], d[1]) >= duty_->low && std::min(d[0], d[1]) <= duty_->high;
+    }
+
+    // The last two boxes by error, through their combinations sorted once by
+    // the term they add: one bisection instead of one per value of the first.
+    void closestPair(Pass& pass, std::size_t level, double off) {
+        const std::size_t a = levels_[level];
+        const std::size_t b = levels_[level + 1];
+        const auto place = [&](const Pair& p) {
+            x_[a] = choices_[a].values[p.a];
+            x_[b] = choices_[b].values[p.b];
+            pick_[a] = p.a;
+            pick_[b] = p.b;
+        };
+        if (pairs_.empty()) {
+            for (std::uint32_t i = 0; i < choices_[a].values.size(); ++i) {
+                for (std::uint32_t k = 0; k < choices_[b].values.size(); ++k) {
+                    pairs_.push_back({0.0, i, k});
+                    place(pairs_.back());
+                    pairs_.back().key = periods(mode_, x_)->t;
+                }
+            }
+            std::sort(pairs_.begin(), pairs_.end(),
+                      [](const Pair& p, const Pair& q) { return p.key < q.key; });
+        }
+        const auto centre = std::partition_point(pairs_.begin(), pairs_.end(), [&](const Pair& p) {
+            place(p);
+            return measure() > target_;
+        });
+        const auto step = [&](const Pair& p) {
+            place(p);
+            return consider(pass, level + 1, pick_[b], off + choices_[a].offCentre[p.a], true) ==
+                       Step::Go &&
+                   measure() >= pass.window.low && measure() <= pass.window.high &&
+                   !hopeless(pass, 0, 0.0, std::abs(measure() / target_ - 1.0));
+        };
+        for (auto it = centre; it != pairs_.begin() && step(*(it - 1)); --it) {
+        }
+        for (auto it = centre; it != pairs_.end() && step(*it); ++it) {
+        }
     }
 
     // Offers the full combination in x_ to the pass; Stop when nothing
@@ -510,6 +553,12 @@ private:
     double woundCentre_ = 0.0;
     std::array<double, 4> x_{};
     std::array<std::uint32_t, 4> pick_{};
+    struct Pair {
+        double key; // the period with the earlier boxes at any value
+        std::uint32_t a;
+        std::uint32_t b;
+    };
+    std::vector<Pair> pairs_; // built on first use
     Pass preferred_{BestN(1, byPreference), false};
     Pass closest_{BestN(1, byError), true};
     double nearest_ = -1.0;

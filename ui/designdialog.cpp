@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -207,8 +208,11 @@ QWidget* DesignDialog::createForm() {
 
     for (const calc::DesignInput& in : inputs_) {
         const QString name = qs(in.name) + QStringLiteral(" (") + qs(in.unit) + QStringLiteral(")");
+        const char* examples[] = {"空着：自动选；可写 10、4.7k、1M",
+                                  "空着：自动选；可写 0.01、10n、4.7nF",
+                                  "空着：按算出的值绕制；可写 0.1、100u、2.2mH"};
         fixed_[in.box] = edit(form, qPrintable(QStringLiteral("fixed%1").arg(in.box)),
-                              QStringLiteral("空着：自动选；可写 10、10k、4.7nF"));
+                              QString::fromUtf8(examples[static_cast<std::size_t>(in.kind)]));
         row(QStringLiteral("固定 ") + name + QStringLiteral("："), fixed_[in.box],
             QStringLiteral("固定 ") + name);
     }
@@ -419,10 +423,17 @@ void DesignDialog::showResult() {
         }
     }
     table_->resizeColumnsToContents();
-    // Wide enough to show every column without scrolling.
+    // Wide enough to show every column without scrolling, measured from the
+    // texts: the view's own widths settle only once it is laid out again.
+    const QFontMetrics metrics(table_->font());
+    const int padding = 3 * table_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 12;
     int width = 2 * table_->frameWidth() + table_->verticalScrollBar()->sizeHint().width();
     for (int c = 0; c < table_->columnCount(); ++c) {
-        width += table_->columnWidth(c);
+        int column = metrics.horizontalAdvance(table_->horizontalHeaderItem(c)->text());
+        for (int row = 0; row < table_->rowCount(); ++row) {
+            column = std::max(column, metrics.horizontalAdvance(table_->item(row, c)->text()));
+        }
+        width += column + padding;
     }
     table_->setMinimumWidth(std::max(width, 720));
     adjustSize();
