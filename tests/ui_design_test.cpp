@@ -231,6 +231,35 @@ private slots:
         }
     }
 
+    // Numbers read with "." whatever the desktop's locale, and typed text
+    // echoed as it was typed, never as markup.
+    void numbersAndMessagesAreTakenLiterally() {
+        const QLocale saved;
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        DesignDialog d(*calc::entryForId("rc1"));
+        child<QLineEdit>(d, "targetEdit")->setText(QStringLiteral("1k"));
+        child<QLineEdit>(d, "resistorTolerance")->setText(QStringLiteral("2.5"));
+        child<QPushButton>(d, "searchButton")->click();
+        calc::DesignRequest r;
+        r.targetHz = 1000;
+        r.parts[0].tolerance = 2.5;
+        const calc::Candidate expected = calc::design(*calc::entryForId("rc1"), r).candidates.at(0);
+        QCOMPARE(d.result().candidates.at(0).fMaxHz, expected.fMaxHz);
+
+        child<QLineEdit>(d, "resistorTolerance")->setText(QStringLiteral("2,5"));
+        child<QPushButton>(d, "searchButton")->click();
+        auto* status = child<QLabel>(d, "statusLabel");
+        QVERIFY2(status->text().contains(QStringLiteral("容差")), qPrintable(status->text()));
+        QCOMPARE(child<QTableWidget>(d, "candidateTable")->rowCount(), 0);
+
+        child<QLineEdit>(d, "resistorTolerance")->clear();
+        child<QLineEdit>(d, "fixed0")->setText(QStringLiteral("<u>1</u>"));
+        child<QPushButton>(d, "searchButton")->click();
+        QVERIFY2(status->text().contains(QStringLiteral("<u>1</u>")), qPrintable(status->text()));
+        QCOMPARE(status->textFormat(), Qt::PlainText);
+        QLocale::setDefault(saved);
+    }
+
     void everyControlHasAnAccessibleName() {
         for (const char* id : {"rc2", "rc4", "lc1", "lc4"}) {
             DesignDialog d(*calc::entryForId(id));
