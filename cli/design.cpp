@@ -276,7 +276,10 @@ constexpr std::string_view kForms = "1000, 1e3, 1k, 1kHz, 1.5MHz; parts 10k, 4.7
 // Applies --fix and --range to the request; the reason of a usage error, or "".
 std::string applyValues(Parsed& p, const std::string& id,
                         const std::vector<calc::DesignInput>& inputs) {
-    for (const auto& [name, value] : p.fixes) {
+    for (const auto& fix : p.fixes) {
+        // Named, not bound: clang 14 lets no lambda capture a structured binding.
+        const std::string& name = fix.first;
+        const std::string& value = fix.second;
         const auto input =
             std::find_if(inputs.begin(), inputs.end(),
                          [&](const calc::DesignInput& in) { return in.name == name; });

@@ -24,8 +24,9 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
 # target:max_len. The calculate input holds four texts, each up to 10,000
-# characters and more; the test input is one text.
-targets=(calculate:45000 test:20000)
+# characters and more; a design query is a few short fields; the test input
+# is one text.
+targets=(calculate:45000 design:400 test:20000)
 failed=0
 for entry in "${targets[@]}"; do
     name=${entry%%:*}
