@@ -1,6 +1,7 @@
 #include "calc/calculate.h"
 
 #include "calc/formulas.h"
+#include "calc/modes.h"
 #include "calc/numtext.h"
 
 #include <cmath>
@@ -10,31 +11,7 @@ namespace calc {
 
 namespace {
 
-// Which inputs a mode reads (checked by test) and which enter the zero test.
-struct Usage {
-    std::array<bool, 4> tested;
-    std::array<bool, 4> inProduct;
-};
-
-std::optional<Usage> usageOf(Mode j) {
-    switch (j) {
-    case 1:
-    case 3:
-    case 5:
-        return Usage{{true, true, false, false}, {true, true, false, false}};
-    case 2:
-        return Usage{{true, true, true, true}, {true, true, true, true}};
-    case 4:
-        return Usage{{true, true, true, false}, {true, true, true, false}};
-    case 6:
-        // C may be 0: tf adds a fixed 2 pF and the series C1-C2 to it.
-        return Usage{{true, true, true, true}, {true, false, true, true}};
-    default:
-        return std::nullopt;
-    }
-}
-
-std::string line(const char* prefix, double value, const char* unit) {
+std::string line(const char* prefix, double value, const std::string& unit) {
     return prefix + toText(value) + unit;
 }
 
@@ -84,12 +61,12 @@ std::optional<Periods> periods(Mode j, const std::array<double, 4>& x) {
 
 Answer calculate(Mode j, const Inputs& inputs) {
     Answer answer;
-    if (j == 7) {
-        answer.message = kNoCalculation;
+    const ModeTraits* mode = modeTraits(j);
+    if (!mode) {
         return answer;
     }
-    const auto usage = usageOf(j);
-    if (!usage) {
+    if (mode->message) {
+        answer.message = mode->message;
         return answer;
     }
 
@@ -97,7 +74,7 @@ Answer calculate(Mode j, const Inputs& inputs) {
     std::array<double, 4> x{};
     bool textsPass = true;
     for (std::size_t i = 0; i < 4; ++i) {
-        if (usage->tested[i]) {
+        if (mode->tested[i]) {
             if (test(inputs[i])) {
                 x[i] = toNumber(inputs[i]);
             } else {
@@ -107,7 +84,7 @@ Answer calculate(Mode j, const Inputs& inputs) {
     }
     double product = 1.0;
     for (std::size_t i = 0; i < 4; ++i) {
-        if (usage->inProduct[i]) {
+        if (mode->inProduct[i]) {
             product *= x[i];
         }
     }
@@ -117,10 +94,6 @@ Answer calculate(Mode j, const Inputs& inputs) {
     }
 
     const Periods r = *periods(j, x);
-    const bool halves = j == 2 || j == 4;
-    const char* timeUnit = j == 6 ? "μs" : "ms";
-    const char* freqUnit = j == 6 ? "MHz" : "kHz";
-
     // Inputs far beyond what the boxes hold could overflow; report them as
     // bad input rather than showing "inf".
     if (!allFinite({r.t1, r.t2, r.t, r.f})) {
@@ -128,7 +101,8 @@ Answer calculate(Mode j, const Inputs& inputs) {
         return answer;
     }
 
-    if (halves) {
+    const std::string timeUnit(mode->timeUnit);
+    if (mode->halves) {
         answer.lines[T1] = line("T1=", r.t1, timeUnit);
         answer.lines[T2] = line("T2=", r.t2, timeUnit);
     } else {
@@ -137,7 +111,7 @@ Answer calculate(Mode j, const Inputs& inputs) {
         answer.lines[T2] = std::string();
     }
     answer.lines[T] = line("T=", r.t, timeUnit);
-    answer.lines[F] = line("f=", r.f, freqUnit);
+    answer.lines[F] = line("f=", r.f, std::string(mode->frequencyUnit));
     return answer;
 }
 

@@ -39,28 +39,6 @@ constexpr int kE96[] = {100, 102, 105, 107, 110, 113, 115, 118, 121, 124, 127, 1
                         536, 549, 562, 576, 590, 604, 619, 634, 649, 665, 681, 698, 715, 732,
                         750, 768, 787, 806, 825, 845, 866, 887, 909, 931, 953, 976};
 
-// The rules of a sound design. Ranges: film capacitors in the Wien bridge,
-// the gate oscillator's R from 10 kΩ (its input protection), the 555's
-// R1 + R2 within what its threshold current allows at 5 V, no electrolytic
-// in an LC tank. Square waves from the multivibrator unless a duty is asked
-// for; a 555 whose low time is not a quarter of the period at least. The
-// capacitive divider takes C2 two to ten times C1: the feedback C1/(C1 + C2)
-// then lies between 1/11 and 1/3. A tank between 50 Ω and 5 kΩ oscillates
-// with an ordinary transistor and is not swamped by the coil's resistance.
-// Bands: where the formula still describes the circuit.
-constexpr Span kNone{};
-// clang-format off
-const std::array<DesignRules, 6> kRules{{
-    // mode R (Ω)           C (F)               L (H)            T1/T              min  R1+R2  C2/C1        √(L/C)         band (Hz)     order         one term
-    {1, {{{1e3, 1e6},   {100e-12, 10e-6},   kNone}},         {},               0.0, 0.0,   {},          {},            {1.0, 1e6},   {0, 1, 2, 3}},
-    {2, {{{1e3, 1e6},   {100e-12, 1000e-6}, kNone}},         Span{0.45, 0.55}, 0.0, 0.0,   {},          {},            {0.1, 100e3}, {0, 2, 1, 3}, true},
-    {3, {{{10e3, 1e6},  {100e-12, 10e-6},   kNone}},         {},               0.0, 0.0,   {},          {},            {0.1, 200e3}, {0, 1, 2, 3}},
-    {4, {{{1e3, 3.3e6}, {100e-12, 1000e-6}, kNone}},         Span{0.5, 0.75},  0.5, 3.3e6, {},          {},            {0.1, 200e3}, {0, 1, 2, 3}},
-    {5, {{kNone,        {10e-12, 1e-6},     {0.1e-6, 1.0}}}, {},               0.0, 0.0,   {},          Span{50, 5e3}, {1e3, 100e6}, {0, 1, 2, 3}},
-    {6, {{kNone,        {10e-12, 1e-6},     {0.1e-6, 1.0}}}, {},               0.0, 0.0,   Span{2, 10}, Span{50, 5e3}, {1e3, 100e6}, {2, 3, 0, 1}},
-}};
-// clang-format on
-
 constexpr std::array<std::string_view, kKinds> kKindNames{"电阻", "电容", "电感"};
 
 Choices seriesChoices(Series series, Span range, int unitExponent) {
@@ -122,12 +100,8 @@ std::string_view unitSymbol(Kind kind) {
 }
 
 const DesignRules* designRules(Mode mode) {
-    for (const DesignRules& rules : kRules) {
-        if (rules.mode == mode) {
-            return &rules;
-        }
-    }
-    return nullptr;
+    const ModeTraits* traits = modeTraits(mode);
+    return traits && traits->design ? &*traits->design : nullptr;
 }
 
 double defaultTolerance(Kind kind, Series series) {
@@ -166,8 +140,8 @@ std::vector<std::string> rulesText(const DesignRules& rules) {
                         threeDigits(rules.duty->high) + " 之间");
     }
     if (rules.capacitorRatio) {
-        lines.push_back("C2 是 C1 的 " + threeDigits(rules.capacitorRatio->low) + "～" +
-                        threeDigits(rules.capacitorRatio->high) + " 倍");
+        lines.push_back("C2 是 C1 的 " + threeDigits(rules.capacitorRatio->span.low) + "～" +
+                        threeDigits(rules.capacitorRatio->span.high) + " 倍");
     }
     if (rules.impedance) {
         lines.push_back("回路阻抗 √(L/C) 在 " + value(rules.impedance->low, "Ω") + "～" +
@@ -184,6 +158,7 @@ std::vector<DesignInput> designInputs(const CatalogueEntry& circuit) {
     if (!designRules(circuit.mode) || !circuit.setsCaptions()) {
         return inputs;
     }
+    const ModeTraits& traits = *modeTraits(circuit.mode);
     struct UnitInfo {
         std::string_view unit;
         Kind kind;
@@ -205,7 +180,8 @@ std::vector<DesignInput> designInputs(const CatalogueEntry& circuit) {
         for (const UnitInfo& u : units) {
             if (u.unit == unit) {
                 inputs.push_back({box, std::string(caption.substr(0, open)), std::string(unit),
-                                  u.kind, u.exponent, circuit.mode == 6 && box == 1});
+                                  u.kind, u.exponent,
+                                  traits.tested[box] && !traits.inProduct[box]});
             }
         }
     }
@@ -383,8 +359,8 @@ DesignResult design(const CatalogueEntry& circuit, const DesignRequest& request)
     }
 
     const std::size_t top = std::clamp<std::size_t>(request.top, 1, 1000);
-    const detail::Query query{
-        *rules, inputs, choices, wound, coilRange, target, duty, top, request.closest && !wound};
+    const detail::Query query{mode,      *rules, inputs, choices, wound,
+                              coilRange, target, duty,   top,     request.closest && !wound};
     // Out of reach when even the extreme combination, at the far end of its
     // tolerances, cannot get there; short of that its parts are still worth
     // showing, error and all.
@@ -500,7 +476,7 @@ std::string errorText(double percent) {
 std::string bandText(const Candidate& candidate, Mode mode) {
     const double scale = hzPerUnit(mode);
     return "f=" + threeDigits(candidate.fMinHz / scale) + ".." +
-           threeDigits(candidate.fMaxHz / scale) + (mode == 6 ? "MHz" : "kHz");
+           threeDigits(candidate.fMaxHz / scale) + std::string(modeTraits(mode)->frequencyUnit);
 }
 
 std::string hzText(double hz) {

@@ -2,6 +2,7 @@
 
 #include "calc/calculate.h"
 #include "calc/catalogue.h"
+#include "calc/modes.h"
 #include "calc/quantity.h"
 
 #include <array>
@@ -35,18 +36,8 @@ std::optional<Series> seriesFromName(std::string_view name);
 
 // ---- Parts ----
 
-enum class Kind { Resistor, Capacitor, Inductor };
-inline constexpr std::size_t kKinds = 3;
-
 // The base unit of a kind: "Ω", "F", "H".
 std::string_view unitSymbol(Kind kind);
-
-// From low to high, both included, in the base unit (Ω, F, H, Hz ...).
-struct Span {
-    double low = 0.0;
-    double high = 0.0;
-    bool contains(double v) const { return v >= low && v <= high; }
-};
 
 // One input box of a circuit as the design sees it.
 struct DesignInput {
@@ -55,7 +46,7 @@ struct DesignInput {
     std::string unit; // the caption's unit: "kΩ", "μF", "pF", "mH", "μH"
     Kind kind;
     int unitExponent; // the unit as a power of ten of ohm, farad or henry
-    bool zeroAllowed; // the calculation accepts 0 here (C of the capacitive three-point)
+    bool zeroAllowed; // the calculation accepts 0 here (outside the zero test)
 };
 
 // The inputs a circuit uses, in box order; empty for one that computes nothing.
@@ -67,24 +58,7 @@ std::optional<std::string> boxTextOf(const DesignInput& input, std::string_view 
 // The same value in the base unit (Ω, F, H).
 std::optional<double> baseValueOf(const DesignInput& input, std::string_view typed);
 
-// ---- The rules of a sound design, one row per calculation mode ----
-
-struct DesignRules {
-    Mode mode;
-    std::array<Span, kKinds> range;     // each part's values: R, C, L (the coil's winding range)
-    std::optional<Span> duty;           // T1/T when the user asks for none
-    double minDuty;                     // below this no values give T1/T (the 555's charge path)
-    double maxResistorSum;              // Ω, R1 + R2 of the 555 (0: no limit)
-    std::optional<Span> capacitorRatio; // C2 / C1 of a capacitive divider
-    std::optional<Span> impedance;      // √(L/C) of an LC tank, Ω; such a coil is wound to value
-    Span band;                          // Hz where the circuit and its formula are at home
-    // The order in which the search chooses the boxes: the parts of one term
-    // together, so that its rules prune early. The last one is bisected.
-    std::array<std::size_t, 4> order;
-    // The last two boxes add a term of their own to the period (R2·C2 of the
-    // multivibrator): ranking by error, they are bisected as one sorted list.
-    bool lastTwoOneTerm = false;
-};
+// ---- The rules of a sound design (see modes.h) ----
 
 // nullptr for a mode that computes nothing.
 const DesignRules* designRules(Mode mode);

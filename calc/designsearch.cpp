@@ -84,8 +84,8 @@ private:
 class Search {
 public:
     explicit Search(const Query& q)
-        : rules_(q.rules), mode_(q.rules.mode), choices_(q.choices), wound_(q.wound),
-          target_(q.target), duty_(q.duty), top_(q.top) {
+        : rules_(q.rules), mode_(q.mode), choices_(q.choices), wound_(q.wound), target_(q.target),
+          duty_(q.duty), top_(q.top) {
         for (const DesignInput& in : q.inputs) {
             scale_[in.box] = std::pow(10.0, in.unitExponent);
             kind_[in.box] = in.kind;
@@ -453,8 +453,7 @@ private:
     }
 
     // The choices of the level's box that the rules on values allow, given
-    // the boxes chosen before it: R1 + R2 of the 555, C2 / C1 of the divider
-    // (boxes 2 and 3 of the capacitive three-point).
+    // the boxes chosen before it: R1 + R2 of the 555, C2 / C1 of the divider.
     std::pair<std::size_t, std::size_t> allowedByValueRules(std::size_t level) const {
         const std::size_t b = levels_[level];
         const std::vector<double>& v = choices_[b].values;
@@ -479,12 +478,16 @@ private:
                 allowed.high = (rules_.maxResistorSum - others) * (1 + 1e-9);
             }
         }
-        if (rules_.capacitorRatio && (b == 2 || b == 3) && chosen(5 - b)) {
-            const double other = x_[5 - b] * scale_[5 - b];
-            const Span r = *rules_.capacitorRatio;
-            allowed =
-                b == 3 ? Span{other * r.low, other * r.high} : Span{other / r.high, other / r.low};
-            allowed = {allowed.low * (1 - 1e-9), allowed.high * (1 + 1e-9)};
+        if (const auto& ratio = rules_.capacitorRatio) {
+            const bool top = b == ratio->numerator;
+            const std::size_t o = top ? ratio->denominator : ratio->numerator;
+            if ((top || b == ratio->denominator) && chosen(o)) {
+                const double other = x_[o] * scale_[o];
+                const Span r = ratio->span;
+                allowed =
+                    top ? Span{other * r.low, other * r.high} : Span{other / r.high, other / r.low};
+                allowed = {allowed.low * (1 - 1e-9), allowed.high * (1 + 1e-9)};
+            }
         }
         const auto lo = std::lower_bound(v.begin(), v.end(), allowed.low / scale_[b]);
         const auto hi = std::upper_bound(lo, v.end(), allowed.high / scale_[b]);

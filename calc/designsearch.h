@@ -13,9 +13,9 @@
 
 namespace calc::detail {
 
-// Where the f line's unit puts the frequency: kHz, or MHz in mode 6.
+// Where the f line's unit puts the frequency.
 inline double hzPerUnit(Mode mode) {
-    return mode == 6 ? 1e6 : 1e3;
+    return modeTraits(mode)->hzPerUnit;
 }
 
 inline double frequencyHz(Mode mode, const std::array<double, 4>& x) {
@@ -33,6 +33,7 @@ struct Choices {
 std::array<double, 4> corner(const std::array<Choices, 4>& choices, bool high);
 
 struct Query {
+    Mode mode;
     const DesignRules& rules;
     const std::vector<DesignInput>& inputs;
     std::array<Choices, 4> choices;   // a box the circuit ignores: one empty text

@@ -59,8 +59,8 @@ void printRules(std::ostream& os, const calc::DesignRules& rules) {
             calc::threeDigits(rules.duty->high) + " unless --duty");
     }
     if (rules.capacitorRatio) {
-        add("C2/C1 " + calc::threeDigits(rules.capacitorRatio->low) + ".." +
-            calc::threeDigits(rules.capacitorRatio->high));
+        add("C2/C1 " + calc::threeDigits(rules.capacitorRatio->span.low) + ".." +
+            calc::threeDigits(rules.capacitorRatio->span.high));
     }
     if (rules.impedance) {
         add("sqrt(L/C) " + si(rules.impedance->low, "Ω") + ".." + si(rules.impedance->high, "Ω"));

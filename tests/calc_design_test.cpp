@@ -211,7 +211,7 @@ TEST(Rules, HoldForTheFirstAnswerAcrossTheBand) {
                 EXPECT_LE(resistors, rules.maxResistorSum) << id;
             }
             if (rules.capacitorRatio) {
-                EXPECT_TRUE(rules.capacitorRatio->contains(si["C2"] / si["C1"])) << id;
+                EXPECT_TRUE(rules.capacitorRatio->span.contains(si["C2"] / si["C1"])) << id;
             }
             if (rules.impedance) {
                 ASSERT_TRUE(first.impedanceOhm && first.coil) << id;
@@ -444,7 +444,8 @@ TEST(OptimalTank, MatchesBruteForce) {
                 const double a = std::stod(cc), b1 = std::stod(c1), b2 = std::stod(c2);
                 const double total = (a + 2 + b1 * b2 / (b1 + b2)) * pf;
                 const double z = 1 / (2 * std::numbers::pi * target * total);
-                if (!rules.capacitorRatio->contains(b2 / b1) || !rules.impedance->contains(z)) {
+                if (!rules.capacitorRatio->span.contains(b2 / b1) ||
+                    !rules.impedance->contains(z)) {
                     continue;
                 }
                 const int values = 1 + (a != b1 && a != b2) + (b1 != b2);

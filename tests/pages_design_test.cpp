@@ -126,8 +126,8 @@ TEST_P(DesignSection, QuotesTheRules) {
         quoted.push_back(span(*rules.impedance, "Ω"));
     }
     if (rules.capacitorRatio) {
-        quoted.push_back(calc::threeDigits(rules.capacitorRatio->low) + "～" +
-                         calc::threeDigits(rules.capacitorRatio->high));
+        quoted.push_back(calc::threeDigits(rules.capacitorRatio->span.low) + "～" +
+                         calc::threeDigits(rules.capacitorRatio->span.high));
     }
     if (rules.duty) {
         quoted.push_back(rules.minDuty > 0 ? "T1/T ≤ " + calc::threeDigits(rules.duty->high)

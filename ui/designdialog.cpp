@@ -177,7 +177,12 @@ QWidget* DesignDialog::createForm() {
     targetUnit_ = new QComboBox(targetRow);
     targetUnit_->setObjectName(QStringLiteral("targetUnit"));
     targetUnit_->addItems({QStringLiteral("Hz"), QStringLiteral("kHz"), QStringLiteral("MHz")});
-    targetUnit_->setCurrentIndex(circuit_.mode == 6 ? 2 : 1);
+    // A bare number is in the unit of the circuit's f line.
+    targetUnit_->setCurrentIndex(1);
+    if (const calc::ModeTraits* traits = calc::modeTraits(circuit_.mode);
+        traits && traits->design) {
+        targetUnit_->setCurrentText(qs(traits->frequencyUnit));
+    }
     targetUnit_->setAccessibleName(QStringLiteral("目标频率的单位（数后不带单位时）"));
     targetLayout->addWidget(target_, 1);
     targetLayout->addWidget(targetUnit_);

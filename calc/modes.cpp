@@ -1,0 +1,60 @@
+#include "calc/modes.h"
+
+namespace calc {
+
+namespace {
+
+// The rules of a sound design. Ranges: film capacitors in the Wien bridge,
+// the gate oscillator's R from 10 kΩ (its input protection), the 555's
+// R1 + R2 within what its threshold current allows at 5 V, no electrolytic
+// in an LC tank. Square waves from the multivibrator unless a duty is asked
+// for; a 555 whose low time is not a quarter of the period at least. The
+// capacitive divider takes C2 two to ten times C1: the feedback C1/(C1 + C2)
+// then lies between 1/11 and 1/3. A tank between 50 Ω and 5 kΩ oscillates
+// with an ordinary transistor and is not swamped by the coil's resistance.
+// Bands: where the formula still describes the circuit.
+// The design's order of the boxes: a term's parts together (R1 and C1 of the
+// multivibrator, C1 and C2 of the divider), the last one bisected.
+constexpr Span kNone{};
+using B = std::array<bool, 4>;
+using R = std::array<Span, kKinds>;
+using O = std::array<std::size_t, 4>;
+
+// clang-format off
+const std::array<ModeTraits, 7> kModes{{
+    // mode tested        zero test      T1,T2  T     f      Hz/unit message
+    {1, B{1, 1, 0, 0}, B{1, 1, 0, 0}, false, "ms", "kHz", 1e3, nullptr,
+     DesignRules{R{{{1e3, 1e6}, {100e-12, 10e-6}, kNone}}, {}, 0.0, 0.0, {}, {},
+                 {1.0, 1e6}, O{0, 1, 2, 3}}},
+    {2, B{1, 1, 1, 1}, B{1, 1, 1, 1}, true, "ms", "kHz", 1e3, nullptr,
+     DesignRules{R{{{1e3, 1e6}, {100e-12, 1000e-6}, kNone}}, Span{0.45, 0.55}, 0.0, 0.0, {}, {},
+                 {0.1, 100e3}, O{0, 2, 1, 3}, true}},
+    {3, B{1, 1, 0, 0}, B{1, 1, 0, 0}, false, "ms", "kHz", 1e3, nullptr,
+     DesignRules{R{{{10e3, 1e6}, {100e-12, 10e-6}, kNone}}, {}, 0.0, 0.0, {}, {},
+                 {0.1, 200e3}, O{0, 1, 2, 3}}},
+    {4, B{1, 1, 1, 0}, B{1, 1, 1, 0}, true, "ms", "kHz", 1e3, nullptr,
+     DesignRules{R{{{1e3, 3.3e6}, {100e-12, 1000e-6}, kNone}}, Span{0.5, 0.75}, 0.5, 3.3e6, {}, {},
+                 {0.1, 200e3}, O{0, 1, 2, 3}}},
+    {5, B{1, 1, 0, 0}, B{1, 1, 0, 0}, false, "ms", "kHz", 1e3, nullptr,
+     DesignRules{R{{kNone, {10e-12, 1e-6}, {0.1e-6, 1.0}}}, {}, 0.0, 0.0, {}, Span{50, 5e3},
+                 {1e3, 100e6}, O{0, 1, 2, 3}}},
+    // C may be 0: tf adds a fixed 2 pF and the series C1-C2 to it.
+    {6, B{1, 1, 1, 1}, B{1, 0, 1, 1}, false, "μs", "MHz", 1e6, nullptr,
+     DesignRules{R{{kNone, {10e-12, 1e-6}, {0.1e-6, 1.0}}}, {}, 0.0, 0.0,
+                 BoxRatio{3, 2, {2, 10}}, Span{50, 5e3}, {1e3, 100e6}, O{2, 3, 0, 1}}},
+    {7, B{}, B{}, false, "", "", 0.0, kNoCalculation, std::nullopt},
+}};
+// clang-format on
+
+} // namespace
+
+const ModeTraits* modeTraits(Mode mode) {
+    for (const ModeTraits& traits : kModes) {
+        if (traits.mode == mode) {
+            return &traits;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace calc
