@@ -69,7 +69,7 @@ void printHelp(std::ostream& os) {
                   message, or "error: ..." for an unknown circuit, more than
                   four values or a line longer than 65536 bytes. Blank lines
                   are skipped, a line may end in CR LF, and a UTF-8 byte-order
-                  mark at the start of the input is ignored.
+                  mark at the start of a line is ignored.
   --json          Answers with one JSON object (one per line with -), on
                   standard output also for bad input:
                     {"circuit":"rc1","inputs":["1","1"],"lines":["T=...","f=..."]}
@@ -88,8 +88,9 @@ and --help (bad input), and "osccalc - --json" is a usage error.
 Values are checked as in the window: a value the circuit uses must be digits
 with at most one point, and their product must not be zero (lc4's C may be 0).
 No value may be longer than the window's boxes (10 characters), whatever the
-circuit, quartz included. Input echoed in a message is quoted with control
-characters escaped, as in JSON.
+circuit, quartz included. Input echoed in a message is quoted as in JSON,
+with control characters and invisible format characters (such as U+FEFF and
+U+202E) escaped.
 
 Exit status:
   0  results or 不用计算！ (with -: every line)
@@ -287,12 +288,10 @@ public:
         // getline counts the newline it took, not the end of the input.
         const bool sawNewline = result == Result::Line && !in_.eof();
         line_ = std::string_view(buffer_.data(), sawNewline ? count - 1 : count);
-        if (first_) {
-            first_ = false;
-            // Editors on Windows often start a UTF-8 file with a byte-order mark.
-            if (line_.starts_with("\xEF\xBB\xBF")) {
-                line_.remove_prefix(3);
-            }
+        // Editors on Windows often start a UTF-8 file with a byte-order mark,
+        // and files joined together carry theirs at the start of a line.
+        if (line_.starts_with("\xEF\xBB\xBF")) {
+            line_.remove_prefix(3);
         }
         if (result == Result::Line && line_.ends_with('\r')) {
             line_.remove_suffix(1);
@@ -307,7 +306,6 @@ private:
     std::istream& in_;
     std::vector<char> buffer_;
     std::string_view line_;
-    bool first_ = true;
     int error_ = 0;
 };
 
