@@ -12,6 +12,7 @@
 #include <cstring>
 #include <istream>
 #include <limits>
+#include <optional>
 #include <ostream>
 #include <string_view>
 
@@ -48,7 +49,7 @@ void printUsage(std::ostream& os) {
     // manual page's synopsis.
     os << "Usage: osccalc [--json] CIRCUIT [V1 [V2 [V3 [V4]]]]\n"
           "  or:  osccalc [--json] -\n"
-          "  or:  osccalc design CIRCUIT FREQ [options]   (see osccalc design --help)\n"
+          "  or:  osccalc [--json] design CIRCUIT FREQ [options]   (see osccalc design --help)\n"
           "  or:  osccalc --list | --help | --version\n"
           "CIRCUIT is one of: "
        << circuitIds() << "\n";
@@ -353,10 +354,25 @@ int calculateLines(std::istream& in, bool json, std::ostream& out, std::ostream&
     return code;
 }
 
+// The arguments of the design command when the first argument that is not
+// an option is "design": the options before it (such as --json) go to it too.
+std::optional<std::vector<std::string>> designArguments(const std::vector<std::string>& args) {
+    const auto isOption = [](const std::string& arg) {
+        return arg.starts_with("-") && arg != "-" && arg != "--";
+    };
+    const auto command = std::find_if_not(args.begin(), args.end(), isOption);
+    if (command == args.end() || *command != "design") {
+        return std::nullopt;
+    }
+    std::vector<std::string> design(args.begin(), command);
+    design.insert(design.end(), command + 1, args.end());
+    return design;
+}
+
 int dispatch(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
              std::ostream& err) {
-    if (!args.empty() && args.front() == "design") {
-        return runDesign({args.begin() + 1, args.end()}, out, err);
+    if (const auto design = designArguments(args)) {
+        return runDesign(*design, out, err);
     }
     bool help = false;
     bool version = false;

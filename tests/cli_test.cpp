@@ -581,6 +581,17 @@ INSTANTIATE_TEST_SUITE_P(
                               ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Options before "design" are the design command's: the same answer as
+// with them after it.
+TEST(Cli, OptionsBeforeDesignGoToIt) {
+    const Outcome before = runInProcess({"--json", "design", "rc1", "1kHz", "--top", "1"});
+    const Outcome after = runInProcess({"design", "rc1", "1kHz", "--top", "1", "--json"});
+    EXPECT_EQ(before.status, 0) << before.err;
+    EXPECT_TRUE(before.out.starts_with(R"({"circuit":"rc1")")) << before.out;
+    EXPECT_EQ(before.out, after.out);
+    EXPECT_EQ(before.err, after.err);
+}
+
 // A line of `length` bytes: rc1's values padded with spaces.
 std::string paddedLine(std::size_t length) {
     std::string line = "rc1 1 1";
