@@ -3,24 +3,36 @@
 #include "calc/inputlimit.h"
 
 #include <cstdio>
-#include <optional>
 
 namespace cli {
 
 namespace {
 
-// The code point of one well-formed UTF-8 sequence when it is a control
-// character (C0, DEL or C1), else nullopt. C1 too: some terminals take U+009B
-// as the start of an escape sequence.
-std::optional<unsigned> controlCharacter(std::string_view sequence) {
-    const auto lead = static_cast<unsigned char>(sequence.front());
-    if (sequence.size() == 1 && (lead < 0x20 || lead == 0x7f)) {
-        return lead;
+// The code point of one well-formed UTF-8 sequence.
+unsigned codePoint(std::string_view sequence) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(sequence[i]); };
+    switch (sequence.size()) {
+    case 1:
+        return byte(0);
+    case 2:
+        return (byte(0) & 0x1fu) << 6 | (byte(1) & 0x3fu);
+    case 3:
+        return (byte(0) & 0x0fu) << 12 | (byte(1) & 0x3fu) << 6 | (byte(2) & 0x3fu);
+    default:
+        return (byte(0) & 0x07u) << 18 | (byte(1) & 0x3fu) << 12 | (byte(2) & 0x3fu) << 6 |
+               (byte(3) & 0x3fu);
     }
-    if (sequence.size() == 2 && lead == 0xc2 && static_cast<unsigned char>(sequence[1]) < 0xa0) {
-        return static_cast<unsigned char>(sequence[1]);
-    }
-    return std::nullopt;
+}
+
+// Whether a character is written as \uXXXX: the controls (C0, DEL and C1:
+// some terminals take U+009B as the start of an escape sequence) and the
+// invisible format characters that would hide or reorder echoed text (the
+// byte-order mark, zero-width spaces and joiners, direction marks,
+// embeddings, overrides and isolates).
+bool escaped(unsigned cp) {
+    const auto in = [cp](unsigned low, unsigned high) { return cp >= low && cp <= high; };
+    return cp < 0x20 || in(0x7f, 0x9f) || in(0x200b, 0x200f) || in(0x202a, 0x202e) ||
+           in(0x2066, 0x2069) || cp == 0xfeff;
 }
 
 } // namespace
@@ -52,10 +64,10 @@ std::string jsonString(std::string_view text) {
             out += "\\t";
             break;
         default:
-            if (const auto control = controlCharacter(text.substr(0, n))) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", *control);
-                out += escaped;
+            if (const unsigned cp = codePoint(text.substr(0, n)); escaped(cp)) {
+                char escape[8];
+                std::snprintf(escape, sizeof escape, "\\u%04x", cp);
+                out += escape;
             } else {
                 out.append(text.substr(0, n));
             }

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <istream>
 #include <limits>
+#include <optional>
 #include <ostream>
 #include <string_view>
 
@@ -48,7 +49,7 @@ void printUsage(std::ostream& os) {
     // manual page's synopsis.
     os << "Usage: osccalc [--json] CIRCUIT [V1 [V2 [V3 [V4]]]]\n"
           "  or:  osccalc [--json] -\n"
-          "  or:  osccalc design CIRCUIT FREQ [options]   (see osccalc design --help)\n"
+          "  or:  osccalc [--json] design CIRCUIT FREQ [options]   (see osccalc design --help)\n"
           "  or:  osccalc --list | --help | --version\n"
           "CIRCUIT is one of: "
        << circuitIds() << "\n";
@@ -69,7 +70,7 @@ void printHelp(std::ostream& os) {
                   message, or "error: ..." for an unknown circuit, more than
                   four values or a line longer than 65536 bytes. Blank lines
                   are skipped, a line may end in CR LF, and a UTF-8 byte-order
-                  mark at the start of the input is ignored.
+                  mark at the start of a line is ignored.
   --json          Answers with one JSON object (one per line with -), on
                   standard output also for bad input:
                     {"circuit":"rc1","inputs":["1","1"],"lines":["T=...","f=..."]}
@@ -88,8 +89,9 @@ and --help (bad input), and "osccalc - --json" is a usage error.
 Values are checked as in the window: a value the circuit uses must be digits
 with at most one point, and their product must not be zero (lc4's C may be 0).
 No value may be longer than the window's boxes (10 characters), whatever the
-circuit, quartz included. Input echoed in a message is quoted with control
-characters escaped, as in JSON.
+circuit, quartz included. Input echoed in a message is quoted as in JSON,
+with control characters and invisible format characters (such as U+FEFF and
+U+202E) escaped.
 
 Exit status:
   0  results or 不用计算！ (with -: every line)
@@ -287,12 +289,10 @@ public:
         // getline counts the newline it took, not the end of the input.
         const bool sawNewline = result == Result::Line && !in_.eof();
         line_ = std::string_view(buffer_.data(), sawNewline ? count - 1 : count);
-        if (first_) {
-            first_ = false;
-            // Editors on Windows often start a UTF-8 file with a byte-order mark.
-            if (line_.starts_with("\xEF\xBB\xBF")) {
-                line_.remove_prefix(3);
-            }
+        // Editors on Windows often start a UTF-8 file with a byte-order mark,
+        // and files joined together carry theirs at the start of a line.
+        if (line_.starts_with("\xEF\xBB\xBF")) {
+            line_.remove_prefix(3);
         }
         if (result == Result::Line && line_.ends_with('\r')) {
             line_.remove_suffix(1);
@@ -307,7 +307,6 @@ private:
     std::istream& in_;
     std::vector<char> buffer_;
     std::string_view line_;
-    bool first_ = true;
     int error_ = 0;
 };
 
@@ -355,10 +354,25 @@ int calculateLines(std::istream& in, bool json, std::ostream& out, std::ostream&
     return code;
 }
 
+// The arguments of the design command when the first argument that is not
+// an option is "design": the options before it (such as --json) go to it too.
+std::optional<std::vector<std::string>> designArguments(const std::vector<std::string>& args) {
+    const auto isOption = [](const std::string& arg) {
+        return arg.starts_with("-") && arg != "-" && arg != "--";
+    };
+    const auto command = std::find_if_not(args.begin(), args.end(), isOption);
+    if (command == args.end() || *command != "design") {
+        return std::nullopt;
+    }
+    std::vector<std::string> design(args.begin(), command);
+    design.insert(design.end(), command + 1, args.end());
+    return design;
+}
+
 int dispatch(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
              std::ostream& err) {
-    if (!args.empty() && args.front() == "design") {
-        return runDesign({args.begin() + 1, args.end()}, out, err);
+    if (const auto design = designArguments(args)) {
+        return runDesign(*design, out, err);
     }
     bool help = false;
     bool version = false;

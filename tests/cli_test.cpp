@@ -17,6 +17,8 @@
 #include <sstream>
 #include <streambuf>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #ifdef _WIN32
@@ -407,9 +409,13 @@ void PrintTo(const RunCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-// True if the text holds a byte a terminal could act on: a C0 control other
-// than tab and newline, DEL, or a C1 control (U+0080..U+009F).
+// True if the text holds a character a terminal could act on or would not
+// show: a C0 control other than tab and newline, DEL, a C1 control
+// (U+0080..U+009F) or an invisible format character.
 bool hasRawControl(const std::string& text) {
+    // UTF-8 sequences of one length compare as their code points do.
+    const std::pair<std::string_view, std::string_view> formats[] = {
+        {"\u200b", "\u200f"}, {"\u202a", "\u202e"}, {"\u2066", "\u2069"}, {"\ufeff", "\ufeff"}};
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7f) {
@@ -417,6 +423,12 @@ bool hasRawControl(const std::string& text) {
         }
         if (c == 0xc2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xa0) {
             return true;
+        }
+        const std::string_view three = std::string_view(text).substr(i, 3);
+        for (const auto& [low, high] : formats) {
+            if (three >= low && three <= high) {
+                return true;
+            }
         }
     }
     return false;
@@ -508,8 +520,22 @@ INSTANTIATE_TEST_SUITE_P(
                 2,
                 "error: unknown circuit \"\\ufffd\\u0008\\\"\"\n",
                 ""},
-        // Characters that are not controls stay as they are.
+        // The first and last of each run of invisible format characters.
+        RunCase{"FormatCharacters",
+                {"\u200b\u200f\u202a\u202e\u2066\u2069\ufeffrc1"},
+                "",
+                2,
+                "",
+                usage(R"(unknown circuit "\u200b\u200f\u202a\u202e\u2066\u2069\ufeffrc1")")},
+        // Characters that are neither controls nor format characters stay as
+        // they are, the neighbours of those runs included.
         RunCase{"WideCharacters", {"-"}, "振荡 1\n", 2, "error: unknown circuit \"振荡\"\n", ""},
+        RunCase{"NeighboursOfFormatCharacters",
+                {"-"},
+                "\u200a\u2010\u2029\u202f\u2065\u206a\ufefe 1\n",
+                2,
+                "error: unknown circuit \"\u200a\u2010\u2029\u202f\u2065\u206a\ufefe\"\n",
+                ""},
         RunCase{"Json",
                 {"--json", "-"},
                 "\xc2\x85\n",
@@ -521,7 +547,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 const std::string kWienLine = "T=6.2832ms\tf=0.159154570919277kHz\n";
 
-// A UTF-8 byte-order mark at the start of the input is skipped, only there.
+// A UTF-8 byte-order mark at the start of a line is skipped, one per line:
+// files saved on Windows, also several joined into one.
 INSTANTIATE_TEST_SUITE_P(
     ByteOrderMark, Run,
     ::testing::Values(RunCase{"WindowsFile",
@@ -540,19 +567,30 @@ INSTANTIATE_TEST_SUITE_P(
                               R"({"circuit":"quartz1","inputs":[],"message":"不用计算！"})"
                               "\n",
                               ""},
-                      RunCase{"OnlyAtTheStart",
+                      RunCase{"JoinedFiles",
                               {"-"},
-                              "rc1 1 1\n\xEF\xBB\xBFrc1 1 1\n",
-                              2,
-                              kWienLine + "error: unknown circuit \"\xEF\xBB\xBFrc1\"\n",
+                              "rc1 1 1\r\n\xEF\xBB\xBFrc1 1 1\r\n",
+                              0,
+                              kWienLine + kWienLine,
                               ""},
                       RunCase{"OnlyOnce",
                               {"-"},
                               "\xEF\xBB\xBF\xEF\xBB\xBFrc1 1 1\n",
                               2,
-                              "error: unknown circuit \"\xEF\xBB\xBFrc1\"\n",
+                              "error: unknown circuit \"\\ufeffrc1\"\n",
                               ""}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Options before "design" are the design command's: the same answer as
+// with them after it.
+TEST(Cli, OptionsBeforeDesignGoToIt) {
+    const Outcome before = runInProcess({"--json", "design", "rc1", "1kHz", "--top", "1"});
+    const Outcome after = runInProcess({"design", "rc1", "1kHz", "--top", "1", "--json"});
+    EXPECT_EQ(before.status, 0) << before.err;
+    EXPECT_TRUE(before.out.starts_with(R"({"circuit":"rc1")")) << before.out;
+    EXPECT_EQ(before.out, after.out);
+    EXPECT_EQ(before.err, after.err);
+}
 
 // A line of `length` bytes: rc1's values padded with spaces.
 std::string paddedLine(std::size_t length) {
