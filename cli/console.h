@@ -43,6 +43,11 @@ private:
     std::string pending_;
 };
 
+// Whether the user reads Chinese: the messages locale (LC_ALL, LC_MESSAGES,
+// LANG) on Linux, the user's interface language on Windows. osccalc's help
+// and usage errors follow it; its results and JSON do not.
+bool userReadsChinese();
+
 // UTF-16 as UTF-8. A lone surrogate, which is not text, becomes its
 // three-byte form: malformed UTF-8, which the value check rejects just as it
 // rejects malformed bytes in a Linux argument.

@@ -185,4 +185,8 @@ StandardStreams::~StandardStreams() {
     }
 }
 
+bool userReadsChinese() {
+    return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_CHINESE;
+}
+
 } // namespace cli

@@ -23,7 +23,8 @@ constexpr std::size_t kMaxTop = 100;
 constexpr std::string_view kKindLetters = "RCL";
 
 void printDesignUsage(std::ostream& os) {
-    os << "Usage: osccalc design CIRCUIT FREQ [--duty D] [--series E24] [--cseries E6]\n"
+    os << tr("Usage: osccalc design CIRCUIT FREQ", "用法：osccalc design 电路 目标频率")
+       << " [--duty D] [--series E24] [--cseries E6]\n"
           "                      [--lseries E12] [--fix NAME=VALUE]... [--range K=LOW..HIGH]...\n"
           "                      [--tol R=5,C=10,L=10] [--top N] [--closest] [--json]\n";
 }
@@ -35,6 +36,14 @@ std::string si(double value, std::string_view unit) {
 
 // The rules of one circuit, from the table the search obeys.
 void printRules(std::ostream& os, const calc::DesignRules& rules) {
+    if (speaksChinese()) {
+        std::string text;
+        for (const std::string& line : calc::rulesText(rules)) {
+            text += (text.empty() ? "" : "；") + line;
+        }
+        os << text << "\n";
+        return;
+    }
     std::string text;
     const auto add = [&](const std::string& part) { text += (text.empty() ? "" : "; ") + part; };
     for (std::size_t k = 0; k < calc::kKinds; ++k) {
@@ -70,9 +79,10 @@ void printRules(std::ostream& os, const calc::DesignRules& rules) {
 }
 
 void printDesignHelp(std::ostream& os) {
-    os << "osccalc design: parts that give a target frequency.\n\n";
+    os << tr("osccalc design: parts that give a target frequency.\n\n",
+             "osccalc design：按目标频率选元件。\n\n");
     printDesignUsage(os);
-    os << R"(
+    os << tr(R"(
   CIRCUIT         rc1 rc2 rc3 rc4 lc1 lc2 lc3 lc4 (the quartz circuits have
                   nothing to choose).
   FREQ            1000, 1e3, 1k, 1kHz, "1 kHz", 1.5MHz, 32.768kHz: a number
@@ -98,7 +108,31 @@ void printDesignHelp(std::ostream& os) {
                   f_min_hz, f_max_hz, impedance_ohm, coil).
 
 The rules of a sound design, per circuit:
-)";
+)",
+             R"(
+  电路            rc1 rc2 rc3 rc4 lc1 lc2 lc3 lc4（石英晶体电路没有可选的元件）。
+  目标频率        1000、1e3、1k、1kHz、"1 kHz"、1.5MHz、32.768kHz：一个数，
+                  可带词头（p n u μ m k M G）和单位。
+  --duty D        想要的 T1/T，只用于 rc2 和 rc4：0.6 或 60%。只有与它相差
+                  0.02 以内的组合参加。这种 555 电路的 T1/T 总大于 50%。
+  --series S      电阻的系列：E6 E12 E24 E48 E96（默认 E24）。
+  --cseries S     电容的系列（默认 E6）。
+  --lseries S     绕制电感旁边列出的标准电感的系列（默认 E12）。
+  --fix NAME=V    把某个输入固定为手头的值：R1=10k、C=10nF、C=0.01u、
+                  L=100uH；不带单位的数按输入框的单位（名称和单位见 --list）。
+                  可重复，每个输入一次。
+  --range K=A..B  某一类元件的取值范围：R=1k..1M、C=100p..10u、L=1u..10m。
+                  每类一次。
+  --tol LIST      计算频率范围用的容差，百分数（R=5,C=10,L=10；E48 元件默认
+                  2，E96 元件默认 1）。
+  --top N         列出多少组（默认 5，至多 100）。
+  --closest       只按频率误差排序，仍然遵守设计规则。
+  --json          输出一个 JSON 对象：circuit、target_hz、series、warnings、
+                  candidates（inputs、parts、lines、error_percent、duty、
+                  f_min_hz、f_max_hz、impedance_ohm、coil）。
+
+各电路的设计规则：
+)");
     for (const auto& entry : calc::kCatalogue) {
         const calc::DesignRules* rules = calc::designRules(entry.mode);
         if (entry.kind == calc::EntryKind::Circuit && rules) {
@@ -106,7 +140,7 @@ The rules of a sound design, per circuit:
             printRules(os, *rules);
         }
     }
-    os << R"(
+    os << tr(R"(
 The coil of an LC circuit is wound or tuned to the value shown (L≈...), with
 the nearest standard coil and the frequency it would give beside it.
 
@@ -126,7 +160,25 @@ the circuit's usual band still gets designs, with a warning on standard error.
 
 Exit status: 0 combinations found; 1 a target, duty or value that cannot be
 met (the reason on standard error); 2 usage error; 3 writing the output failed.
-)";
+)",
+             R"(
+LC 电路的线圈按列出的值绕制或调节（L≈...），旁边列出最近的标准电感和用它时的
+频率。
+
+排序：在合乎规则的组合中，与目标相差 1% 以内的（没有时，与最好的一组相差 0.5
+个百分点以内的）排在前面，其中元件值种类少的在先，然后是数值靠近范围中间的
+（LC 电路看回路阻抗是否靠近窗口中间），然后是误差小的；其余的按误差排在后面。
+列出的误差只是与最近的标准值的差距，不是电路的精度：公式本身和元件容差（频率
+范围）对频率的影响大得多。
+
+每行依次是：元件，按这些值窗口显示的结果行，误差，容差允许的频率范围，rc2 和
+rc4 还有 T1/T，用制表符分隔。把输入框的值（JSON 的 "inputs"）交给
+"osccalc 电路 V1 V2 ..."，得到的正是这些结果行。目标超出电路的常用频段时仍给出
+结果，并在标准错误上提醒一行。
+
+退出状态：0 找到组合；1 目标、占空比或数值无法满足（原因在标准错误上）；2 用法
+错误；3 写输出失败。
+)");
 }
 
 int usageError(std::ostream& err, std::string_view reason) {
@@ -201,17 +253,17 @@ std::string parse(const std::vector<std::string>& args, Parsed& p) {
                                                     "--fix",  "--range",  "--tol",     "--top"};
         if (std::find(std::begin(kTakesValue), std::end(kTakesValue), arg) ==
             std::end(kTakesValue)) {
-            return "unknown option " + jsonString(arg);
+            return std::string(tr("unknown option ", "未知的选项 ")) + jsonString(arg);
         }
         if (eq == std::string::npos) {
             if (i + 1 == args.size()) {
-                return arg + " needs a value";
+                return arg + std::string(tr(" needs a value", " 需要一个值"));
             }
             value = args[++i];
         }
         if (arg != "--fix" && arg != "--range") {
             if (std::find(p.seen.begin(), p.seen.end(), arg) != p.seen.end()) {
-                return arg + " is given twice";
+                return arg + std::string(tr(" is given twice", " 给了两次"));
             }
             p.seen.push_back(arg);
         }
@@ -223,25 +275,29 @@ std::string parse(const std::vector<std::string>& args, Parsed& p) {
             }
             const auto d = number(v);
             if (!d) {
-                return "--duty wants a number such as 0.6 or 60%";
+                return std::string(tr("--duty wants a number such as 0.6 or 60%",
+                                      "--duty 要一个数，如 0.6 或 60%"));
             }
             p.request.duty = percent ? *d / 100.0 : *d;
         } else if (arg == "--series" || arg == "--cseries" || arg == "--lseries") {
             const auto s = calc::seriesFromName(value);
             if (!s) {
-                return arg + " wants one of E6 E12 E24 E48 E96";
+                return arg + std::string(tr(" wants one of E6 E12 E24 E48 E96",
+                                            " 要 E6 E12 E24 E48 E96 之一"));
             }
             p.request.parts[arg == "--series" ? 0 : arg == "--cseries" ? 1 : 2].series = *s;
         } else if (arg == "--fix") {
             const std::size_t sep = value.find('=');
             if (sep == std::string::npos || sep == 0) {
-                return "--fix wants NAME=VALUE, such as C=10nF";
+                return std::string(tr("--fix wants NAME=VALUE, such as C=10nF",
+                                      "--fix 要写成 名称=值，如 C=10nF"));
             }
             p.fixes.emplace_back(value.substr(0, sep), value.substr(sep + 1));
         } else if (arg == "--range") {
             const auto kind = kindOf(std::string_view(value).substr(0, value.find('=')));
             if (!kind || value.find('=') != 1) {
-                return "--range wants R=1k..1M, C=100p..10u or L=1u..10m";
+                return std::string(tr("--range wants R=1k..1M, C=100p..10u or L=1u..10m",
+                                      "--range 要写成 R=1k..1M、C=100p..10u 或 L=1u..10m"));
             }
             p.ranges.emplace_back(*kind, value.substr(2));
         } else if (arg == "--tol") {
@@ -254,7 +310,8 @@ std::string parse(const std::vector<std::string>& args, Parsed& p) {
                 const auto t =
                     item.size() > 2 && item[1] == '=' ? number(item.substr(2)) : std::nullopt;
                 if (!t || !kind) {
-                    return "--tol wants R=5,C=10,L=10 (any of them, in percent)";
+                    return std::string(tr("--tol wants R=5,C=10,L=10 (any of them, in percent)",
+                                          "--tol 要写成 R=5,C=10,L=10（任选几项，百分数）"));
                 }
                 p.request.parts[*kind].tolerance = *t;
             }
@@ -263,7 +320,8 @@ std::string parse(const std::vector<std::string>& args, Parsed& p) {
             const auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
             if (value.empty() || ec != std::errc{} || ptr != value.data() + value.size() || n < 1 ||
                 n > kMaxTop) {
-                return "--top wants a whole number from 1 to 100";
+                return std::string(
+                    tr("--top wants a whole number from 1 to 100", "--top 要 1 到 100 的整数"));
             }
             p.request.top = n;
         }
@@ -271,7 +329,15 @@ std::string parse(const std::vector<std::string>& args, Parsed& p) {
     return {};
 }
 
-constexpr std::string_view kForms = "1000, 1e3, 1k, 1kHz, 1.5MHz; parts 10k, 4.7nF, 0.01u, 100uH";
+// The accepted forms, for the messages that refuse a value.
+std::string forms() {
+    return std::string(tr(" (1000, 1e3, 1k, 1kHz, 1.5MHz; parts 10k, 4.7nF, 0.01u, 100uH)",
+                          "（1000、1e3、1k、1kHz、1.5MHz；元件 10k、4.7nF、0.01u、100uH）"));
+}
+
+std::string say(std::string_view english, std::string_view chinese) {
+    return std::string(tr(english, chinese));
+}
 
 // Applies --fix and --range to the request; the reason of a usage error, or "".
 std::string applyValues(Parsed& p, const std::string& id,
@@ -288,16 +354,16 @@ std::string applyValues(Parsed& p, const std::string& id,
             for (const auto& in : inputs) {
                 names += " " + in.name;
             }
-            return "--fix: " + id + " has no input " + jsonString(name) + "; its inputs are" +
-                   names;
+            return "--fix: " + id + say(" has no input ", " 没有输入 ") + jsonString(name) +
+                   say("; its inputs are", "；它的输入是") + names;
         }
         if (p.request.fixed[input->box]) {
-            return "--fix: " + name + " is given twice";
+            return "--fix: " + name + say(" is given twice", " 给了两次");
         }
         const auto box = calc::boxTextOf(*input, value);
         if (!box) {
-            return "--fix: " + name + "=" + jsonString(value) + " is not a value (" +
-                   std::string(kForms) + ")";
+            return "--fix: " + name + "=" + jsonString(value) + say(" is not a value", " 不是值") +
+                   forms();
         }
         p.request.fixed[input->box] = *box;
     }
@@ -310,13 +376,14 @@ std::string applyValues(Parsed& p, const std::string& id,
                              : std::nullopt;
         const auto high = low ? calc::baseValueOf(*in, text.substr(dots + 2)) : std::nullopt;
         if (!in) {
-            return "--range: " + id + " has no " + std::string(1, kKindLetters[kind]);
+            return "--range: " + id + say(" has no ", " 没有 ") +
+                   std::string(1, kKindLetters[kind]);
         }
         if (!high || ranged[kind]) {
-            return ranged[kind]
-                       ? "--range: " + std::string(1, kKindLetters[kind]) + " is given twice"
-                       : "--range: " + jsonString(text) + " is not LOW..HIGH (" +
-                             std::string(kForms) + ")";
+            return ranged[kind] ? "--range: " + std::string(1, kKindLetters[kind]) +
+                                      say(" is given twice", " 给了两次")
+                                : "--range: " + jsonString(text) +
+                                      say(" is not LOW..HIGH", " 不是 下限..上限") + forms();
         }
         ranged[kind] = true;
         p.request.parts[kind].range = calc::Span{*low, *high};
@@ -398,25 +465,28 @@ int runDesign(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return kExitOk;
     }
     if (p.positional.size() != 2) {
-        return usageError(err, p.positional.size() < 2 ? "CIRCUIT and FREQ are needed"
-                                                       : "too many arguments");
+        return usageError(err, p.positional.size() < 2
+                                   ? say("CIRCUIT and FREQ are needed", "需要电路和目标频率")
+                                   : say("too many arguments", "参数太多"));
     }
     const std::string& id = p.positional[0];
     const calc::CatalogueEntry* circuit = calc::entryForId(id);
     if (!circuit || circuit->kind == calc::EntryKind::Startup) {
-        return usageError(err, "unknown circuit " + jsonString(id));
+        return usageError(err, say("unknown circuit ", "未知的电路 ") + jsonString(id));
     }
     const std::vector<calc::DesignInput> inputs = calc::designInputs(*circuit);
     if (inputs.empty()) {
-        return usageError(err, id + " has no parts to choose (rc1..rc4, lc1..lc4 have)");
+        return usageError(err, id + say(" has no parts to choose (rc1..rc4, lc1..lc4 have)",
+                                        " 没有可选的元件（rc1..rc4、lc1..lc4 有）"));
     }
     if (p.request.duty && !calc::designRules(circuit->mode)->duty) {
-        return usageError(err, "--duty applies to rc2 and rc4 only");
+        return usageError(err,
+                          say("--duty applies to rc2 and rc4 only", "--duty 只用于 rc2 和 rc4"));
     }
     const auto target = calc::parseQuantity(p.positional[1], "Hz");
     if (!target) {
-        return usageError(err, "the target " + jsonString(p.positional[1]) +
-                                   " is not a frequency (" + std::string(kForms) + ")");
+        return usageError(err, say("the target ", "目标 ") + jsonString(p.positional[1]) +
+                                   say(" is not a frequency", " 不是频率") + forms());
     }
     if (const std::string reason = applyValues(p, id, inputs); !reason.empty()) {
         return usageError(err, reason);

@@ -3,6 +3,7 @@
 #include "calc/calculate.h"
 #include "calc/catalogue.h"
 #include "calc/inputlimit.h"
+#include "cli/console.h"
 #include "cli/design.h"
 #include "cli/json.h"
 #include "config.h"
@@ -44,22 +45,30 @@ std::string circuitIds() {
     return ids;
 }
 
+bool chinese = false; // the user's language, decided at the start of run()
+
 void printUsage(std::ostream& os) {
     // The "  or:" lines are the usual form, which help2man turns into the
     // manual page's synopsis.
-    os << "Usage: osccalc [--json] CIRCUIT [V1 [V2 [V3 [V4]]]]\n"
-          "  or:  osccalc [--json] -\n"
-          "  or:  osccalc [--json] design CIRCUIT FREQ [options]   (see osccalc design --help)\n"
-          "  or:  osccalc --list | --help | --version\n"
-          "CIRCUIT is one of: "
+    os << tr("Usage: osccalc [--json] CIRCUIT [V1 [V2 [V3 [V4]]]]\n"
+             "  or:  osccalc [--json] -\n"
+             "  or:  osccalc design CIRCUIT FREQ [options]   (see osccalc design --help)\n"
+             "  or:  osccalc --list | --help | --version\n"
+             "CIRCUIT is one of: ",
+             "用法：osccalc [--json] 电路 [V1 [V2 [V3 [V4]]]]\n"
+             "  或：osccalc [--json] -\n"
+             "  或：osccalc design 电路 目标频率 [选项]   （见 osccalc design --help）\n"
+             "  或：osccalc --list | --help | --version\n"
+             "电路是下列之一：")
        << circuitIds() << "\n";
 }
 
 void printHelp(std::ostream& os) {
-    os << "osccalc: period and frequency of ten oscillator circuits, as the window of\n"
-          "振荡电路计算器 computes them.\n\n";
+    os << tr("osccalc: period and frequency of ten oscillator circuits, as the window of\n"
+             "振荡电路计算器 computes them.\n\n",
+             "osccalc：按“振荡电路计算器”窗口的算法，计算十种振荡电路的周期和频率。\n\n");
     printUsage(os);
-    os << R"(
+    os << tr(R"(
   CIRCUIT V1..V4  The values go into inputs 1 to 4 in order (missing ones are
                   empty). Prints the result lines as the window shows them, one
                   a line; a quartz circuit prints 不用计算！. Bad input prints
@@ -93,6 +102,11 @@ circuit, quartz included. Input echoed in a message is quoted as in JSON,
 with control characters and invisible format characters (such as U+FEFF and
 U+202E) escaped.
 
+Help and usage errors are in Chinese where the user's language is Chinese
+(LC_ALL, LC_MESSAGES or LANG starting with zh; on Windows the user's
+interface language); results, JSON and "error:" lines are the same in every
+language.
+
 Exit status:
   0  results or 不用计算！ (with -: every line)
   1  bad input (with -: some line had bad input)
@@ -100,8 +114,58 @@ Exit status:
      was too long)
   3  reading standard input or writing the output failed; the reason is on
      standard error. Lines answered before the failure stay answered.
-)";
+)",
+             R"(
+  电路 V1..V4     数值依次填入输入框 1 到 4（少给的为空）。按窗口的样子输出结果
+                  行，每行一个；石英晶体电路输出 不用计算！。输入有错时在标准错误
+                  输出 输入的数据有错误！。
+  -               从标准输入逐行读取计算：电路和数值之间用空格或制表符分隔。每
+                  个计算答一行：结果行之间用制表符分隔，或是提示，或是
+                  "error: ..."（电路未知、数值多于四个、一行超过 65536 字节）。
+                  空行跳过，行尾可以是 CR LF，行首的 UTF-8 字节顺序标记忽略。
+  --json          每个计算答一个 JSON 对象（用 - 时每行一个），输入有错时也写在
+                  标准输出：
+                    {"circuit":"rc1","inputs":["1","1"],"lines":["T=...","f=..."]}
+                  其中 "lines" 可换成 "message"（不用计算！）、"error"
+                  （输入的数据有错误！），用 - 时还可以是 "usage"（原因）。
+  --list          列出电路，每行一个：代号、菜单上的名称、各输入及其单位，用制
+                  表符分隔。
+  --help, -h      显示本说明。
+  --version       显示版本。
+  --              选项到此为止。
+
+选项写在电路（或 -）之前。电路之后的一切都是数值，像选项的也一样：
+"osccalc rc1 1 --help" 用 1 和 --help 两个数值计算（输入有错），
+"osccalc - --json" 是用法错误。
+
+数值的检查与窗口相同：电路用到的数值只能由数字和至多一个小数点组成，它们的
+乘积不能为 0（lc4 的 C 可以为 0）。不论哪个电路（石英晶体电路也一样），数值都
+不能长于窗口的输入框（10 个字符）。提示中引用的输入像 JSON 那样加引号，控制字
+符和不可见的格式字符（如 U+FEFF、U+202E）都转义。
+
+用户的语言是中文时（LC_ALL、LC_MESSAGES 或 LANG 以 zh 开头；Windows 上看用户
+界面的语言），说明和用法错误用中文；结果、JSON 和 "error:" 行在任何语言下都
+一样。
+
+退出状态：
+  0  有结果或 不用计算！（用 - 时：每一行都是）
+  1  输入有错（用 - 时：有一行输入有错）
+  2  用法错误（用 - 时：有一行电路未知、数值太多或太长）
+  3  读标准输入或写输出失败，原因在标准错误上。失败之前已答的行仍然有效。
+)");
 }
+
+} // namespace
+
+bool speaksChinese() {
+    return chinese;
+}
+
+std::string_view tr(std::string_view english, std::string_view chinese_) {
+    return chinese ? chinese_ : english;
+}
+
+namespace {
 
 int usageError(std::ostream& err, std::string_view reason) {
     err << "osccalc: " << reason << "\n";
@@ -143,13 +207,19 @@ struct Outcome {
     }
 };
 
-Outcome evaluate(std::string_view id, const std::vector<std::string>& values) {
+// `forPeople`: a usage error's reason goes to a person (standard error, in
+// their language) rather than into the answers of "-" (always English).
+Outcome evaluate(std::string_view id, const std::vector<std::string>& values, bool forPeople) {
+    const auto say = [&](std::string_view english, std::string_view chinese) {
+        return std::string(forPeople ? tr(english, chinese) : english);
+    };
     const calc::CatalogueEntry* entry = circuitForId(id);
     if (!entry) {
-        return {Outcome::Kind::Usage, {}, "unknown circuit " + jsonString(id)};
+        return {Outcome::Kind::Usage, {}, say("unknown circuit ", "未知的电路 ") + jsonString(id)};
     }
     if (values.size() > kMaxValues) {
-        return {Outcome::Kind::Usage, {}, "too many values (at most 4)"};
+        return {
+            Outcome::Kind::Usage, {}, say("too many values (at most 4)", "数值太多（至多 4 个）")};
     }
     // The window's boxes cannot hold a longer text, whatever the circuit, so
     // such a value is bad input even where the calculation would ignore it.
@@ -221,7 +291,7 @@ int calculateArguments(const std::vector<std::string>& positional, bool json, st
                        std::ostream& err) {
     const std::string& id = positional.front();
     const std::vector<std::string> values(positional.begin() + 1, positional.end());
-    const Outcome outcome = evaluate(id, values);
+    const Outcome outcome = evaluate(id, values, true);
     if (outcome.kind == Outcome::Kind::Usage) {
         return usageError(err, outcome.text);
     }
@@ -327,7 +397,7 @@ int calculateLines(std::istream& in, bool json, std::ostream& out, std::ostream&
                 ? Outcome{Outcome::Kind::Usage,
                           {},
                           "line longer than " + std::to_string(kMaxLineLength) + " bytes"}
-                : evaluate(id, fields);
+                : evaluate(id, fields, false);
         if (json) {
             out << toJson(id, fields, outcome);
         } else if (outcome.kind == Outcome::Kind::Lines) {
@@ -396,7 +466,8 @@ int dispatch(const std::vector<std::string>& args, std::istream& in, std::ostrea
         } else if (arg == "--json") {
             json = true;
         } else {
-            return usageError(err, "unknown option " + jsonString(arg));
+            return usageError(err,
+                              std::string(tr("unknown option ", "未知的选项 ")) + jsonString(arg));
         }
     }
 
@@ -410,17 +481,18 @@ int dispatch(const std::vector<std::string>& args, std::istream& in, std::ostrea
     }
     if (list) {
         if (json || !positional.empty()) {
-            return usageError(err, "--list takes no other arguments");
+            return usageError(err, tr("--list takes no other arguments", "--list 不带别的参数"));
         }
         printList(out);
         return kExitOk;
     }
     if (positional.empty()) {
-        return usageError(err, "no circuit given");
+        return usageError(err, tr("no circuit given", "没有给出电路"));
     }
     if (positional.front() == "-") {
         if (positional.size() > 1) {
-            return usageError(err, "- takes no values (options go before it)");
+            return usageError(err, tr("- takes no values (options go before it)",
+                                      "- 后面不带数值（选项写在它前面）"));
         }
         return calculateLines(in, json, out, err);
     }
@@ -431,6 +503,7 @@ int dispatch(const std::vector<std::string>& args, std::istream& in, std::ostrea
 
 int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
         std::ostream& err) {
+    chinese = userReadsChinese();
     int code = dispatch(args, in, out, err);
     if (code != kExitIo && !flushOutput(out, err)) {
         code = kExitIo;

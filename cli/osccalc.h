@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace cli {
@@ -16,6 +17,12 @@ inline constexpr int kExitIo = 3; // reading the input or writing the output fai
 // The longest line the "-" mode takes, in bytes; a longer one is a usage error
 // and is skipped without being held whole.
 inline constexpr std::size_t kMaxLineLength = 65536;
+
+// Whether this run speaks Chinese: userReadsChinese(), asked at its start.
+// For help and usage errors only; results and JSON are the same in any language.
+bool speaksChinese();
+// The text in the language of the run.
+std::string_view tr(std::string_view english, std::string_view chinese);
 
 // Runs osccalc with its arguments (without the program name); returns the
 // exit code. Reads `in` only in the "-" mode. Flushes `out` and `err` before

@@ -2,6 +2,7 @@
 // candidate's values fed back to the calculation give exactly its lines.
 #include "cli/osccalc.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <regex>
 #include <sstream>
@@ -245,6 +246,44 @@ TEST(DesignCli, HelpAndUsage) {
     EXPECT_NE(help.out.find("3 writing"), std::string::npos);
     const Ran usage = osccalc({"--help"});
     EXPECT_NE(usage.out.find("osccalc design"), std::string::npos);
+}
+
+// Help and usage errors in the user's language; what scripts read is the same
+// in every language.
+TEST(DesignCli, HelpAndUsageErrorsFollowTheUsersLanguage) {
+    const char* saved = std::getenv("LC_ALL");
+    const std::string before = saved ? saved : "";
+    const auto in = [](const char* locale, std::vector<std::string> args, std::string input = "") {
+        setenv("LC_ALL", locale, 1);
+        std::istringstream stdinText(input);
+        std::ostringstream out, err;
+        cli::run(args, stdinText, out, err);
+        return out.str() + err.str();
+    };
+    const struct {
+        std::vector<std::string> args;
+        const char* english;
+        const char* chinese;
+    } rows[] = {{{"--help"}, "Usage: osccalc", "用法：osccalc"},
+                {{"design", "--help"}, "The rules of a sound design", "各电路的设计规则"},
+                {{"--fast"}, "unknown option", "未知的选项"},
+                {{"rc1", "1", "1", "1", "1", "1"}, "too many values", "数值太多"},
+                {{"design", "rc4", "1kz"}, "is not a frequency", "不是频率"},
+                {{"design", "rc4", "1k", "--fix", "X=1"}, "has no input", "没有输入"}};
+    for (const auto& row : rows) {
+        EXPECT_NE(in("C.UTF-8", row.args).find(row.english), std::string::npos) << row.english;
+        const std::string zh = in("zh_CN.UTF-8", row.args);
+        EXPECT_NE(zh.find(row.chinese), std::string::npos) << zh;
+        EXPECT_EQ(zh.find(row.english), std::string::npos) << zh;
+    }
+    EXPECT_EQ(in("zh_CN.UTF-8", {"-"}, "rc9 1\n"), in("C.UTF-8", {"-"}, "rc9 1\n"));
+    EXPECT_EQ(in("zh_CN.UTF-8", {"--json", "design", "rc4", "1k"}),
+              in("C.UTF-8", {"--json", "design", "rc4", "1k"}));
+    if (saved) {
+        setenv("LC_ALL", before.c_str(), 1);
+    } else {
+        unsetenv("LC_ALL");
+    }
 }
 
 TEST(DesignCli, ErrorInJsonGoesToStandardOutput) {
