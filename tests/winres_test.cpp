@@ -176,8 +176,8 @@ TEST_F(WindowsResources, TranslationIsChinesePrcUnicode) {
 }
 
 // The group names its images by id: icon 1 is the program's (the lowest id),
-// and each image it lists is one of the shipped app.ico's, byte for byte.
-TEST_F(WindowsResources, IconGroupHoldsThe16And32PixelImagesOfAppIco) {
+// and it lists every image of the shipped app.ico, byte for byte.
+TEST_F(WindowsResources, IconGroupHoldsEveryImageOfAppIco) {
     const std::regex group(R"(\n(\d+) 14 /\* RT_GROUP_ICON \*/)");
     std::smatch g;
     ASSERT_TRUE(std::regex_search(script_, g, group)) << script_;
@@ -200,30 +200,37 @@ TEST_F(WindowsResources, IconGroupHoldsThe16And32PixelImagesOfAppIco) {
         }
         return v;
     };
-    std::map<unsigned, std::string> icoImages; // by width
+    // A width byte of 0 stands for 256, in the ICO and in the group alike.
+    const auto width = [](unsigned byte) { return byte == 0 ? 256u : byte; };
+    std::map<unsigned, std::string> icoImages;
     for (std::size_t e = 6;
          e + 16 <= ico.size() && icoImages.size() < static_cast<unsigned char>(ico.at(4));
          e += 16) {
-        icoImages[static_cast<unsigned char>(ico[e])] = ico.substr(le32(e + 12), le32(e + 8));
+        icoImages[width(static_cast<unsigned char>(ico[e]))] =
+            ico.substr(le32(e + 12), le32(e + 8));
     }
-    std::vector<unsigned> widths;
+    ASSERT_FALSE(icoImages.empty());
+    std::vector<unsigned> widths, icoWidths;
     for (auto it = std::sregex_iterator(groupText.begin(), groupText.end(), element);
          it != std::sregex_iterator(); ++it) {
-        const unsigned width = std::stoul((*it)[1], nullptr, 8);
-        const unsigned height = std::stoul((*it)[2], nullptr, 8);
+        const unsigned w = width(std::stoul((*it)[1], nullptr, 8));
+        const unsigned h = width(std::stoul((*it)[2], nullptr, 8));
         const std::string id = (*it)[4];
-        SCOPED_TRACE(width);
-        widths.push_back(width);
-        EXPECT_EQ(height, width);
+        SCOPED_TRACE(w);
+        widths.push_back(w);
+        EXPECT_EQ(h, w);
         EXPECT_NE(script_.find("\n" + id + " 3 /* RT_ICON */"), std::string::npos)
             << "no icon image with id " << id;
-        ASSERT_EQ(icoImages.count(width), 1u);
-        const std::string& image = icoImages[width];
+        ASSERT_EQ(icoImages.count(w), 1u);
+        const std::string& image = icoImages[w];
         EXPECT_EQ(std::stoul((*it)[3], nullptr, 16), image.size());
         EXPECT_NE(res_.find(image), std::string::npos) << "not app.ico's image";
     }
     std::sort(widths.begin(), widths.end());
-    EXPECT_EQ(widths, (std::vector<unsigned>{16, 32}));
+    for (const auto& [w, image] : icoImages) {
+        icoWidths.push_back(w);
+    }
+    EXPECT_EQ(widths, icoWidths);
 }
 
 } // namespace
