@@ -29,6 +29,23 @@ std::string readFile(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// The licence's name (LICENSE's first line) and its copyright line.
+struct Licence {
+    std::string name, copyright;
+};
+
+Licence licence() {
+    std::ifstream in(OSC_LICENSE_FILE);
+    Licence result;
+    std::getline(in, result.name);
+    for (std::string line; result.copyright.empty() && std::getline(in, line);) {
+        if (line.rfind("Copyright ", 0) == 0) {
+            result.copyright = line;
+        }
+    }
+    return result;
+}
+
 // "1, 0, 0, 0" for the fixed version, and the short "major.minor" form with a
 // two-digit minor that the string table carries.
 struct ProjectVersion {
@@ -149,6 +166,9 @@ TEST_F(WindowsResources, StringTableIsChineseUnicodeWithShortVersions) {
 
     const std::string shortForm = projectVersion().shortForm;
     EXPECT_EQ(shortForm, "1.00");
+    const Licence mit = licence();
+    EXPECT_EQ(mit.name, "MIT License");
+    EXPECT_FALSE(mit.copyright.empty()) << "no copyright line in LICENSE";
     const std::map<std::string, std::string> values = stringValues();
     const std::map<std::string, std::string> expected{
         {"FileVersion", shortForm},
@@ -156,6 +176,7 @@ TEST_F(WindowsResources, StringTableIsChineseUnicodeWithShortVersions) {
         {"ProductName", "振荡电路计算器"},
         {"FileDescription", "振荡电路计算器"},
         {"OriginalFilename", "oscillator-calculator.exe"},
+        {"LegalCopyright", mit.copyright + ". " + mit.name},
     };
     for (const auto& [key, value] : expected) {
         ASSERT_EQ(values.count(key), 1u) << key;
