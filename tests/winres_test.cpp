@@ -1,7 +1,7 @@
 // Compiles the Windows resource script with the cross resource compiler and
 // reads the result back as the compiler decompiles it (-O rc): the version
-// record the file properties show and the icon group that Explorer and the
-// taskbar use.
+// record the file properties show, the icon group that Explorer and the
+// taskbar use, and the application manifest.
 
 #include "config.h"
 
@@ -252,6 +252,22 @@ TEST_F(WindowsResources, IconGroupHoldsEveryImageOfAppIco) {
         icoWidths.push_back(w);
     }
     EXPECT_EQ(widths, icoWidths);
+}
+
+// Windows reads an executable's manifest from resource 24 (RT_MANIFEST)
+// number 1. The script carries the shared manifest file unchanged; what
+// Windows makes of it is checked on the built osccalc.exe.
+TEST_F(WindowsResources, ManifestIsResource1HoldingTheManifestFile) {
+    const std::regex manifest(R"(\n(\d+) 24 /\* RT_MANIFEST \*/)");
+    std::vector<std::string> ids;
+    for (auto it = std::sregex_iterator(script_.begin(), script_.end(), manifest);
+         it != std::sregex_iterator(); ++it) {
+        ids.push_back((*it)[1]);
+    }
+    EXPECT_EQ(ids, std::vector<std::string>{"1"}) << script_;
+    const std::string file = readFile(OSC_MANIFEST_FILE);
+    ASSERT_FALSE(file.empty());
+    EXPECT_NE(res_.find(file), std::string::npos) << "not the manifest file, byte for byte";
 }
 
 } // namespace
