@@ -11,7 +11,9 @@ Writes:
                                         background
   icon.svg                              the motif as a vector drawing, with the
                                         128 px stroke widths, for any size
-  app.ico                               the 16 and 32 pixel icons (PNG entries)
+  app.ico                               the Windows icon: 16, 24, 32, 48, 64 and
+                                        256 px (PNG entries), the sizes Windows
+                                        draws at 100 % and picks from when scaled
   banner.gif                            200 x 60, 64-colour palette, entry 0 is
                                         white and transparent
 
@@ -45,6 +47,11 @@ WINDOW_GREY = (239, 239, 239)
 
 SS = 8  # supersampling factor
 
+# The icon files: PNGs for the desktop's icon theme and the window, and the
+# Windows icon.
+PNG_SIZES = (16, 32, 48, 64, 128)
+ICO_SIZES = (16, 24, 32, 48, 64, 256)
+
 # The motif's geometry on the 32-unit grid. Strokes one pixel wide at 32 px
 # run along pixel centres (n + 0.5) so that they come out exact there.
 GEOMETRY = dict(
@@ -58,12 +65,18 @@ GEOMETRY = dict(
     arrow=[(12, 31), (8.5, 31), (12, 27.5)],
 )
 
+
+def at24(*pixels):
+    """Output pixel positions at 24 px in grid units."""
+    return tuple(v * 32 / 24 for v in pixels)
+
+
 # Per-size drawing choices; widths are in output pixels. The straight strokes
 # are whole pixels so that they land on the pixel grid. At the small sizes the
 # blue symbols, built from straight and 45-degree strokes, are drawn without
 # anti-aliasing so that they stay sharp; the red wave, a curve, keeps its
-# anti-aliasing at every size. At 16 px, where a unit is half a pixel, a few
-# points are moved onto pixel centres by hand.
+# anti-aliasing at every size. At 16 and 24 px, where a unit is less than a
+# pixel, the symbols' points are placed on pixel centres by hand.
 STYLES = {
     16: dict(
         axis=1, wave=1.3, gate=1, bubble=0.9, base=1, lead=1, sharp=True,
@@ -74,10 +87,21 @@ STYLES = {
             arrow=[(14, 32), (7, 32), (14, 25)],
         ),
     ),
+    24: dict(
+        axis=1, wave=1.6, gate=1, bubble=0.9, base=2, lead=1, sharp=True,
+        # Pixel centres and edges at 24 px, in grid units.
+        geometry=dict(
+            bubble=(*at24(21.5, 4.5), at24(1.3)[0]),
+            collector=[at24(5.5, 16.5), at24(7.5, 14.5), at24(7.5, 13.5)],
+            emitter=[at24(5.5, 19.5), at24(8.5, 22.5)],
+            arrow=[at24(10, 24), at24(6.5, 24), at24(10, 20.5)],
+        ),
+    ),
     32: dict(axis=1, wave=2.0, gate=1, bubble=1, base=2, lead=1, sharp=True),
     48: dict(axis=1, wave=3.0, gate=2, bubble=2, base=3, lead=2, sharp=False),
     64: dict(axis=2, wave=3.6, gate=2, bubble=2, base=4, lead=2, sharp=False),
     128: dict(axis=3, wave=6.5, gate=4, bubble=4, base=7, lead=4, sharp=False),
+    256: dict(axis=6, wave=13, gate=8, bubble=8, base=14, lead=8, sharp=False),
     "banner": dict(axis=2, wave=3.4, gate=2, bubble=2, base=3, lead=2, sharp=False),
 }
 
@@ -258,7 +282,8 @@ def ico_bytes(images):
     offset = len(head) + 16 * len(payloads)
     entries, data = b"", b""
     for size, png in payloads:
-        # width, height, colour count, reserved, planes, bits per pixel
+        # width, height (256 is stored as 0), colour count, reserved, planes,
+        # bits per pixel
         entries += struct.pack("<BBBBHHII", size % 256, size % 256, 16, 0, 1, 4, len(png), offset)
         offset += len(png)
         data += png
@@ -368,12 +393,12 @@ def main():
     os.makedirs(OUT, exist_ok=True)
     with open(os.path.join(OUT, "icon.svg"), "w", encoding="ascii") as f:
         f.write(icon_svg())
-    icons = {s: icon(s) for s in (16, 32, 48, 64, 128)}
-    for s, img in icons.items():
+    icons = {s: icon(s) for s in sorted(set(PNG_SIZES) | set(ICO_SIZES))}
+    for s in PNG_SIZES:
         with open(os.path.join(OUT, f"icon{s}.png"), "wb") as f:
-            f.write(png_bytes(img))
+            f.write(png_bytes(icons[s]))
     with open(os.path.join(OUT, "app.ico"), "wb") as f:
-        f.write(ico_bytes([icons[16], icons[32]]))
+        f.write(ico_bytes([icons[s] for s in ICO_SIZES]))
     with open(os.path.join(OUT, "banner.gif"), "wb") as f:
         f.write(banner_gif())
     return 0

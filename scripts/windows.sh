@@ -148,8 +148,16 @@ copy_dependencies() {
 }
 
 build_app() {
-    local t
+    local t commit_time
     t=$(now)
+    # Qt's resource compiler writes each compiled-in file's modification time
+    # into the program, and a checkout's file times are those of the
+    # checkout. Given SOURCE_DATE_EPOCH it writes that instead: the last
+    # commit's time, unless the caller has set one.
+    if [[ -z ${SOURCE_DATE_EPOCH:-} ]] &&
+        commit_time=$(git -C "$root" log -1 --format=%ct 2>/dev/null); then
+        export SOURCE_DATE_EPOCH=$commit_time
+    fi
     # The PNG renderings of the pictures come from the host's Qt SVG.
     cmake --preset app >/dev/null
     cmake --build --preset app --target svgpng -j"$jobs"

@@ -11,6 +11,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -151,20 +152,23 @@ TEST(IconSvg, IsSquareAndSeeThroughAroundTheDrawing) {
     EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
 }
 
-// Windows picks the 16 and 32 pixel images out of the ICO; the header's type
-// field (1 = icon, 2 = cursor) is not checked by the reader.
-TEST(AppIco, HoldsThe16And32PixelIcons) {
+// Windows draws the program's small and large icon at 16 and 32 px at 100 %,
+// 24 and 48 at 150 %, 32 and 64 at 200 %, and scales the nearest image for
+// other sizes (256 for the largest views). The header's type field (1 = icon,
+// 2 = cursor) is not checked by the reader.
+TEST(AppIco, HoldsASixteenColourIconAtEachSizeWindowsDraws) {
     const QByteArray bytes = readBytes("app.ico");
     ASSERT_GE(bytes.size(), 6);
     EXPECT_EQ(bytes.left(4), QByteArray("\0\0\1\0", 4));
     QImageReader reader(resource("app.ico"), "ico");
-    ASSERT_EQ(reader.imageCount(), 2);
-    for (const int size : {16, 32}) {
-        SCOPED_TRACE(size);
-        ASSERT_TRUE(reader.jumpToImage(size == 16 ? 0 : 1));
+    const std::vector<int> sizes{16, 24, 32, 48, 64, 256};
+    ASSERT_EQ(reader.imageCount(), int(sizes.size()));
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        SCOPED_TRACE(sizes[i]);
+        ASSERT_TRUE(reader.jumpToImage(int(i)));
         const QImage image = reader.read();
         ASSERT_FALSE(image.isNull()) << reader.errorString().toStdString();
-        expectSixteenColourIcon(image, size);
+        expectSixteenColourIcon(image, sizes[i]);
     }
 }
 

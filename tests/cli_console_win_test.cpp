@@ -1,16 +1,19 @@
 // Windows only: where osccalc's output goes (a console gets UTF-16 through
 // the console API, a pipe or a file the bytes unchanged), typed input read
-// from a console, and osccalc.exe's resources. Runs in a console: under Wine the test command
-// starts it on a pseudo-terminal, which Wine turns into one.
+// from a console, and osccalc.exe's resources and manifest. Runs in a
+// console: under Wine the test command starts it on a pseudo-terminal, which
+// Wine turns into one.
 #include "cli/console_win.h"
 #include "config.h"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <istream>
+#include <iterator>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -314,6 +317,110 @@ TEST(Resources, OsccalcCarriesIconAndVersion) {
     EXPECT_NE(FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14)), nullptr)
         << "no icon group 1";
     FreeLibrary(module);
+}
+
+// osccalc.exe's manifest as Windows reads it when it starts the program: the
+// activation context made from the exe's manifest resource, asked for each
+// setting. A setting in the wrong namespace or a malformed manifest fails here.
+class OsccalcManifest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::wstring exe = besideThisProgram(L"osccalc.exe");
+        ACTCTXW request{};
+        request.cbSize = sizeof request;
+        request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+        request.lpSource = exe.c_str();
+        request.lpResourceName = MAKEINTRESOURCEW(1); // the one read at start-up
+        context_ = CreateActCtxW(&request);
+        ASSERT_NE(context_, INVALID_HANDLE_VALUE)
+            << "no readable manifest 1, error " << GetLastError();
+    }
+    void TearDown() override {
+        if (context_ != INVALID_HANDLE_VALUE) {
+            ReleaseActCtx(context_);
+        }
+    }
+
+    // One answer of QueryActCtxW, empty if there is none.
+    std::vector<char> query(ULONG what, DWORD* subject = nullptr) const {
+        SIZE_T size = 0;
+        QueryActCtxW(0, context_, subject, what, nullptr, 0, &size);
+        std::vector<char> answer(size);
+        if (size == 0 || !QueryActCtxW(0, context_, subject, what, answer.data(), size, &size)) {
+            answer.clear();
+        }
+        return answer;
+    }
+
+    HANDLE context_ = INVALID_HANDLE_VALUE;
+};
+
+TEST_F(OsccalcManifest, DeclaresPerMonitorDpiAndLongPaths) {
+    const wchar_t* const settings2005 = L"http://schemas.microsoft.com/SMI/2005/WindowsSettings";
+    const wchar_t* const settings2016 = L"http://schemas.microsoft.com/SMI/2016/WindowsSettings";
+    const struct {
+        const wchar_t* ns;
+        const wchar_t* name;
+        std::wstring value;
+    } expected[] = {
+        // Per-monitor v2 where there is one, else per-monitor; the older
+        // element for systems that read only that.
+        {settings2016, L"dpiAwareness", L"PerMonitorV2, PerMonitor"},
+        {settings2005, L"dpiAware", L"true/pm"},
+        {settings2016, L"longPathAware", L"true"},
+    };
+    for (const auto& setting : expected) {
+        wchar_t value[64] = {};
+        SIZE_T size = 0;
+        EXPECT_TRUE(QueryActCtxSettingsW(0, context_, setting.ns, setting.name, value,
+                                         std::size(value), &size))
+            << "no " << setting.name << " in its namespace";
+        EXPECT_EQ(value, setting.value) << setting.name;
+    }
+}
+
+TEST_F(OsccalcManifest, SupportsWindows10And11) {
+    // The id of both in supportedOS. The answer's elements grew a field over
+    // Windows versions, so the id is looked for in its bytes.
+    const GUID windows10{
+        0x8e0f7a12, 0xbfb3, 0x4fe8, {0xb9, 0xa5, 0x48, 0xfd, 0x50, 0xa1, 0x5a, 0x9a}};
+    const std::vector<char> answer = query(CompatibilityInformationInActivationContext);
+    const char* id = reinterpret_cast<const char*>(&windows10);
+    EXPECT_TRUE(std::search(answer.begin(), answer.end(), id, id + sizeof windows10) !=
+                answer.end())
+        << "not among the supported systems";
+}
+
+TEST_F(OsccalcManifest, BindsVersion6OfTheCommonControls) {
+    const std::vector<char> context = query(ActivationContextDetailedInformation);
+    ASSERT_FALSE(context.empty());
+    std::vector<std::wstring> identities;
+    // Assembly 1 is the program itself; those it depends on follow.
+    const DWORD count =
+        reinterpret_cast<const ACTIVATION_CONTEXT_DETAILED_INFORMATION*>(context.data())
+            ->ulAssemblyCount;
+    for (DWORD i = 2; i <= count; ++i) {
+        const std::vector<char> assembly =
+            query(AssemblyDetailedInformationInActivationContext, &i);
+        if (!assembly.empty()) {
+            identities.push_back(
+                reinterpret_cast<const ACTIVATION_CONTEXT_ASSEMBLY_DETAILED_INFORMATION*>(
+                    assembly.data())
+                    ->lpAssemblyEncodedAssemblyIdentity);
+        }
+    }
+    ASSERT_EQ(identities.size(), 1u);
+    EXPECT_EQ(identities[0].rfind(L"Microsoft.Windows.Common-Controls,", 0), 0u) << identities[0];
+    EXPECT_NE(identities[0].find(L"version=\"6."), std::wstring::npos) << identities[0];
+}
+
+TEST_F(OsccalcManifest, RunsWithTheUsersOwnRights) {
+    const std::vector<char> answer = query(RunlevelInformationInActivationContext);
+    ASSERT_GE(answer.size(), sizeof(ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION));
+    const auto* level =
+        reinterpret_cast<const ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION*>(answer.data());
+    EXPECT_EQ(level->RunLevel, ACTCTX_RUN_LEVEL_AS_INVOKER);
+    EXPECT_EQ(level->UiAccess, 0u);
 }
 
 } // namespace

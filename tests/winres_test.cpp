@@ -1,7 +1,7 @@
 // Compiles the Windows resource script with the cross resource compiler and
 // reads the result back as the compiler decompiles it (-O rc): the version
-// record the file properties show and the icon group that Explorer and the
-// taskbar use.
+// record the file properties show, the icon group that Explorer and the
+// taskbar use, and the application manifest.
 
 #include "config.h"
 
@@ -27,6 +27,23 @@ namespace {
 std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The licence's name (LICENSE's first line) and its copyright line.
+struct Licence {
+    std::string name, copyright;
+};
+
+Licence licence() {
+    std::ifstream in(OSC_LICENSE_FILE);
+    Licence result;
+    std::getline(in, result.name);
+    for (std::string line; result.copyright.empty() && std::getline(in, line);) {
+        if (line.rfind("Copyright ", 0) == 0) {
+            result.copyright = line;
+        }
+    }
+    return result;
 }
 
 // "1, 0, 0, 0" for the fixed version, and the short "major.minor" form with a
@@ -149,6 +166,9 @@ TEST_F(WindowsResources, StringTableIsChineseUnicodeWithShortVersions) {
 
     const std::string shortForm = projectVersion().shortForm;
     EXPECT_EQ(shortForm, "1.00");
+    const Licence mit = licence();
+    EXPECT_EQ(mit.name, "MIT License");
+    EXPECT_FALSE(mit.copyright.empty()) << "no copyright line in LICENSE";
     const std::map<std::string, std::string> values = stringValues();
     const std::map<std::string, std::string> expected{
         {"FileVersion", shortForm},
@@ -156,6 +176,7 @@ TEST_F(WindowsResources, StringTableIsChineseUnicodeWithShortVersions) {
         {"ProductName", "振荡电路计算器"},
         {"FileDescription", "振荡电路计算器"},
         {"OriginalFilename", "oscillator-calculator.exe"},
+        {"LegalCopyright", mit.copyright + ". " + mit.name},
     };
     for (const auto& [key, value] : expected) {
         ASSERT_EQ(values.count(key), 1u) << key;
@@ -176,8 +197,8 @@ TEST_F(WindowsResources, TranslationIsChinesePrcUnicode) {
 }
 
 // The group names its images by id: icon 1 is the program's (the lowest id),
-// and each image it lists is one of the shipped app.ico's, byte for byte.
-TEST_F(WindowsResources, IconGroupHoldsThe16And32PixelImagesOfAppIco) {
+// and it lists every image of the shipped app.ico, byte for byte.
+TEST_F(WindowsResources, IconGroupHoldsEveryImageOfAppIco) {
     const std::regex group(R"(\n(\d+) 14 /\* RT_GROUP_ICON \*/)");
     std::smatch g;
     ASSERT_TRUE(std::regex_search(script_, g, group)) << script_;
@@ -200,30 +221,53 @@ TEST_F(WindowsResources, IconGroupHoldsThe16And32PixelImagesOfAppIco) {
         }
         return v;
     };
-    std::map<unsigned, std::string> icoImages; // by width
+    // A width byte of 0 stands for 256, in the ICO and in the group alike.
+    const auto width = [](unsigned byte) { return byte == 0 ? 256u : byte; };
+    std::map<unsigned, std::string> icoImages;
     for (std::size_t e = 6;
          e + 16 <= ico.size() && icoImages.size() < static_cast<unsigned char>(ico.at(4));
          e += 16) {
-        icoImages[static_cast<unsigned char>(ico[e])] = ico.substr(le32(e + 12), le32(e + 8));
+        icoImages[width(static_cast<unsigned char>(ico[e]))] =
+            ico.substr(le32(e + 12), le32(e + 8));
     }
-    std::vector<unsigned> widths;
+    ASSERT_FALSE(icoImages.empty());
+    std::vector<unsigned> widths, icoWidths;
     for (auto it = std::sregex_iterator(groupText.begin(), groupText.end(), element);
          it != std::sregex_iterator(); ++it) {
-        const unsigned width = std::stoul((*it)[1], nullptr, 8);
-        const unsigned height = std::stoul((*it)[2], nullptr, 8);
+        const unsigned w = width(std::stoul((*it)[1], nullptr, 8));
+        const unsigned h = width(std::stoul((*it)[2], nullptr, 8));
         const std::string id = (*it)[4];
-        SCOPED_TRACE(width);
-        widths.push_back(width);
-        EXPECT_EQ(height, width);
+        SCOPED_TRACE(w);
+        widths.push_back(w);
+        EXPECT_EQ(h, w);
         EXPECT_NE(script_.find("\n" + id + " 3 /* RT_ICON */"), std::string::npos)
             << "no icon image with id " << id;
-        ASSERT_EQ(icoImages.count(width), 1u);
-        const std::string& image = icoImages[width];
+        ASSERT_EQ(icoImages.count(w), 1u);
+        const std::string& image = icoImages[w];
         EXPECT_EQ(std::stoul((*it)[3], nullptr, 16), image.size());
         EXPECT_NE(res_.find(image), std::string::npos) << "not app.ico's image";
     }
     std::sort(widths.begin(), widths.end());
-    EXPECT_EQ(widths, (std::vector<unsigned>{16, 32}));
+    for (const auto& [w, image] : icoImages) {
+        icoWidths.push_back(w);
+    }
+    EXPECT_EQ(widths, icoWidths);
+}
+
+// Windows reads an executable's manifest from resource 24 (RT_MANIFEST)
+// number 1. The script carries the shared manifest file unchanged; what
+// Windows makes of it is checked on the built osccalc.exe.
+TEST_F(WindowsResources, ManifestIsResource1HoldingTheManifestFile) {
+    const std::regex manifest(R"(\n(\d+) 24 /\* RT_MANIFEST \*/)");
+    std::vector<std::string> ids;
+    for (auto it = std::sregex_iterator(script_.begin(), script_.end(), manifest);
+         it != std::sregex_iterator(); ++it) {
+        ids.push_back((*it)[1]);
+    }
+    EXPECT_EQ(ids, std::vector<std::string>{"1"}) << script_;
+    const std::string file = readFile(OSC_MANIFEST_FILE);
+    ASSERT_FALSE(file.empty());
+    EXPECT_NE(res_.find(file), std::string::npos) << "not the manifest file, byte for byte";
 }
 
 } // namespace
