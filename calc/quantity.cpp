@@ -172,7 +172,8 @@ std::optional<Quantity> parseQuantity(std::string_view text, std::string_view un
             if (number.find_first_not_of("0123456789") != std::string::npos) {
                 return std::nullopt;
             }
-            number += "." + std::string(rest.substr(0, tail));
+            number.push_back('.');
+            number.append(rest.substr(0, tail));
             rest.remove_prefix(tail);
         }
         if (!rest.empty() && !isUnit(rest, unit)) {
@@ -186,7 +187,7 @@ std::optional<Quantity> parseQuantity(std::string_view text, std::string_view un
 std::string engineeringText(const Decimal& value, std::string_view unit,
                             std::string_view separator) {
     if (value.digits == "0") {
-        return "0" + std::string(separator) + std::string(unit);
+        return std::string("0").append(separator).append(unit);
     }
     const int lead = static_cast<int>(value.digits.size()) - 1 + value.exponent;
     const auto [lowest, highest] = unit == "F"   ? std::pair{-12, -6}
@@ -229,7 +230,9 @@ Decimal roundedDecimal(double value, int significant) {
 std::string engineeringText(double value, std::string_view unit, int significant,
                             std::string_view separator) {
     if (!std::isfinite(value)) {
-        return "?" + std::string(separator) + std::string(unit);
+        // Appended piece by piece: GCC 12 for MinGW warns falsely (-Wrestrict)
+        // on a literal joined to strings with +.
+        return std::string("?").append(separator).append(unit);
     }
     return engineeringText(roundedDecimal(value, significant), unit, separator);
 }
