@@ -6,8 +6,10 @@
 #include "ui/application.h"
 #include "ui/form1.h"
 #include "ui/helpview.h"
+#include "ui/pageguard.h"
 #include "ui/resultlabel.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -26,6 +28,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
+#include <cmath>
 #include <memory>
 
 #ifdef Q_OS_UNIX
@@ -73,6 +76,30 @@ void saveShot(QWidget& widget, const QString& name) {
     const QString file =
         QStringLiteral("%1/%2-dpr%3.png").arg(folder, name).arg(widget.devicePixelRatioF());
     widget.grab().save(file);
+}
+
+// Shows `page` in a child process (see probe()) and returns what it printed:
+// "page" or "notice", then the text shown. Empty if the child crashed or was
+// not done within 15 s; it is killed then, the fault being guarded against
+// is a view that never returns.
+QStringList shownInChild(const QString& page) {
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("OSC_VIEW_PROBE"), page);
+    child.setProcessEnvironment(env);
+    QElapsedTimer clock;
+    clock.start();
+    child.start(QCoreApplication::applicationFilePath(), {});
+    if (!child.waitForFinished(15000)) {
+        child.kill();
+        child.waitForFinished();
+        return {};
+    }
+    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
+        return {};
+    }
+    qInfo("%s: %lld ms", qPrintable(QFileInfo(page).fileName()), qint64(clock.elapsed()));
+    return QString::fromUtf8(child.readAllStandardOutput()).split(u'\n');
 }
 
 // Marks a rendering so that a test can tell which file the view showed.
@@ -153,25 +180,71 @@ private slots:
                           "<img src=\"fifo.png\"><img src=\"big.png\">"
                           "<img src=\"/dev/zero\"></body></html>"));
 
-        QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("OSC_VIEW_PROBE"), dir.filePath(page));
-        child.setProcessEnvironment(env);
-        QElapsedTimer clock;
-        clock.start();
-        child.start(QCoreApplication::applicationFilePath(), {});
-        if (!child.waitForFinished(15000)) {
-            child.kill();
-            child.waitForFinished();
-            QFAIL("the view did not finish within 15 s");
-        }
-        QCOMPARE(child.exitCode(), 0);
-        const QStringList out = QString::fromUtf8(child.readAllStandardOutput()).split(u'\n');
-        QVERIFY2(out.size() >= 2, qPrintable(out.join(u'|')));
+        const QStringList out = shownInChild(dir.filePath(page));
+        QVERIFY2(out.size() >= 2, "the view crashed or did not finish within 15 s");
         QCOMPARE(out[0], shown);
         QVERIFY2(out[1].contains(wording), qPrintable(out[1]));
-        qInfo("%s: %lld ms", qPrintable(page), qint64(clock.elapsed()));
 #endif
+    }
+
+    // Pages that crashed the view or kept it busy for minutes, and a page
+    // beyond each limit that guards against them (ui/pageguard.h): refused,
+    // or shown with its sizes held to the limits.
+    void hostilePagesAreBounded_data() {
+        using namespace pageguard;
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QString>("shown");   // "page" or "notice"
+        QTest::addColumn<QString>("wording"); // in the shown text
+        const QString refused = QStringLiteral("无法显示此页");
+        const auto tables = [](const char* level) { return QByteArray(level).repeated(400); };
+        QTest::newRow("tables in tables") << tables("<table><tr><td>") << "notice" << refused;
+        QTest::newRow("closing tags in comments")
+            << tables("<table><tr><td><!--</td></tr></table>-->") << "notice" << refused;
+        // The second <p> closes the <b>, so Qt ignores </b>: the tables nest.
+        QTest::newRow("closing tag of a closed element")
+            << tables("<p><b><p><table><tr><td></b>") << "notice" << refused;
+        QTest::newRow("elements in elements")
+            << QByteArray("<div>").repeated(kMaxDepth + 1) << "notice" << refused;
+        QTest::newRow("elements") << "<ul>" + QByteArray("<li>x</li>").repeated(kMaxElements)
+                                  << "notice" << refused;
+        QTest::newRow("line breaks")
+            << "<pre>" + QByteArray(kMaxLineBreaks + 1, '\n') << "notice" << refused;
+        QTest::newRow("run without a space")
+            << "<p>" + QByteArray(kMaxRun + 1, 'a') << "notice" << refused;
+        QTest::newRow("style rules")
+            << "<style>" + QByteArray("p{}").repeated(kMaxStyleRules + 1) + "</style><p>x"
+            << "notice" << refused;
+        QTest::newRow("character reference in a style")
+            << QByteArray("<p style=\"font-size:1&#48;00000pt\">x") << "notice" << refused;
+        QTest::newRow("huge font, word and picture")
+            << "<p style=\"font-size:100000pt\">" + QByteArray(1000, 'W') +
+                   "<img src=\"x.png\" width=\"100000\" height=\"100000\">"
+            << "page"
+            << "WWWW";
+        QTest::newRow("huge margins")
+            << QByteArray("<p style=\"margin-top:10000px\">m</p>").repeated(1000) << "page"
+            << "m m";
+        QTest::newRow("huge sizes in styles")
+            << "<head><link rel=\"stylesheet\" type=\"text/css\" href=\"huge.css\">"
+               "<style>p{margin-bottom:20000px}</style></head>" +
+                   QByteArray("<p>m</p>").repeated(500)
+            << "page"
+            << "m m";
+    }
+
+    void hostilePagesAreBounded() {
+        QFETCH(QByteArray, page);
+        QFETCH(QString, shown);
+        QFETCH(QString, wording);
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        const QDir dir(tmp.path());
+        QVERIFY(writeFile(dir.filePath("huge.css"), "p { margin-top: 20000px }"));
+        QVERIFY(writeFile(dir.filePath("hostile.htm"), page));
+        const QStringList out = shownInChild(dir.filePath("hostile.htm"));
+        QVERIFY2(out.size() >= 2, "the view crashed or did not finish within 15 s");
+        QCOMPARE(out[0], shown);
+        QVERIFY2(out[1].contains(wording), qPrintable(out[1].left(200)));
     }
 
     void linksStayInTheHtmlFolder_data() {
@@ -342,13 +415,38 @@ private slots:
         QVERIFY(QFile::copy(appHtml() + "/kiv1.htm", dir.filePath("html/kiv1.htm")));
         QVERIFY(QFile::copy(appHtml() + "/kiv1.svg", dir.filePath("html/kiv1.svg")));
         QVERIFY(writeFile(dir.filePath("html/x.unknown"), "data"));
+        QVERIFY(QImage(1, 100, QImage::Format_RGB32).save(dir.filePath("html/thin.png")));
         HelpView::setImageReaders(QList<QByteArray>{"png"});
         HelpView view;
         view.showPage(dir.path(), "\\html\\kiv1.htm");
-        for (const char* name : {"kiv1.svg", "x.unknown", "not-there.png"}) {
+        // A picture too thin for its height would make the page as tall as
+        // its width allowed times its own ratio.
+        for (const char* name : {"kiv1.svg", "x.unknown", "not-there.png", "thin.png"}) {
             const QImage image = pictureOf(view.document(), QString::fromLatin1(name));
             QCOMPARE(image.size(), QSize(16, 16));
         }
+    }
+
+    // The pictures of a page share one allowance of decoded pixels, so a page
+    // naming one large file under many names decodes it only while it lasts.
+    void picturesShareOneAllowance() {
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        const QDir dir(tmp.path());
+        // Two of these fit into the allowance, three do not.
+        const int side = int(std::sqrt(HelpView::kMaxPicturePixels / 2.5));
+        QImage big(side, side, QImage::Format_RGB32);
+        big.fill(Qt::white);
+        QVERIFY(big.save(dir.filePath("big.png")));
+        QVERIFY(writeFile(dir.filePath("p.htm"), "<p><img src=\"big.png?1\"><img src=\"big.png?2\">"
+                                                 "<img src=\"big.png?3\"></p>"));
+        HelpView view;
+        view.resize(HelpView::kSize);
+        view.setSource(QUrl::fromLocalFile(dir.filePath("p.htm")));
+        view.document()->documentLayout()->documentSize();
+        QCOMPARE(pictureOf(view.document(), "big.png?1").size(), big.size());
+        QCOMPARE(pictureOf(view.document(), "big.png?2").size(), big.size());
+        QCOMPARE(pictureOf(view.document(), "big.png?3").size(), QSize(16, 16));
     }
 
     // The longest result lines the core makes (25 characters, numbers in
@@ -453,10 +551,18 @@ static int probe(const QString& page) {
     const rlimit limit{rlim_t(1) << 30, rlim_t(1) << 30};
     setrlimit(RLIMIT_AS, &limit);
 #endif
+#ifdef Q_OS_UNIX
+    // The stack of Windows' main thread: a layout recursing too deep fails
+    // here as it would there.
+    const rlimit stack{rlim_t(1) << 20, rlim_t(1) << 20};
+    setrlimit(RLIMIT_STACK, &stack);
+#endif
     HelpView view;
     view.resize(HelpView::kSize);
     view.setSource(QUrl::fromLocalFile(page));
     view.show();
+    // All of the page, as the window lays it out after the first screen.
+    view.document()->documentLayout()->documentSize();
     view.grab();
     saveShot(view, QStringLiteral("probe-") + QFileInfo(page).completeBaseName());
     QTextStream out(stdout);

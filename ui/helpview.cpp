@@ -1,6 +1,7 @@
 #include "ui/helpview.h"
 
 #include "calc/catalogue.h"
+#include "ui/pageguard.h"
 
 #include <QBuffer>
 #include <QDesktopServices>
@@ -10,6 +11,7 @@
 #include <QImageReader>
 #include <QLoggingCategory>
 #include <QPainter>
+#include <QStringDecoder>
 #include <QTextDocument>
 
 // Silent unless QT_LOGGING_RULES="osc.page.debug=true"; lets a test of an
@@ -56,24 +58,32 @@ std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxBytes) 
 // Decodes with the named format only; for a drawing (SVG) the picture is
 // rendered at the screen's pixel ratio, so that it stays sharp when the
 // window is scaled, and marked with that ratio, so that the page still lays
-// it out at its own size.
-QImage decodePicture(const QString& path, const QByteArray& format, qreal pixelRatio) {
-    const std::optional<QByteArray> data = readRegularFile(path, HelpView::kMaxPictureBytes);
+// it out at its own size. The file and its pixels are taken from `allowance`;
+// a picture that does not fit in it, or whose size cannot be told before
+// decoding, is not decoded.
+QImage decodePicture(const QString& path, const QByteArray& format, qreal pixelRatio,
+                     HelpView::PictureAllowance& allowance) {
+    const std::optional<QByteArray> data = readRegularFile(path, allowance.bytes);
     if (!data) {
         return {};
     }
+    allowance.bytes -= data->size();
     QBuffer buffer;
     buffer.setData(*data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
     reader.setAutoDetectImageFormat(false);
     const bool scalable = format == "svg";
-    if (scalable && pixelRatio != 1.0) {
-        const QSize size = reader.size();
-        if (size.isValid()) {
-            reader.setScaledSize((QSizeF(size) * pixelRatio).toSize());
-        }
+    QSize size = reader.size();
+    if (scalable && pixelRatio != 1.0 && size.isValid()) {
+        size = (QSizeF(size) * pixelRatio).toSize();
+        reader.setScaledSize(size);
     }
+    const qint64 pixels = qint64(size.width()) * size.height();
+    if (!size.isValid() || pixels > allowance.pixels) {
+        return {};
+    }
+    allowance.pixels -= pixels;
     QImage image = reader.read();
     if (scalable && !image.isNull() && reader.scaledSize().isValid()) {
         image.setDevicePixelRatio(pixelRatio);
@@ -81,19 +91,29 @@ QImage decodePicture(const QString& path, const QByteArray& format, qreal pixelR
     return image;
 }
 
+// Whether a picture keeps to a shape the page can show: a width alone sets
+// the height by the picture's own ratio, so neither side may be more than 16
+// times the other.
+bool hasPageShape(const QImage& image) {
+    const QSizeF size = image.deviceIndependentSize();
+    const qreal longer = std::max(size.width(), size.height());
+    const qreal shorter = std::min(size.width(), size.height());
+    return longer <= 16 * shorter;
+}
+
 // Where no SVG reader exists, NAME.svg is shown from the PNG renderings
 // beside it: NAME@2x.png on a screen of ratio 1.5 and more, else NAME.png.
-QImage pngStandIn(const QString& svgPath, qreal pixelRatio) {
+QImage pngStandIn(const QString& svgPath, qreal pixelRatio, HelpView::PictureAllowance& allowance) {
     const QFileInfo info(svgPath);
     const QString base = info.dir().filePath(info.completeBaseName());
     if (pixelRatio >= 1.5) {
-        QImage image = decodePicture(base + QStringLiteral("@2x.png"), "png", 1.0);
+        QImage image = decodePicture(base + QStringLiteral("@2x.png"), "png", 1.0, allowance);
         if (!image.isNull()) {
             image.setDevicePixelRatio(2.0);
             return image;
         }
     }
-    return decodePicture(base + QStringLiteral(".png"), "png", 1.0);
+    return decodePicture(base + QStringLiteral(".png"), "png", 1.0, allowance);
 }
 
 // Shown for a picture that cannot be shown. Returning no image at all would
@@ -107,6 +127,16 @@ QImage missingPicture() {
     painter.drawLine(3, 3, 12, 12);
     painter.drawLine(12, 3, 3, 12);
     return image;
+}
+
+// The page's text, decoded as QTextBrowser decodes a page given as bytes:
+// by its byte-order mark or <meta> charset, else as UTF-8.
+QString decodedPage(const QByteArray& data) {
+    QStringDecoder decoder = QStringDecoder::decoderForHtml(data);
+    if (!decoder.isValid()) {
+        decoder = QStringDecoder(QStringDecoder::Utf8);
+    }
+    return decoder.decode(data);
 }
 
 QString notice(const QString& heading, const QString& text, const QUrl& url) {
@@ -170,19 +200,21 @@ QVariant HelpView::loadResource(int type, const QUrl& name) {
         return loadPage(url);
     case QTextDocument::ImageResource:
         return loadPicture(url);
-    default: {
-        // The stylesheet. An empty answer rather than none: with none the
-        // document would read the file itself.
-        const std::optional<QByteArray> data = readRegularFile(localPath(url), kMaxPageBytes);
-        return data ? *data : QByteArray();
-    }
+    default:
+        return loadStyleSheet(url);
     }
 }
 
 QVariant HelpView::loadPage(const QUrl& url) {
     ++pagesLoaded_;
+    styleRules_ = 0;
+    pictures_ = {};
     const std::optional<QByteArray> data = readRegularFile(localPath(url), kMaxPageBytes);
-    showsNotice_ = !data || data->isEmpty();
+    std::optional<QString> page;
+    if (data && !data->isEmpty()) {
+        page = pageguard::checkedPage(decodedPage(*data), styleRules_);
+    }
+    showsNotice_ = !page;
     qCDebug(lcPage) << "showing" << localPath(url) << (showsNotice_ ? "notice" : "page");
     if (!data) {
         return notice(QStringLiteral("无法显示此页"),
@@ -191,21 +223,34 @@ QVariant HelpView::loadPage(const QUrl& url) {
     if (data->isEmpty()) {
         return notice(QStringLiteral("此页为空"), QString(), url);
     }
-    return *data;
+    if (!page) {
+        return notice(QStringLiteral("无法显示此页"),
+                      QStringLiteral("<p>此页超出了本程序显示页面的限度：</p>"), url);
+    }
+    return *page;
 }
 
-QImage HelpView::loadPicture(const QUrl& url) const {
+// An empty answer rather than none for a stylesheet that cannot be used:
+// with none the document would read the file itself.
+QVariant HelpView::loadStyleSheet(const QUrl& url) {
+    const std::optional<QByteArray> data = readRegularFile(localPath(url), kMaxPageBytes);
+    const std::optional<QString> css =
+        data ? pageguard::checkedStyleSheet(QString::fromUtf8(*data), styleRules_) : std::nullopt;
+    return css ? QVariant(*css) : QVariant(QByteArray());
+}
+
+QImage HelpView::loadPicture(const QUrl& url) {
     const QString path = localPath(url);
     const QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
     const QList<QByteArray> readers = imageReaders();
     const qreal pixelRatio = devicePixelRatioF();
     QImage image;
     if (format == "svg" && !readers.contains(format)) {
-        image = pngStandIn(path, pixelRatio);
+        image = pngStandIn(path, pixelRatio, pictures_);
     } else if (!format.isEmpty() && readers.contains(format)) {
-        image = decodePicture(path, format, pixelRatio);
+        image = decodePicture(path, format, pixelRatio, pictures_);
     }
-    return image.isNull() ? missingPicture() : image;
+    return image.isNull() || !hasPageShape(image) ? missingPicture() : image;
 }
 
 void HelpView::followLink(const QUrl& url) {

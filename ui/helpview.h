@@ -26,8 +26,18 @@ public:
     static constexpr QSize kSize{329, 377};
 
     // Generous for a page of text or a schematic; the pages are a few KiB.
-    static constexpr qint64 kMaxPageBytes = 2 * 1024 * 1024;
-    static constexpr qint64 kMaxPictureBytes = 8 * 1024 * 1024;
+    // Every cost of laying a page out grows with it: ui/pageguard.h holds
+    // what the view honours of a page's content.
+    static constexpr qint64 kMaxPageBytes = 64 * 1024;
+    // What the pictures of one page may take together: the files read and
+    // the pixels decoded. Decoding is the slow part of showing a picture, and
+    // a page can name one file under many names.
+    static constexpr qint64 kMaxPictureBytes = 512 * 1024;
+    static constexpr qint64 kMaxPicturePixels = 8 * 1000 * 1000;
+    struct PictureAllowance {
+        qint64 bytes = kMaxPictureBytes;
+        qint64 pixels = kMaxPicturePixels;
+    };
 
     explicit HelpView(QWidget* parent = nullptr);
 
@@ -56,12 +66,15 @@ signals:
 
 private:
     QVariant loadPage(const QUrl& url);
-    QImage loadPicture(const QUrl& url) const;
+    QVariant loadStyleSheet(const QUrl& url);
+    QImage loadPicture(const QUrl& url);
     void followLink(const QUrl& url);
     void noteSource(const QUrl& url);
     QString pageFolder() const;
 
     int pagesLoaded_ = 0;
+    int styleRules_ = 0;          // of the shown page, its stylesheets included
+    PictureAllowance pictures_{}; // what the shown page's pictures may still take
     bool showsNotice_ = false;
     bool showingPage_ = false; // showPage() is navigating, not the user
     QUrl shownPage_;           // without its fragment
