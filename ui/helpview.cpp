@@ -102,11 +102,12 @@ bool hasPageShape(const QImage& image) {
 }
 
 // Where no SVG reader exists, NAME.svg is shown from the PNG renderings
-// beside it: NAME@2x.png on a screen of ratio 1.5 and more, else NAME.png.
+// beside it: NAME@2x.png on any screen of ratio above 1 (at 125 % a 2x
+// picture scaled down stays sharp, a 1x one scaled up does not), else NAME.png.
 QImage pngStandIn(const QString& svgPath, qreal pixelRatio, HelpView::PictureAllowance& allowance) {
     const QFileInfo info(svgPath);
     const QString base = info.dir().filePath(info.completeBaseName());
-    if (pixelRatio >= 1.5) {
+    if (pixelRatio > 1.0) {
         QImage image = decodePicture(base + QStringLiteral("@2x.png"), "png", 1.0, allowance);
         if (!image.isNull()) {
             image.setDevicePixelRatio(2.0);
