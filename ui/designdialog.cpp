@@ -55,7 +55,9 @@ DesignDialog::DesignDialog(const calc::CatalogueEntry& circuit, QWidget* parent)
     : QDialog(parent), circuit_(circuit), inputs_(calc::designInputs(circuit)),
       rules_(calc::designRules(circuit.mode)) {
     setObjectName(QStringLiteral("DesignDialog"));
-    setWindowTitle(QStringLiteral("按目标频率选元件 — ") + circuitName(circuit));
+    // No dash: Qt adds the program's name after one of its own, and that
+    // dash differs between desktops.
+    setWindowTitle(QStringLiteral("按目标频率选元件：") + circuitName(circuit));
     createControls();
     target_->setFocus();
 }
