@@ -1,5 +1,7 @@
 #pragma once
 
+#include "calc/utf8.h"
+
 #include <cstddef>
 #include <optional>
 #include <string_view>
@@ -10,11 +12,6 @@
 namespace calc {
 
 inline constexpr int kMaxInputLength = 10;
-
-// Byte length of the well-formed UTF-8 sequence that starts the text, or 0
-// when the text is empty or starts with a malformed one (stray continuation
-// byte, overlong form, surrogate, beyond U+10FFFF, cut short).
-std::size_t utf8SequenceLength(std::string_view text);
 
 // Length of UTF-8 text as a line edit counts it (UTF-16 code units: two for
 // a character beyond U+FFFF, one for any other); nullopt for malformed UTF-8.

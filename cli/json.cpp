@@ -1,28 +1,12 @@
 #include "cli/json.h"
 
-#include "calc/inputlimit.h"
+#include "calc/utf8.h"
 
 #include <cstdio>
 
 namespace cli {
 
 namespace {
-
-// The code point of one well-formed UTF-8 sequence.
-unsigned codePoint(std::string_view sequence) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(sequence[i]); };
-    switch (sequence.size()) {
-    case 1:
-        return byte(0);
-    case 2:
-        return (byte(0) & 0x1fu) << 6 | (byte(1) & 0x3fu);
-    case 3:
-        return (byte(0) & 0x0fu) << 12 | (byte(1) & 0x3fu) << 6 | (byte(2) & 0x3fu);
-    default:
-        return (byte(0) & 0x07u) << 18 | (byte(1) & 0x3fu) << 12 | (byte(2) & 0x3fu) << 6 |
-               (byte(3) & 0x3fu);
-    }
-}
 
 // Whether a character is written as \uXXXX: the controls (C0, DEL and C1:
 // some terminals take U+009B as the start of an escape sequence) and the
@@ -64,7 +48,7 @@ std::string jsonString(std::string_view text) {
             out += "\\t";
             break;
         default:
-            if (const unsigned cp = codePoint(text.substr(0, n)); escaped(cp)) {
+            if (const unsigned cp = calc::utf8CodePoint(text.substr(0, n)); escaped(cp)) {
                 char escape[8];
                 std::snprintf(escape, sizeof escape, "\\u%04x", cp);
                 out += escape;

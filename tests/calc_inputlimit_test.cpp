@@ -64,4 +64,24 @@ TEST(Utf8SequenceLength, MeasuresOnlyTheFirstSequence) {
               0u);
 }
 
+// Every boundary of the encoding, written and read back; each shorter piece
+// of it is a character cut off, which more bytes would complete.
+TEST(Utf8, WritesAndReadsEveryLengthsBoundaries) {
+    for (const char32_t cp : {0x0U, 0x7FU, 0x80U, 0x7FFU, 0x800U, 0xFFFFU, 0x10000U, 0x10FFFFU}) {
+        std::string text;
+        calc::appendUtf8(text, cp);
+        const auto hex = static_cast<unsigned>(cp);
+        ASSERT_EQ(calc::utf8SequenceLength(text), text.size()) << std::hex << hex;
+        EXPECT_EQ(static_cast<unsigned>(calc::utf8CodePoint(text)), hex);
+        for (std::size_t cut = 1; cut < text.size(); ++cut) {
+            EXPECT_TRUE(calc::utf8CutShort(text.substr(0, cut))) << std::hex << hex << " " << cut;
+        }
+        EXPECT_FALSE(calc::utf8CutShort(text));
+    }
+    // Starts that no byte can complete: overlong, surrogate, beyond U+10FFFF.
+    for (const char* start : {"\xE0\x9F", "\xED\xA0", "\xF4\x90", "\xC0", "\x80"}) {
+        EXPECT_FALSE(calc::utf8CutShort(start)) << start;
+    }
+}
+
 } // namespace

@@ -8,6 +8,7 @@
 #include "calc/calculate.h"
 #include "calc/catalogue.h"
 #include "calc/inputlimit.h"
+#include "calc/utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -109,24 +110,6 @@ std::string withoutComments(const std::string& html) {
     return std::regex_replace(html, comment, " ");
 }
 
-void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // What a reader sees of a piece of HTML: tags and comments dropped, entities
 // decoded, white space collapsed to single spaces.
 std::string visibleText(const std::string& html) {
@@ -155,7 +138,7 @@ std::string visibleText(const std::string& html) {
                         std::stoul(name.substr(hex ? 2 : 1), nullptr, hex ? 16 : 10));
                 }
                 if (cp) {
-                    appendUtf8(decoded, *cp);
+                    calc::appendUtf8(decoded, *cp);
                     i = semi;
                     continue;
                 }
