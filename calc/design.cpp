@@ -39,8 +39,6 @@ constexpr int kE96[] = {100, 102, 105, 107, 110, 113, 115, 118, 121, 124, 127, 1
                         536, 549, 562, 576, 590, 604, 619, 634, 649, 665, 681, 698, 715, 732,
                         750, 768, 787, 806, 825, 845, 866, 887, 909, 931, 953, 976};
 
-constexpr std::array<std::string_view, kKinds> kKindNames{"电阻", "电容", "电感"};
-
 Choices seriesChoices(Series series, Span range, int unitExponent) {
     Choices c;
     const double middle = std::log10(range.low * range.high) / 2.0;
@@ -94,6 +92,11 @@ std::optional<Series> seriesFromName(std::string_view name) {
     return std::nullopt;
 }
 
+std::string_view kindName(Kind kind) {
+    constexpr std::array<std::string_view, kKinds> names{"电阻", "电容", "电感"};
+    return names[static_cast<std::size_t>(kind)];
+}
+
 std::string_view unitSymbol(Kind kind) {
     constexpr std::array<std::string_view, kKinds> symbols{"Ω", "F", "H"};
     return symbols[static_cast<std::size_t>(kind)];
@@ -125,8 +128,8 @@ std::vector<std::string> rulesText(const DesignRules& rules) {
             continue;
         }
         const std::string_view unit = unitSymbol(static_cast<Kind>(k));
-        std::string line =
-            std::string(kKindNames[k]) + " " + value(r.low, unit) + "～" + value(r.high, unit);
+        std::string line = std::string(kindName(static_cast<Kind>(k))) + " " + value(r.low, unit) +
+                           "～" + value(r.high, unit);
         if (static_cast<Kind>(k) == Kind::Inductor && rules.impedance) {
             line += "，按算出的值绕制或调节磁芯；另列最近的标准电感";
         }

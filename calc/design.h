@@ -38,6 +38,8 @@ std::optional<Series> seriesFromName(std::string_view name);
 
 // The base unit of a kind: "Ω", "F", "H".
 std::string_view unitSymbol(Kind kind);
+// The name of a kind as the window writes it: "电阻", "电容", "电感".
+std::string_view kindName(Kind kind);
 
 // One input box of a circuit as the design sees it.
 struct DesignInput {

@@ -39,7 +39,9 @@ QString circuitName(const calc::CatalogueEntry& circuit) {
     return {};
 }
 
-constexpr std::array<const char*, calc::kKinds> kKindNames{"电阻", "电容", "电感"};
+QString kindName(std::size_t kind) {
+    return qs(calc::kindName(static_cast<calc::Kind>(kind)));
+}
 constexpr std::array<const char*, calc::kKinds> kKindObjects{"resistor", "capacitor", "inductor"};
 
 // A plain number typed in the dialog, "." as the point whatever the desktop,
@@ -226,9 +228,8 @@ QWidget* DesignDialog::createForm() {
 
     for (std::size_t k = 0; k < calc::kKinds; ++k) {
         if (uses(static_cast<calc::Kind>(k))) {
-            row(QString::fromUtf8(kKindNames[k]) + QStringLiteral("范围："),
-                createRangeRow(static_cast<calc::Kind>(k)),
-                QString::fromUtf8(kKindNames[k]) + QStringLiteral("范围的下限"), range_[k][0]);
+            row(kindName(k) + QStringLiteral("范围："), createRangeRow(static_cast<calc::Kind>(k)),
+                kindName(k) + QStringLiteral("范围的下限"), range_[k][0]);
         }
     }
 
@@ -241,7 +242,7 @@ QWidget* DesignDialog::createForm() {
         }
         auto* box = edit(tolRow, "", QStringLiteral("按系列"));
         box->setObjectName(QString::fromLatin1(kKindObjects[k]) + QStringLiteral("Tolerance"));
-        box->setAccessibleName(QString::fromUtf8(kKindNames[k]) + QStringLiteral("容差（%）"));
+        box->setAccessibleName(kindName(k) + QStringLiteral("容差（%）"));
         box->setMaximumWidth(70);
         auto* label = new QLabel(QString(QLatin1Char("RCL"[k])), tolRow);
         label->setBuddy(box);
@@ -288,7 +289,7 @@ QWidget* DesignDialog::createRangeRow(calc::Kind kind) {
         e->setObjectName(QString::fromLatin1(kKindObjects[k]) +
                          (end ? QStringLiteral("RangeHigh") : QStringLiteral("RangeLow")));
         e->setPlaceholderText(qs(calc::engineeringText(ends[end], calc::unitSymbol(kind), 6, " ")));
-        e->setAccessibleName(QString::fromUtf8(kKindNames[k]) +
+        e->setAccessibleName(kindName(k) +
                              (end ? QStringLiteral("范围的上限") : QStringLiteral("范围的下限")));
         range_[k][end] = e;
         layout->addWidget(e, 1);
@@ -334,7 +335,7 @@ std::optional<calc::DesignRequest> DesignDialog::request() {
         if (tolerance_[k] && !tolerance_[k]->text().trimmed().isEmpty()) {
             const auto t = plainNumber(tolerance_[k]->text());
             if (!t) {
-                say(QString::fromUtf8(kKindNames[k]) +
+                say(kindName(k) +
                     QStringLiteral("容差要写成 5 或 2.5 这样的百分数（小数点用“.”），或者空着。"));
                 return std::nullopt;
             }
@@ -371,7 +372,7 @@ std::optional<calc::DesignRequest> DesignDialog::request() {
         const auto lowValue = low.isEmpty() ? rule.low : calc::baseValueOf(*in, utf8(low));
         const auto highValue = high.isEmpty() ? rule.high : calc::baseValueOf(*in, utf8(high));
         if (!lowValue || !highValue) {
-            say(QString::fromUtf8(kKindNames[k]) +
+            say(kindName(k) +
                 QStringLiteral(
                     "范围读不出来：写成 1k、100p、10u 这样的值，或者空着用规则的范围。"));
             return std::nullopt;
