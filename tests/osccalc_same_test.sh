@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Runs one table through the Linux osccalc and osccalc.exe under an emulator:
+# the piped answers and the exit codes must be the same bytes, number
+# formatting included, with and without --json.
+# Usage: osccalc_same_test.sh LINUX_OSCCALC WINDOWS_OSCCALC EMULATOR...
+set -euo pipefail
+
+linux=$1 windows=$2
+shift 2
+if [[ ! -x $linux ]]; then
+    echo "FAIL: no Linux osccalc at '$linux' to compare with: build the default preset" \
+        "first, or set OSC_LINUX_OSCCALC" >&2
+    exit 1
+fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+for circuit in rc1 rc2 rc3 rc4 lc1 lc2 lc3 lc4 quartz1 quartz2 rc9; do
+    for values in "1 1 1 1" "10 10 1" "3.3 4.7 0.01 2200" "0.000001 1000000 7 3" \
+        "9999999999 9999999999 1 1" "0.5 0 2 2" "1 . 1" "１ 1 1 1" "1 1 μ" "1 1 1 1 1"; do
+        printf '%s %s\r\n' "$circuit" "$values"
+    done
+done >"$work/table"
+
+status=0
+for json in "" --json; do
+    code=0
+    "$linux" $json - <"$work/table" >"$work/linux" || code=$?
+    echo "exit $code" >>"$work/linux"
+    code=0
+    "$@" "$windows" $json - <"$work/table" >"$work/windows" || code=$?
+    echo "exit $code" >>"$work/windows"
+    if cmp "$work/linux" "$work/windows"; then
+        echo "same: osccalc ${json:-(text)}, $(wc -l <"$work/linux") lines"
+    else
+        diff "$work/linux" "$work/windows" | head -n 20 >&2 || true
+        status=1
+    fi
+done
+exit $status
