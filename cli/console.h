@@ -38,6 +38,8 @@ public:
     std::u16string decode(std::string_view bytes);
     // The bytes still waiting (a character cut off for good), as U+FFFD each.
     std::u16string finish();
+    // Whether bytes of a character cut off wait for the next piece.
+    bool holdsBytes() const { return !pending_.empty(); }
 
 private:
     std::string pending_;

@@ -33,6 +33,27 @@ void setErrnoFromLastError() {
     }
 }
 
+std::wstring wideFrom(std::u16string_view text) {
+    return std::wstring(text.begin(), text.end());
+}
+
+// UTF-16 from Windows as UTF-8. A lone surrogate, which Windows can only
+// drop or replace, goes through the shared conversion instead, whose
+// three-byte form the value check rejects as on Linux.
+std::string utf8FromWide(std::wstring_view text) {
+    const int length = static_cast<int>(text.size());
+    const int size = length == 0 ? 0
+                                 : WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(),
+                                                       length, nullptr, 0, nullptr, nullptr);
+    if (length > 0 && size == 0) {
+        return utf8FromUtf16(std::u16string(text.begin(), text.end()));
+    }
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(), length, out.data(), size,
+                        nullptr, nullptr);
+    return out;
+}
+
 } // namespace
 
 bool isConsole(void* handle) {
@@ -47,7 +68,7 @@ HandleStreamBuf::HandleStreamBuf(void* handle) : handle_(handle), console_(isCon
 HandleStreamBuf::~HandleStreamBuf() {
     sync();
     if (console_) {
-        writeConsole(decoder_.finish());
+        writeConsole(wideFrom(decoder_.finish()));
     }
 }
 
@@ -69,10 +90,27 @@ int HandleStreamBuf::sync() {
 }
 
 bool HandleStreamBuf::writeOut(std::string_view bytes) {
-    return console_ ? writeConsole(decoder_.decode(bytes)) : writeBytes(bytes);
+    if (!console_) {
+        return writeBytes(bytes);
+    }
+    // Well-formed UTF-8 is converted by Windows. A piece that ends inside a
+    // character, or holds malformed bytes, goes through the shared decoder,
+    // which keeps the cut-off bytes for the next piece and shows each
+    // malformed byte as one U+FFFD, as the JSON output does; Windows' own
+    // replacement need not count them the same way.
+    const int length = static_cast<int>(bytes.size());
+    const int size = decoder_.holdsBytes() ? 0
+                                           : MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS,
+                                                                 bytes.data(), length, nullptr, 0);
+    if (size == 0) {
+        return writeConsole(wideFrom(decoder_.decode(bytes)));
+    }
+    std::wstring text(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), length, text.data(), size);
+    return writeConsole(text);
 }
 
-bool HandleStreamBuf::writeConsole(std::u16string_view text) {
+bool HandleStreamBuf::writeConsole(std::wstring_view text) {
     // Older consoles refuse very long writes; pieces never split a
     // surrogate pair.
     constexpr std::size_t kPiece = 8192;
@@ -113,7 +151,7 @@ ConsoleInputBuf::int_type ConsoleInputBuf::underflow() {
         }
         std::array<wchar_t, 4096> wide;
         DWORD n = 0;
-        std::u16string text = std::move(pendingHigh_);
+        std::wstring text = std::move(pendingHigh_);
         pendingHigh_.clear();
         if (!ReadConsoleW(handle_, wide.data(), static_cast<DWORD>(wide.size()), &n, nullptr) ||
             n == 0) {
@@ -122,7 +160,7 @@ ConsoleInputBuf::int_type ConsoleInputBuf::underflow() {
             for (DWORD i = 0; i < n && !ended_; ++i) {
                 ended_ = lineStart_ && wide[i] == L'\x1a';
                 if (!ended_) {
-                    text += static_cast<char16_t>(wide[i]);
+                    text += wide[i];
                     lineStart_ = wide[i] == L'\n';
                 }
             }
@@ -131,7 +169,7 @@ ConsoleInputBuf::int_type ConsoleInputBuf::underflow() {
                 text.pop_back();
             }
         }
-        bytes_ = utf8FromUtf16(text);
+        bytes_ = utf8FromWide(text);
         setg(bytes_.data(), bytes_.data(), bytes_.data() + bytes_.size());
     }
     return traits_type::to_int_type(*gptr());
@@ -145,8 +183,7 @@ std::vector<std::string> programArguments(int, char**) {
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
     std::vector<std::string> args;
     for (int i = 1; wide != nullptr && i < count; ++i) {
-        const std::wstring_view arg(wide[i]);
-        args.push_back(utf8FromUtf16(std::u16string(arg.begin(), arg.end())));
+        args.push_back(utf8FromWide(wide[i]));
     }
     LocalFree(wide);
     return args;

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <streambuf>
+#include <string>
 #include <string_view>
 
 #include "cli/console.h"
@@ -32,7 +33,7 @@ protected:
 
 private:
     bool writeOut(std::string_view bytes);
-    bool writeConsole(std::u16string_view text);
+    bool writeConsole(std::wstring_view text);
     bool writeBytes(std::string_view bytes);
 
     void* handle_;
@@ -56,7 +57,7 @@ private:
     void* handle_;
     bool ended_ = false;
     bool lineStart_ = true;
-    std::u16string pendingHigh_; // a surrogate whose pair has not been read yet
+    std::wstring pendingHigh_; // a surrogate whose pair has not been read yet
     std::string bytes_;
 };
 
