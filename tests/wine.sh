@@ -41,10 +41,11 @@ if [[ $1 == --start ]]; then
     # A server left over from an interrupted run goes first. Then one server
     # for the whole run instead of one per test, with Wine's services started
     # here, so that they do not hold a test's output open. Neither keeps this
-    # script's output open either, or ctest would wait for them.
+    # script's output open either, or ctest would wait for them. The server
+    # outlives an interrupted run by five idle minutes at most.
     wineserver -k 2>/dev/null || true
     wineserver -w
-    wineserver -p </dev/null >/dev/null 2>&1
+    wineserver -p300 </dev/null >/dev/null 2>&1
     wineboot </dev/null >/dev/null 2>&1
     echo "Wine prefix ready: $WINEPREFIX"
 else
