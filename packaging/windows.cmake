@@ -198,6 +198,7 @@ set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 set(CPACK_NSIS_MUI_FINISHPAGE_RUN oscillator-calculator.exe)
 set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
+set(CPACK_NSIS_BRANDING_TEXT "${OSC_TITLE} ${PROJECT_VERSION}")
 # A Unicode installer, for the Chinese names; 64-bit, like the program (the
 # 32-bit stub would also do, but nothing else here is 32-bit). The finish
 # page's second box makes the desktop shortcut, unticked by default; the
