@@ -198,9 +198,10 @@ set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 set(CPACK_NSIS_MUI_FINISHPAGE_RUN oscillator-calculator.exe)
 set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
-set(CPACK_NSIS_BRANDING_TEXT "${OSC_TITLE} ${PROJECT_VERSION}")
 # A Unicode installer, for the Chinese names; 64-bit, like the program (the
-# 32-bit stub would also do, but nothing else here is 32-bit). The finish
+# 32-bit stub would also do, but nothing else here is 32-bit). The program's
+# name where NSIS names itself (CPack's own setting would trim it, which
+# Debian's makensis refuses). The finish
 # page's second box makes the desktop shortcut, unticked by default; the
 # uninstaller removes it and the vendor's key the installer's own key sits
 # in, and the size shows in the list of programs.
@@ -208,6 +209,7 @@ set(uninstall_key "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\${PR
 set(CPACK_NSIS_DEFINES "
   Unicode true
   Target amd64-unicode
+  BrandingText \"${OSC_TITLE} ${PROJECT_VERSION}\"
   !define MUI_FINISHPAGE_SHOWREADME
   !define MUI_FINISHPAGE_SHOWREADME_TEXT \"创建桌面快捷方式\"
   !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
