@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages this project needs, only those that are missing.
-# Usage: scripts/deps.sh run|test|package|fuzz|bench
+# Usage: scripts/deps.sh run|test|package|fuzz|bench|windows
 set -euo pipefail
 
 common=(cmake g++ make libqt6svg6 qt6-base-dev qt6-svg-dev fonts-wqy-microhei qt6-translations-l10n)
@@ -21,6 +21,13 @@ test=(clang-format libgtest-dev libgmock-dev xvfb xauth locales
 fuzz=(cmake make clang libclang-rt-14-dev)
 # scripts/bench.sh: Google Benchmark, and valgrind for instruction counts.
 bench=(libbenchmark-dev valgrind)
+# scripts/windows.sh: Debian's Qt sources and host tools to cross-build Qt,
+# the MinGW-w64 compilers, NSIS for the installer, osslsigncode and openssl
+# for signing; for its test Wine, Xvfb and the tools that drive and
+# photograph the window.
+windows=(dpkg-dev qt6-base-dev qt6-base-dev-tools g++-mingw-w64-x86-64-posix
+    gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 cmake ninja-build nsis osslsigncode
+    openssl wine wine64 fonts-wine xvfb xauth xdotool imagemagick fonts-wqy-microhei unzip)
 
 case "${1:-test}" in
 run) wanted=("${common[@]}" "${run[@]}") ;;
@@ -28,7 +35,8 @@ test) wanted=("${common[@]}" "${test[@]}") ;;
 package) wanted=("${common[@]}" "${package[@]}") ;;
 fuzz) wanted=("${fuzz[@]}") ;;
 bench) wanted=("${common[@]}" "${bench[@]}") ;;
-*) echo "usage: $0 run|test|package|fuzz|bench" >&2; exit 2 ;;
+windows) wanted=("${common[@]}" "${windows[@]}") ;;
+*) echo "usage: $0 run|test|package|fuzz|bench|windows" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -3,9 +3,16 @@
 #  1. Qt (qtbase only) for MinGW, built once from Debian's own qt6-base source
 #     package into a cache folder outside the checkout and reused afterwards;
 #  2. the window program and osccalc.exe against it;
-#  3. a folder with everything they need and oscillator-calculator-<version>-win64.zip.
-# With --test it then unpacks the zip and runs the program under Wine on Xvfb.
-# Usage: scripts/windows.sh [--test] [--qt-only]
+#  3. with cpack, oscillator-calculator-<version>-win64.zip and the installer
+#     oscillator-calculator-<version>-win64-setup.exe, and beside them the
+#     Qt source they were built from, oscillator-calculator-<version>-win64-qt-source.tar.
+# With --test it then runs the program under Wine on Xvfb from the zip, installs
+# it silently, runs it again, uninstalls it and looks for leftovers, and checks
+# signing with a throw-away certificate. --if-cached skips everything, with
+# one line, when Qt has not been built yet (the test command uses it).
+# Signing: with OSC_SIGN_CERT and OSC_SIGN_KEY (PEM files; OSC_SIGN_PASS for
+# the key's passphrase) both programs and the installer are signed.
+# Usage: scripts/windows.sh [--test] [--qt-only] [--if-cached]
 # OSC_QT_MINGW_DIR overrides the cache folder (default
 # ${XDG_CACHE_HOME:-~/.cache}/oscillator-calculator/qt6-mingw).
 set -euo pipefail
@@ -14,11 +21,13 @@ root=$PWD
 
 run_test=0
 qt_only=0
+if_cached=0
 for arg in "$@"; do
     case $arg in
     --test) run_test=1 ;;
     --qt-only) qt_only=1 ;;
-    *) echo "usage: $0 [--test] [--qt-only]" >&2; exit 2 ;;
+    --if-cached) if_cached=1 ;;
+    *) echo "usage: $0 [--test] [--qt-only] [--if-cached]" >&2; exit 2 ;;
     esac
 done
 
@@ -27,21 +36,15 @@ prefix=$cache/prefix
 toolchain=$root/cmake/mingw-w64-x86_64.cmake
 jobs=${OSC_JOBS:-2}
 
+if ((if_cached)) && [[ ! -f $prefix/.complete ]]; then
+    echo "Skipped the Windows window program: no Qt for MinGW in $cache yet" \
+        "(scripts/windows.sh builds it once, 17-68 min)"
+    exit 0
+fi
+scripts/deps.sh windows
+
 now() { date +%s; }
 elapsed() { echo "$(($(now) - $1)) s"; }
-
-need_packages() {
-    local missing=() pkg
-    for pkg in "$@"; do
-        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
-            missing+=("$pkg")
-        fi
-    done
-    if ((${#missing[@]})); then
-        echo "Installing: ${missing[*]}"
-        apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${missing[@]}"
-    fi
-}
 
 # The source entries are the machine's own binary entries with their type
 # changed, in a private apt configuration, so the system's lists stay as they are.
@@ -72,8 +75,6 @@ build_qt() {
         echo "Qt for MinGW: reusing $prefix"
         return
     fi
-    need_packages dpkg-dev qt6-base-dev qt6-base-dev-tools g++-mingw-w64-x86-64-posix \
-        gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 cmake ninja-build
     local src
     src=$(find "$cache/src" -maxdepth 1 -type d -name 'qt6-base-*' 2>/dev/null | head -n1 || true)
     if [[ -z $src ]]; then
@@ -111,118 +112,64 @@ version=$(sed -nE '/^project\(/,/\)/s/^[[:space:]]*VERSION[[:space:]]+([0-9.]+).
 name=oscillator-calculator-$version-win64
 host_build=$root/build-app
 win_build=$root/build-win64
-deploy=$win_build/$name
 zip=$win_build/$name.zip
-mingw_strip=x86_64-w64-mingw32-strip
-# Where Debian's MinGW-w64 keeps its run-time DLLs (libstdc++, libgcc, winpthreads).
-mingw_dll_dirs=("$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")"
-    /usr/x86_64-w64-mingw32/lib)
-
-# The DLLs a PE file imports, by name.
-imports() {
-    x86_64-w64-mingw32-objdump -p "$1" | sed -nE 's/^[[:space:]]*DLL Name: (.*)$/\1/p'
-}
-
-# Copies into the deployed folder every DLL the given files need that comes
-# from Qt or MinGW (Windows' own DLLs are left out), following what those
-# DLLs need in turn.
-copy_dependencies() {
-    local queue=("$@") file dll dir found
-    while ((${#queue[@]})); do
-        file=${queue[0]}
-        queue=("${queue[@]:1}")
-        for dll in $(imports "$file"); do
-            [[ -e $deploy/$dll ]] && continue
-            found=
-            for dir in "$prefix/bin" "${mingw_dll_dirs[@]}"; do
-                if [[ -f $dir/$dll ]]; then
-                    found=$dir/$dll
-                    break
-                fi
-            done
-            [[ -n $found ]] || continue
-            cp "$found" "$deploy/"
-            queue+=("$deploy/$dll")
-        done
-    done
-}
+setup=$win_build/$name-setup.exe
+qt_source=$win_build/$name-qt-source.tar
 
 build_app() {
-    local t commit_time
+    local t
     t=$(now)
-    # Qt's resource compiler writes each compiled-in file's modification time
-    # into the program, and a checkout's file times are those of the
-    # checkout. Given SOURCE_DATE_EPOCH it writes that instead: the last
-    # commit's time, unless the caller has set one.
-    if [[ -z ${SOURCE_DATE_EPOCH:-} ]] &&
-        commit_time=$(git -C "$root" log -1 --format=%ct 2>/dev/null); then
-        export SOURCE_DATE_EPOCH=$commit_time
-    fi
     # The PNG renderings of the pictures come from the host's Qt SVG.
     cmake --preset app >/dev/null
     cmake --build --preset app --target svgpng -j"$jobs"
-    cmake -S "$root" -B "$win_build" -G Ninja \
-        -DCMAKE_TOOLCHAIN_FILE="$prefix/lib/cmake/Qt6/qt.toolchain.cmake" \
-        -DQT_CHAINLOAD_TOOLCHAIN_FILE="$toolchain" \
-        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-        -DCMAKE_BUILD_TYPE=Release -DOSC_BUILD_TESTS=OFF >/dev/null
+    configure_app "$win_build"
     cmake --build "$win_build" -j"$jobs"
     echo "Program build: $(elapsed "$t")"
 }
 
-deploy_app() {
-    rm -rf "$deploy" "$zip"
-    mkdir -p "$deploy"/{platforms,styles,imageformats,translations,html}
-    cp "$win_build/bin/oscillator-calculator.exe" "$win_build/bin/osccalc.exe" "$deploy/"
-    # Plugins the window loads: the platform, the native style, and GIF for
-    # the banner (PNG is built into Qt Gui; the pages' pictures are PNGs here).
-    cp "$prefix/plugins/platforms/qwindows.dll" "$deploy/platforms/"
-    cp "$prefix/plugins/styles/qwindowsvistastyle.dll" "$deploy/styles/"
-    cp "$prefix/plugins/imageformats/qgif.dll" "$deploy/imageformats/"
-    copy_dependencies "$deploy"/*.exe "$deploy"/*/*.dll
-    # Debian's MinGW run-time DLLs and Qt carry symbols users have no use for.
-    find "$deploy" -name '*.exe' -o -name '*.dll' | xargs "$mingw_strip" --strip-unneeded
-    # The translations are the same files on every platform.
-    cp /usr/share/qt6/translations/qtbase_zh_CN.qm "$deploy/translations/"
-    cp "$root"/html/*.htm "$root"/html/*.css "$root"/html/*.svg "$deploy/html/"
-    "$host_build/bin/svgpng" "$deploy/html" "$root"/html/*.svg
-    if [[ -f $root/LICENSE ]]; then
-        cp "$root/LICENSE" "$deploy/LICENSE.txt"
-    fi
-    # Qt is shipped under the LGPL 3, whose text must go with it (it builds
-    # on the GPL 3's).
-    local licences
-    licences=$(find "$cache/src" -maxdepth 3 -type d -path '*/qt6-base-*/LICENSES' | head -n1)
-    mkdir -p "$deploy/licenses"
-    cp "$licences/LGPL-3.0-only.txt" "$deploy/licenses/Qt-LGPL-3.0-only.txt"
-    cp "$licences/GPL-3.0-only.txt" "$deploy/licenses/Qt-GPL-3.0-only.txt"
-    # Notepad reads UTF-8 reliably with a byte-order mark and CRLF line ends.
-    sed "s/@VERSION@/$version/g" "$root/packaging/windows-readme.txt" |
-        sed 's/$/\r/' | { printf '\xef\xbb\xbf'; cat; } >"$deploy/README.txt"
-    (cd "$win_build" && zip -qr -9 "$zip" "$name")
-    echo "Deployed folder: $(du -sh "$deploy" | cut -f1), zip: $(du -h "$zip" | cut -f1) ($zip)"
+# The cross build's configuration in the folder $1.
+configure_app() {
+    local qt_src
+    qt_src=$(find "$cache/src" -maxdepth 1 -type d -name 'qt6-base-*' | head -n1)
+    cmake -S "$root" -B "$1" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$prefix/lib/cmake/Qt6/qt.toolchain.cmake" \
+        -DQT_CHAINLOAD_TOOLCHAIN_FILE="$toolchain" \
+        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+        -DCMAKE_BUILD_TYPE=Release -DOSC_BUILD_TESTS=OFF \
+        -DOSC_HOST_SVGPNG="$host_build/bin/svgpng" -DOSC_QT_SOURCE_DIR="$qt_src" >/dev/null
 }
 
-# Under Wine on Xvfb, from a folder whose path has spaces and Chinese
-# characters, with a private prefix: the window appears with its title and
-# first page, the 555 item computes 10, 10, 1 without a message box, and the
-# program exits cleanly when its window is closed. Screenshots land in
-# $win_build/wine-*.png.
-test_app() {
-    need_packages wine64 wine fonts-wine xvfb xauth xdotool imagemagick fonts-wqy-microhei unzip
+# The zip and the installer from the build's install rules; the programs are
+# signed by those rules when OSC_SIGN_CERT is set, the installer here.
+package_app() {
+    local t
+    t=$(now)
+    rm -f "$zip" "$setup"
+    (cd "$win_build" && cpack -G "ZIP;NSIS" >/dev/null)
+    if [[ -n ${OSC_SIGN_CERT:-} ]]; then
+        packaging/sign.sh "$setup"
+    fi
+    # The Qt source the DLLs were built from, as Debian publishes it.
+    (cd "$cache/src" && tar --sort=name --owner=0 --group=0 --numeric-owner \
+        --mtime=@0 -cf "$qt_source" qt6-base_*)
+    echo "Packages ($(elapsed "$t")): zip $(du -h "$zip" | cut -f1), installer" \
+        "$(du -h "$setup" | cut -f1), Qt source $(du -h "$qt_source" | cut -f1), in $win_build"
+}
+
+# A private Wine prefix and Xvfb display, both gone at exit. HOME is private
+# too, so nothing lands in the user's home (menu entries, ~/.wine).
+start_wine() {
     local t
     t=$(now)
     # Globals, not locals: the exit trap runs after this function returns.
     tmp=$(mktemp -d)
-    local dir="$tmp/测试 文件夹/振荡 电路"
-    mkdir -p "$dir"
-    unzip -q "$zip" -d "$dir"
-    local exe="$dir/$name/oscillator-calculator.exe"
-    export WINEPREFIX=$tmp/wineprefix WINEARCH=win64 WINEDEBUG=-all
-    # No Mono or Gecko installers: the program needs neither.
-    export WINEDLLOVERRIDES="mscoree,mshtml="
-    local xlog=$tmp/xvfb.log display_file=$tmp/display
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" 2>"$xlog" &
+    export HOME=$tmp/home WINEPREFIX=$tmp/wineprefix WINEARCH=win64 WINEDEBUG=-all LANG=C.UTF-8
+    mkdir -p "$HOME"
+    # No Mono or Gecko installers, no menu entries on the Linux desktop.
+    export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+    unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME
+    local display_file=$tmp/display
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" 2>"$tmp/xvfb.log" &
     xvfb_pid=$!
     app_pid=
     cleanup_test() {
@@ -253,33 +200,40 @@ test_app() {
     wine reg add 'HKCU\Environment' /v QT_FORCE_STDERR_LOGGING /d 1 /f >/dev/null 2>&1
     wineserver -w
     echo "Wine prefix ready: $(elapsed "$t")"
+}
 
-    fail() {
-        echo "FAIL: $*" >&2
-        import -window root "$win_build/wine-failure.png" 2>/dev/null || true
-        echo "--- program log ---" >&2
-        cat "$tmp/app.log" >&2 || true
-        exit 1
-    }
-    # Waits up to $2 seconds for the program's log to match $1.
-    wait_log() {
-        local n
-        for n in $(seq $(($2 * 5))); do
-            grep -q -- "$1" "$tmp/app.log" 2>/dev/null && return 0
-            sleep 0.2
-        done
-        return 1
-    }
-    # The visible top-level windows titled exactly like the program; a
-    # message box carries the same title.
-    titled_windows() {
-        xdotool search --onlyvisible --name '^振荡电路计算器$' 2>/dev/null | wc -l
-    }
+fail() {
+    echo "FAIL: $*" >&2
+    import -window root "$win_build/wine-failure.png" 2>/dev/null || true
+    echo "--- program log ---" >&2
+    cat "$tmp/app.log" >&2 || true
+    exit 1
+}
 
+# Waits up to $2 seconds for the program's log to match $1.
+wait_log() {
+    local n
+    for n in $(seq $(($2 * 5))); do
+        grep -q -- "$1" "$tmp/app.log" 2>/dev/null && return 0
+        sleep 0.2
+    done
+    return 1
+}
+
+# The visible top-level windows titled exactly like the program; a message
+# box carries the same title.
+titled_windows() {
+    xdotool search --onlyvisible --name '^振荡电路计算器$' 2>/dev/null | wc -l
+}
+
+# Runs the window program $1: the window appears with its title and first
+# page, the 555 item computes 10, 10, 1 without a message box, and the program
+# exits cleanly when its window is closed. Screenshots: $win_build/wine-$2-*.png.
+smoke_test() {
+    local exe=$1 label=$2 t i window=
     t=$(now)
     wine "$exe" >"$tmp/app.log" 2>&1 &
     app_pid=$!
-    local window=
     for i in $(seq 300); do
         window=$(xdotool search --onlyvisible --name '^振荡电路计算器$' 2>/dev/null | head -n1 || true)
         [[ -n $window ]] && break
@@ -291,7 +245,7 @@ test_app() {
     wait_log "kiv1.htm.*page" 20 || fail "the first page was not shown"
     grep -q 'showing.* notice' "$tmp/app.log" && fail "the view shows its missing-page notice"
     sleep 2
-    import -window root "$win_build/wine-startup.png"
+    import -window root "$win_build/wine-$label-startup.png"
 
     xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
     sleep 0.5
@@ -311,20 +265,19 @@ test_app() {
     xdotool key Return
     sleep 3
     (($(titled_windows) == 1)) || fail "a message box appeared after 10, 10, 1"
-    import -window root "$win_build/wine-555.png"
+    import -window root "$win_build/wine-$label-555.png"
     # The typed numbers are drawn: near-black pixels in the boxes' column
     # (x 74-143 of the window, y 40-150: below the menu bar, above the
     # result lines, right of the captions).
-    local X Y WIDTH HEIGHT SCREEN WINDOW ink
+    local X Y WIDTH HEIGHT SCREEN WINDOW ink status=
     eval "$(xdotool getwindowgeometry --shell "$window")"
-    ink=$(convert "$win_build/wine-555.png" -crop "70x110+$((X + 74))+$((Y + 40))" +repage \
+    ink=$(convert "$win_build/wine-$label-555.png" -crop "70x110+$((X + 74))+$((Y + 40))" +repage \
         -channel RGB -separate -evaluate-sequence max -threshold 30% -negate \
         -format '%[fx:round(mean*w*h)]' info:)
     echo "Ink in the input boxes: $ink pixels"
     ((ink >= 40)) || fail "the typed numbers are not drawn in the input boxes ($ink dark pixels)"
 
     xdotool key alt+F4
-    local status=
     for i in $(seq 150); do
         if ! kill -0 "$app_pid" 2>/dev/null; then
             wait "$app_pid" && status=0 || status=$?
@@ -335,16 +288,103 @@ test_app() {
     app_pid=
     [[ -n $status ]] || fail "the program did not exit within 30 s of closing its window"
     ((status == 0)) || fail "the program exited with status $status"
-    echo "Wine test passed: $(elapsed "$t"); screenshots: $win_build/wine-startup.png, $win_build/wine-555.png"
+    echo "Smoke test ($label) passed: $(elapsed "$t")"
+}
+
+# What the packages hold: no SVG (the Windows Qt cannot read it), CRLF text.
+check_contents() {
+    local listing
+    listing=$(unzip -Z1 "$zip")
+    grep -q '\.svg$' <<<"$listing" && fail "the zip holds SVG files"
+    local file
+    for file in README.txt LICENSE.txt THIRD-PARTY-NOTICES.txt licenses/Qt-LGPL-3.0-only.txt; do
+        grep -qx "$name/$file" <<<"$listing" || fail "the zip lacks $file"
+        unzip -p "$zip" "$name/$file" | grep -q $'[^\r]$' && fail "$file has LF line ends"
+    done
+    echo "Zip: $(wc -l <<<"$listing") entries, no SVG, CRLF text files"
+}
+
+# From the zip, unpacked into a folder whose path has spaces and Chinese.
+test_zip() {
+    local dir="$tmp/测试 文件夹/振荡 电路"
+    mkdir -p "$dir"
+    unzip -q "$zip" -d "$dir"
+    smoke_test "$dir/$name/oscillator-calculator.exe" zip
+}
+
+# Silent install, the installed program, silent uninstall, and nothing of
+# ours left in files, shortcuts or the registry.
+test_installer() {
+    local t drive=$WINEPREFIX/drive_c key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\oscillator-calculator'
+    local dir="$drive/Program Files/振荡电路计算器"
+    local menu="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/振荡电路计算器"
+    t=$(now)
+    wine "$setup" /S
+    wineserver -w
+    echo "Installed in $(elapsed "$t"): $(find "$dir" -type f | wc -l) files," \
+        "$(du -sh "$dir" | cut -f1)"
+    [[ -f $dir/oscillator-calculator.exe ]] || fail "the installer did not install the program"
+    [[ -f $menu/振荡电路计算器.lnk ]] || fail "no Start-menu shortcut"
+    wine reg query "$key" >"$tmp/uninstall-entry" 2>/dev/null || fail "no uninstall entry"
+    tr -d '\r' <"$tmp/uninstall-entry" | grep -E 'Display|Publisher|EstimatedSize'
+    grep -q 'EstimatedSize.*0x[1-9a-f]' "$tmp/uninstall-entry" || fail "the entry has no size"
+    smoke_test "$dir/oscillator-calculator.exe" installed
+    t=$(now)
+    wine "$dir/Uninstall.exe" /S
+    wineserver -w
+    local left
+    left=$(find "$drive" -path '*振荡电路计算器*' 2>/dev/null)
+    [[ -z $left ]] || fail "left after uninstalling: $left"
+    wine reg query "$key" >/dev/null 2>&1 && fail "the uninstall entry is left"
+    grep -i "oscillator" "$WINEPREFIX"/*.reg && fail "registry keys of ours are left"
+    echo "Uninstalled in $(elapsed "$t"): no file, shortcut or registry key left"
+}
+
+# The programs signed by the install rules and the installer by sign.sh,
+# with a throw-away certificate, then verified.
+test_signing() {
+    local certs=$tmp/certs
+    mkdir -p "$certs"
+    openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj "/CN=oscillator-calculator test" \
+        -keyout "$certs/key.pem" -out "$certs/cert.pem" 2>/dev/null
+    OSC_SIGN_CERT=$certs/cert.pem OSC_SIGN_KEY=$certs/key.pem \
+        cmake --install "$win_build" --prefix "$certs/installed" --strip >/dev/null
+    cp "$setup" "$certs/setup.exe"
+    OSC_SIGN_CERT=$certs/cert.pem OSC_SIGN_KEY=$certs/key.pem packaging/sign.sh "$certs/setup.exe"
+    local file
+    for file in "$certs"/installed/*.exe "$certs/setup.exe"; do
+        osslsigncode verify -CAfile "$certs/cert.pem" -in "$file" >"$certs/verify.log" 2>&1 ||
+            { cat "$certs/verify.log" >&2; fail "the signature of $(basename "$file") does not verify"; }
+    done
+    echo "Signing: both programs and the installer signed and verified"
+}
+
+# Built again from a copy of the sources with new file times, in other
+# folders, the window program is the same bytes: no build time, folder or
+# file time ends up in it.
+test_reproducible() {
+    local t copy=$tmp/source-again
+    t=$(now)
+    mkdir -p "$copy"
+    git ls-files -z | xargs -0 cp --parents -t "$copy"
+    (root=$copy && configure_app "$copy/build")
+    cmake --build "$copy/build" --target oscillator-calculator -j"$jobs" >/dev/null
+    cmp "$win_build/bin/oscillator-calculator.exe" "$copy/build/bin/oscillator-calculator.exe" ||
+        fail "a second build of oscillator-calculator.exe differs"
+    echo "Reproducible: a second build of oscillator-calculator.exe is the same bytes ($(elapsed "$t"))"
 }
 
 build_qt
 if ((qt_only)); then
     exit 0
 fi
-need_packages zip
 build_app
-deploy_app
+package_app
 if ((run_test)); then
-    test_app
+    start_wine
+    check_contents
+    test_zip
+    test_installer
+    test_signing
+    test_reproducible
 fi

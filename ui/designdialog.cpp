@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -61,6 +62,21 @@ DesignDialog::DesignDialog(const calc::CatalogueEntry& circuit, QWidget* parent)
     // dash differs between desktops.
     setWindowTitle(QStringLiteral("按目标频率选元件：") + circuitName(circuit));
     createControls();
+    // The table starts as wide as the answers for targets across the circuit's
+    // usual band need (each search takes well under a millisecond): the dialog
+    // then seldom changes its width under the pointer when it shows results.
+    if (rules_) {
+        calc::DesignRequest typical;
+        constexpr int kSamples = 7;
+        for (int i = 0; i < kSamples; ++i) {
+            typical.targetHz = rules_->band.low *
+                               std::pow(rules_->band.high / rules_->band.low, (i + 0.5) / kSamples);
+            result_ = calc::design(circuit_, typical);
+            fillTable();
+        }
+        result_ = {};
+        fillTable();
+    }
     target_->setFocus();
 }
 
@@ -94,6 +110,8 @@ void DesignDialog::createControls() {
     // Typed text is echoed in messages: never read it as markup.
     status_->setTextFormat(Qt::PlainText);
     status_->setWordWrap(true);
+    // A long message wraps instead of widening the dialog.
+    status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     status_->setAccessibleName(QStringLiteral("查找结果说明"));
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     layout->addWidget(status_);
@@ -397,7 +415,9 @@ void DesignDialog::search() {
     showResult();
 }
 
-void DesignDialog::showResult() {
+// Fills the table with the result's rows and widens it, never narrows it,
+// to show every column without scrolling.
+void DesignDialog::fillTable() {
     table_->clearContents();
     table_->setRowCount(static_cast<int>(result_.candidates.size()));
     for (int row = 0; row < table_->rowCount(); ++row) {
@@ -443,8 +463,14 @@ void DesignDialog::showResult() {
         }
         width += column + padding;
     }
-    table_->setMinimumWidth(std::max(width, 720));
-    adjustSize();
+    if (width > table_->minimumWidth()) {
+        table_->setMinimumWidth(width);
+        adjustSize();
+    }
+}
+
+void DesignDialog::showResult() {
+    fillTable();
     if (result_.candidates.empty()) {
         if (!result_.reason.empty()) {
             say(qs(result_.reason));

@@ -38,6 +38,7 @@ private:
     QWidget* createRangeRow(calc::Kind kind);
     void search();
     void fill();
+    void fillTable();
     void showResult();
     void say(const QString& text);
     std::optional<calc::DesignRequest> request();
