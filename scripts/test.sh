@@ -11,7 +11,8 @@ echo "== build and test (the window tests offscreen; the benchmarks smoke-run)"
 cmake --workflow --preset default
 echo "== Windows: the core and osccalc.exe cross-built, tested under Wine, compared with osccalc"
 cmake --workflow --preset windows-core
-# (Windows window program: added separately)
+echo "== Windows: the window program's zip and installer, tested under Wine (when Qt for MinGW is cached)"
+scripts/windows.sh --test --if-cached
 echo "== the same tests under AddressSanitizer and UndefinedBehaviorSanitizer (and LeakSanitizer)"
 cmake --workflow --preset asan
 echo "== fuzz"
