@@ -103,8 +103,16 @@ INSTANTIATE_TEST_SUITE_P(
         Bad{"ZeroC1InMode6", 6, {"1", "1", "0", "2"}}, Bad{"EmptyCInMode6", 6, {"1", "", "2", "2"}},
         Bad{"ZeroSecondInMode2", 2, {"1", "0", "1", "1"}},
         Bad{"EmptyFourthInMode2", 2, {"1", "1", "1", ""}},
-        Bad{"ZeroCIn555", 4, {"1", "1", "0", ""}}, Bad{"FullWidthDigits", 1, {"１", "1", "", ""}},
-        Bad{"Space", 1, {"1 ", "1", "", ""}}, Bad{"Comma", 1, {"1,5", "1", "", ""}},
+        Bad{"ZeroCIn555", 4, {"1", "1", "0", ""}},
+        // Zeros that give a finite period: only the zero test rejects them.
+        Bad{"ZeroFirstInMode2", 2, {"0", "1", "1", "1"}},
+        Bad{"ZeroThirdInMode2", 2, {"1", "1", "0", "1"}},
+        Bad{"ZeroFourthInMode2", 2, {"1", "1", "1", "0"}},
+        Bad{"ZeroFirstIn555", 4, {"0", "1", "1", ""}},
+        Bad{"ZeroSecondIn555", 4, {"1", "0", "1", ""}},
+        Bad{"ZeroFourthInMode6", 6, {"1", "0", "2", "0"}},
+        Bad{"FullWidthDigits", 1, {"１", "1", "", ""}}, Bad{"Space", 1, {"1 ", "1", "", ""}},
+        Bad{"Comma", 1, {"1,5", "1", "", ""}},
         // Far beyond the boxes' ten characters, only through the API.
         Bad{"OverflowingProduct", 1, {std::string(200, '9'), std::string(200, '9'), "", ""}},
         Bad{"HugeText", 4, {std::string(400, '9'), "1", "1", ""}},

@@ -6,6 +6,7 @@
 //        | VALUE... | ERROR -->  ...what the reader sees...  <!-- /design -->
 #include "calc/catalogue.h"
 #include "calc/design.h"
+#include "tests/pagemarkers.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -140,16 +141,17 @@ TEST_P(DesignSection, QuotesTheRules) {
 }
 
 TEST_P(DesignSection, WorkedDesignIsTheSearchsFirstAnswer) {
-    static const std::regex marker(
-        R"(<!-- design: (\S+) (\S+)((?: \S+)*) \| ([^|]+) \| (\S+) -->([\s\S]*?)<!-- /design -->)");
-    std::smatch m;
-    ASSERT_TRUE(std::regex_search(html, m, marker)) << "no worked design marked";
-    EXPECT_EQ(count(html, "<!-- design:"), 1u);
-    ASSERT_EQ(m[1].str(), GetParam()) << "design of another circuit";
+    const std::vector<pagetest::Marked> marked = pagetest::markedSections(html, "design");
+    ASSERT_EQ(marked.size(), 1u) << "one worked design marked";
+    const pagetest::Marked& m = marked.front();
+    ASSERT_EQ(m.fields.size(), 3u) << m.marker;
+    const std::vector<std::string> head = words(m.fields[0]); // ID FREQ options...
+    ASSERT_GE(head.size(), 2u) << m.marker;
+    ASSERT_EQ(head[0], GetParam()) << "design of another circuit";
     const std::vector<calc::DesignInput> inputs = calc::designInputs(entry);
 
     calc::DesignRequest request;
-    std::string freq = m[2].str();
+    std::string freq = head[1];
     double scale = 1.0;
     for (const auto& [unit, factor] : {std::pair{"MHz", 1e6}, {"kHz", 1e3}, {"Hz", 1.0}}) {
         if (freq.ends_with(unit)) {
@@ -159,7 +161,7 @@ TEST_P(DesignSection, WorkedDesignIsTheSearchsFirstAnswer) {
         }
     }
     request.targetHz = std::stod(freq) * scale;
-    for (const std::string& option : words(m[3].str())) {
+    for (const std::string& option : std::vector(head.begin() + 2, head.end())) {
         const std::string value = option.substr(option.find_first_of("=:") + 1);
         if (option.starts_with("duty=")) {
             request.duty = std::stod(value);
@@ -187,15 +189,15 @@ TEST_P(DesignSection, WorkedDesignIsTheSearchsFirstAnswer) {
     const calc::DesignResult result = calc::design(entry, request);
     ASSERT_FALSE(result.candidates.empty()) << result.reason;
     const calc::Candidate& best = result.candidates.front();
-    const std::vector<std::string> values = words(m[4].str());
+    const std::vector<std::string> values = words(m.fields[1]);
     ASSERT_EQ(values.size(), inputs.size());
-    const std::string seen = visible(m[6].str());
+    const std::string seen = visible(m.content);
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         EXPECT_EQ(values[i], best.inputs[inputs[i].box]) << inputs[i].name;
         const std::string typed = std::string(entry.captions[inputs[i].box]) + " " + values[i];
         EXPECT_NE(seen.find(typed), std::string::npos) << "missing \"" << typed << "\"";
     }
-    EXPECT_EQ(m[5].str(), calc::errorText(best.errorPercent));
+    EXPECT_EQ(m.fields[2], calc::errorText(best.errorPercent));
     EXPECT_NE(seen.find(pageError(best.errorPercent)), std::string::npos) << "error not shown";
     EXPECT_NE(seen.find(pageBand(best, entry.mode)), std::string::npos)
         << "band " << pageBand(best, entry.mode) << " not shown";

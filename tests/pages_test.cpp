@@ -9,6 +9,7 @@
 #include "calc/catalogue.h"
 #include "calc/inputlimit.h"
 #include "calc/utf8.h"
+#include "tests/pagemarkers.h"
 
 #include <gtest/gtest.h>
 
@@ -96,14 +97,7 @@ std::string toLower(std::string s) {
     return s;
 }
 
-std::string trim(const std::string& s) {
-    const auto first = s.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) {
-        return {};
-    }
-    const auto last = s.find_last_not_of(" \t\r\n");
-    return s.substr(first, last - first + 1);
-}
+using pagetest::trim;
 
 std::string withoutComments(const std::string& html) {
     static const std::regex comment("<!--[\\s\\S]*?-->");
@@ -235,25 +229,12 @@ struct Example {
     std::string marker;
 };
 
-constexpr std::string_view kExampleOpen = "<!-- example:";
-constexpr std::string_view kExampleClose = "<!-- /example -->";
-
 std::vector<Example> examples(const std::string& html) {
     std::vector<Example> found;
-    for (auto pos = html.find(kExampleOpen); pos != std::string::npos;
-         pos = html.find(kExampleOpen, pos + 1)) {
-        const auto markerEnd = html.find("-->", pos);
-        if (markerEnd == std::string::npos) {
-            throw std::runtime_error("unterminated example marker");
-        }
+    for (const pagetest::Marked& m : pagetest::markedSections(html, "example")) {
         Example ex;
-        ex.marker = html.substr(pos, markerEnd + 3 - pos);
-        std::vector<std::string> parts;
-        std::stringstream fields(
-            html.substr(pos + kExampleOpen.size(), markerEnd - pos - kExampleOpen.size()));
-        for (std::string field; std::getline(fields, field, '|');) {
-            parts.push_back(trim(field));
-        }
+        ex.marker = m.marker;
+        const std::vector<std::string>& parts = m.fields;
         std::stringstream head(parts.at(0));
         head >> ex.id;
         for (std::string token; head >> token;) {
@@ -267,12 +248,7 @@ std::vector<Example> examples(const std::string& html) {
         } else {
             throw std::runtime_error("malformed example marker: " + ex.marker);
         }
-        const auto close = html.find(kExampleClose, markerEnd);
-        const auto next = html.find(kExampleOpen, markerEnd);
-        if (close == std::string::npos || (next != std::string::npos && next < close)) {
-            throw std::runtime_error("example without its closing marker: " + ex.marker);
-        }
-        ex.visible = visibleText(html.substr(markerEnd + 3, close - markerEnd - 3));
+        ex.visible = visibleText(m.content);
         found.push_back(ex);
     }
     return found;
@@ -292,25 +268,12 @@ struct Tolerance {
     std::string marker;
 };
 
-constexpr std::string_view kToleranceOpen = "<!-- tolerance:";
-constexpr std::string_view kToleranceClose = "<!-- /tolerance -->";
-
 std::vector<Tolerance> tolerances(const std::string& html) {
     std::vector<Tolerance> found;
-    for (auto pos = html.find(kToleranceOpen); pos != std::string::npos;
-         pos = html.find(kToleranceOpen, pos + 1)) {
-        const auto markerEnd = html.find("-->", pos);
-        if (markerEnd == std::string::npos) {
-            throw std::runtime_error("unterminated tolerance marker");
-        }
+    for (const pagetest::Marked& m : pagetest::markedSections(html, "tolerance")) {
         Tolerance tol;
-        tol.marker = html.substr(pos, markerEnd + 3 - pos);
-        std::vector<std::string> parts;
-        std::stringstream fields(
-            html.substr(pos + kToleranceOpen.size(), markerEnd - pos - kToleranceOpen.size()));
-        for (std::string field; std::getline(fields, field, '|');) {
-            parts.push_back(trim(field));
-        }
+        tol.marker = m.marker;
+        const std::vector<std::string>& parts = m.fields;
         if (parts.size() != 6) {
             throw std::runtime_error("malformed tolerance marker: " + tol.marker);
         }
@@ -330,11 +293,7 @@ std::vector<Tolerance> tolerances(const std::string& html) {
         tol.highDeviation = parts[3];
         tol.lowLine = parts[4];
         tol.lowDeviation = parts[5];
-        const auto close = html.find(kToleranceClose, markerEnd);
-        if (close == std::string::npos) {
-            throw std::runtime_error("tolerance without its closing marker: " + tol.marker);
-        }
-        tol.visible = visibleText(html.substr(markerEnd + 3, close - markerEnd - 3));
+        tol.visible = visibleText(m.content);
         found.push_back(tol);
     }
     return found;
@@ -695,7 +654,7 @@ TEST(PageScanning, ExampleMarkersParse) {
     EXPECT_EQ(found[0].lines, (std::array<std::string, 4>{"T1=a", "", "T=b", "f=c"}));
     EXPECT_EQ(found[0].visible, "seen");
     EXPECT_EQ(found[1].message, "m");
-    EXPECT_THROW(examples("<!-- example: rc1 1 1 | T=1 -->"), std::runtime_error);
+    EXPECT_THROW(examples("<!-- example: rc1 1 1 | T=1 --><!-- /example -->"), std::runtime_error);
     EXPECT_THROW(examples("<!-- example: rc1 1 1 | | | T=1 | f=1 -->no close"), std::runtime_error);
 }
 

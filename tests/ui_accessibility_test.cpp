@@ -1,7 +1,6 @@
 // What a screen reader is told about the window, read through Qt's
 // accessibility interfaces, and the copyable result lines.
-#include "ui/application.h"
-#include "ui/form1.h"
+#include "tests/uitest.h"
 
 #include <QAccessible>
 #include <QAccessibleInterface>
@@ -31,21 +30,14 @@ QString nameOf(QWidget& w, const char* name) {
 
 } // namespace
 
-class AccessibilityTest : public QObject {
+class AccessibilityTest : public uitest::FormTest {
     Q_OBJECT
 
 private slots:
-    void init() {
-        form_ = std::make_unique<Form1>();
-        form_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-    }
-    void cleanup() { form_.reset(); }
-
     void inputBoxesAreNamedByTheirCaptions() {
-        Form1& w = *form_;
+        Form1& w = form();
         const char* boxes[] = {"Text2", "Text3", "Text4", "Text5"};
-        const QStringList startup{"R (kΩ)", "C (μF)", "None", "None"};
+        const QStringList startup = uitest::captionsOf("startup");
         for (int i = 0; i < 4; ++i) {
             QAccessibleInterface* a = accessible(w, boxes[i]);
             QVERIFY(a);
@@ -55,14 +47,14 @@ private slots:
 
         w.findChild<QAction*>(QStringLiteral("mnuLc4"))->trigger();
 
-        const QStringList lc4{"L (μH)", "C (pF)", "C1 (pF)", "C2 (pF)"};
+        const QStringList lc4 = uitest::captionsOf("lc4");
         for (int i = 0; i < 4; ++i) {
             QCOMPARE(nameOf(w, boxes[i]), lc4[i]);
         }
     }
 
     void buttonViewAndHeadingHaveNames() {
-        Form1& w = *form_;
+        Form1& w = form();
         QAccessibleInterface* button = accessible(w, "Command1");
         QVERIFY(button);
         QCOMPARE(button->role(), QAccessible::Button);
@@ -73,19 +65,20 @@ private slots:
     }
 
     void resultLinesReadAsShown() {
-        Form1& w = *form_;
+        Form1& w = form();
         QTest::keyClicks(w.findChild<QLineEdit*>(QStringLiteral("Text2")), "1");
         QTest::keyClicks(w.findChild<QLineEdit*>(QStringLiteral("Text3")), "1");
         w.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
         QAccessibleInterface* t = accessible(w, "Label7");
         QVERIFY(t);
         QCOMPARE(t->role(), QAccessible::StaticText);
-        QCOMPARE(t->text(QAccessible::Name), QStringLiteral("T=6.2832ms"));
-        QCOMPARE(nameOf(w, "Label8"), QStringLiteral("f=0.159154570919277kHz"));
+        const QStringList lines = uitest::linesOf(1, {"1", "1", "", ""});
+        QCOMPARE(t->text(QAccessible::Name), lines[calc::T]);
+        QCOMPARE(nameOf(w, "Label8"), lines[calc::F]);
     }
 
     void messageTextIsReadable() {
-        Form1& w = *form_;
+        Form1& w = form();
         w.findChild<QAction*>(QStringLiteral("mnuQuartz1"))->trigger();
         QString read;
         QTimer::singleShot(0, [&] {
@@ -112,7 +105,7 @@ private slots:
     }
 
     void resultLinesCanBeCopiedButTakeNoFocus() {
-        Form1& w = *form_;
+        Form1& w = form();
         QTest::keyClicks(w.findChild<QLineEdit*>(QStringLiteral("Text2")), "1");
         QTest::keyClicks(w.findChild<QLineEdit*>(QStringLiteral("Text3")), "1");
         w.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
@@ -132,7 +125,8 @@ private slots:
                          Qt::NoModifier);
         QApplication::sendEvent(t, &move);
         QTest::mouseRelease(t, Qt::LeftButton, {}, to);
-        QCOMPARE(t->selectedText(), QStringLiteral("T=6.2832ms"));
+        const QString shown = uitest::linesOf(1, {"1", "1", "", ""})[calc::T];
+        QCOMPARE(t->selectedText(), shown);
         QCOMPARE(w.focusWidget(), focused);
 
         // The context menu offers "复制" (Qt's Chinese text), and it copies.
@@ -153,18 +147,12 @@ private slots:
         QVERIFY(copy->isEnabled());
         copy->trigger();
         menu->close();
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("T=6.2832ms"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), shown);
     }
-
-private:
-    std::unique_ptr<Form1> form_;
 };
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    setUpApplication(app);
-    AccessibilityTest test;
-    return QTest::qExec(&test, argc, argv);
+    return uitest::run<AccessibilityTest>(argc, argv);
 }
 
 #include "ui_accessibility_test.moc"

@@ -1,0 +1,60 @@
+#pragma once
+
+// The marked sections of a description page, for the page tests:
+//   <!-- NAME: FIELD | FIELD ... -->  ...what the reader sees...  <!-- /NAME -->
+// The markers are comments, so a reader (or Qt's view) never shows them.
+
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace pagetest {
+
+struct Marked {
+    std::string marker;              // the opening comment, for messages
+    std::vector<std::string> fields; // split at '|', trimmed
+    std::string content;             // the HTML up to the closing marker
+};
+
+inline std::string trim(const std::string& s) {
+    const auto first = s.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) {
+        return {};
+    }
+    const auto last = s.find_last_not_of(" \t\r\n");
+    return s.substr(first, last - first + 1);
+}
+
+// Every section marked `name`, in page order. Throws std::runtime_error
+// naming the marker when one is not closed before the next one opens.
+inline std::vector<Marked> markedSections(const std::string& html, std::string_view name) {
+    const std::string open = "<!-- " + std::string(name) + ":";
+    const std::string close = "<!-- /" + std::string(name) + " -->";
+    std::vector<Marked> found;
+    for (auto pos = html.find(open); pos != std::string::npos; pos = html.find(open, pos + 1)) {
+        const auto markerEnd = html.find("-->", pos);
+        if (markerEnd == std::string::npos) {
+            throw std::runtime_error("unterminated " + std::string(name) + " marker");
+        }
+        Marked m;
+        m.marker = html.substr(pos, markerEnd + 3 - pos);
+        std::stringstream fields(html.substr(pos + open.size(), markerEnd - pos - open.size()));
+        for (std::string field; std::getline(fields, field, '|');) {
+            m.fields.push_back(trim(field));
+        }
+        const auto end = html.find(close, markerEnd);
+        const auto next = html.find(open, markerEnd);
+        if (end == std::string::npos || (next != std::string::npos && next < end)) {
+            throw std::runtime_error(std::string(name) +
+                                     " without its closing marker: " + m.marker);
+        }
+        m.content = html.substr(markerEnd + 3, end - markerEnd - 3);
+        found.push_back(std::move(m));
+    }
+    return found;
+}
+
+} // namespace pagetest
