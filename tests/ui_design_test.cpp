@@ -276,6 +276,25 @@ private slots:
         }
     }
 
+    // A search at a usual target, or one that draws a long warning, leaves
+    // the dialog's width alone: it does not move under the pointer.
+    void searchKeepsTheWidth() {
+        const struct {
+            const char* id;
+            const char* target;
+        } rows[] = {
+            {"rc2", "1"}, {"rc4", "1585"}, {"rc4", "400kHz"}, {"lc1", "455kHz"}, {"lc4", "100kHz"}};
+        for (const auto& row : rows) {
+            DesignDialog d(*calc::entryForId(row.id));
+            d.show();
+            const int width = d.width();
+            child<QLineEdit>(d, "targetEdit")->setText(QString::fromUtf8(row.target));
+            child<QPushButton>(d, "searchButton")->click();
+            QVERIFY(child<QTableWidget>(d, "candidateTable")->rowCount() > 0);
+            QCOMPARE(d.width(), width);
+        }
+    }
+
     void quartzDialogSaysSo() {
         DesignDialog d(*calc::entryForId("quartz1"));
         QVERIFY(!child<QPushButton>(d, "searchButton")->isEnabled());
