@@ -22,11 +22,6 @@ function(osc_windows_text out content)
     file(WRITE ${out} "${content}")
 endfunction()
 
-function(osc_read_text var file)
-    file(READ ${file} text)
-    set(${var} "${text}" PARENT_SCOPE)
-endfunction()
-
 # Plugins: the platform, the native style and GIF for the banner (PNG is
 # built into Qt Gui).
 install(IMPORTED_RUNTIME_ARTIFACTS Qt6::QWindowsIntegrationPlugin LIBRARY DESTINATION platforms)
@@ -68,13 +63,12 @@ file(GLOB qt_dsc ${qt_src}/../qt6-base_*.dsc)
 file(STRINGS "${qt_dsc}" qt_deb_version REGEX "^Version: ")
 string(REPLACE "Version: " "" qt_deb_version "${qt_deb_version}")
 set(OSC_QT_SOURCE_ARCHIVE ${PROJECT_NAME}-${PROJECT_VERSION}-win64-qt-source.tar)
-set(OSC_QT_SOURCE_ARCHIVE ${OSC_QT_SOURCE_ARCHIVE} PARENT_SCOPE)
 
-osc_read_text(text ${PROJECT_SOURCE_DIR}/LICENSE)
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE text)
 osc_windows_text(${text_dir}/LICENSE.txt "${text}")
-osc_read_text(text ${qt_src}/LICENSES/LGPL-3.0-only.txt)
+file(READ ${qt_src}/LICENSES/LGPL-3.0-only.txt text)
 osc_windows_text(${text_dir}/licenses/Qt-LGPL-3.0-only.txt "${text}")
-osc_read_text(text ${qt_src}/LICENSES/GPL-3.0-only.txt)
+file(READ ${qt_src}/LICENSES/GPL-3.0-only.txt text)
 osc_windows_text(${text_dir}/licenses/Qt-GPL-3.0-only.txt "${text}")
 
 # Component, where it is, licence files (in the Qt source, or the Debian
@@ -99,7 +93,7 @@ Qt's DLLs contain the following components, under the licences that follow.
 macro(osc_notice name where)
     string(APPEND notices "\n${rule}\n${name}\nUsed in: ${where}\n${rule}\n")
     foreach(file ${ARGN})
-        osc_read_text(text ${file})
+        file(READ ${file} text)
         string(APPEND notices "\n${text}")
     endforeach()
 endmacro()
@@ -133,11 +127,9 @@ osc_notice("sRGB colour profile" "Qt6Gui.dll" ${ext}/icc/LICENSE.txt)
 # Exception).
 set(packages)
 foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
-    find_file(found NAMES ${dll} PATHS ${gcc_runtime_dir} ${mingw_runtime_dir} NO_DEFAULT_PATH
-        NO_CMAKE_FIND_ROOT_PATH)
+    file(REAL_PATH ${dll_links}/${dll} found)
     execute_process(COMMAND dpkg-query -S ${found} OUTPUT_VARIABLE owner
         OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
-    unset(found CACHE)
     string(REGEX REPLACE ":.*" "" owner "${owner}")
     list(APPEND packages ${owner})
     list(APPEND dlls_of_${owner} ${dll})

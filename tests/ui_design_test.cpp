@@ -20,7 +20,6 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
-#include <QTimer>
 
 #include <cmath>
 #include <functional>
@@ -37,20 +36,12 @@ QAction* action(QWidget& w, const char* name) {
 // Runs trigger, which opens the modal design dialog, and lets `use` drive it.
 bool withDialog(const std::function<void()>& trigger,
                 const std::function<void(DesignDialog&)>& use) {
-    bool seen = false;
-    QTimer::singleShot(0, [&] {
-        auto* d = qobject_cast<DesignDialog*>(QApplication::activeModalWidget());
-        if (!d) {
-            return;
-        }
-        seen = true;
-        use(*d);
-        if (d->isVisible()) {
-            d->reject();
+    return uitest::withModal<DesignDialog>(trigger, [&](DesignDialog& d) {
+        use(d);
+        if (d.isVisible()) {
+            d.reject();
         }
     });
-    trigger();
-    return seen;
 }
 
 QStringList rowTexts(QTableWidget* t, int row) {

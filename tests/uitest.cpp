@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QMessageBox>
-#include <QTimer>
 
 namespace uitest {
 
@@ -26,21 +25,14 @@ QStringList linesOf(calc::Mode j, const calc::Inputs& inputs) {
 
 Message answerMessage(const std::function<void()>& action) {
     Message seen;
-    bool found = false;
-    QTimer::singleShot(0, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) {
-            return;
-        }
-        found = true;
-        seen.title = box->windowTitle();
-        seen.text = box->text();
-        for (QAbstractButton* b : box->buttons()) {
+    const bool found = withModal<QMessageBox>(action, [&](QMessageBox& box) {
+        seen.title = box.windowTitle();
+        seen.text = box.text();
+        for (QAbstractButton* b : box.buttons()) {
             seen.buttons << b->text();
         }
-        box->buttons().first()->click();
+        box.buttons().first()->click();
     });
-    action();
     if (!found) {
         seen.text = QStringLiteral("<no message box>");
     }

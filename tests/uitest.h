@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTest>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -40,6 +41,21 @@ struct Message {
     QString text;
     QStringList buttons;
 };
+
+// Runs trigger, which is expected to open a modal T, and lets `use` drive it
+// while it is open. False when no T opened.
+template <typename T>
+bool withModal(const std::function<void()>& trigger, const std::function<void(T&)>& use) {
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        if (auto* modal = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            seen = true;
+            use(*modal);
+        }
+    });
+    trigger();
+    return seen;
+}
 
 // Runs action, which is expected to open a modal message box; reads the box
 // and closes it with its first button. The text says so when none opened.

@@ -68,14 +68,13 @@ DesignDialog::DesignDialog(const calc::CatalogueEntry& circuit, QWidget* parent)
     if (rules_) {
         calc::DesignRequest typical;
         constexpr int kSamples = 7;
+        int width = 0;
         for (int i = 0; i < kSamples; ++i) {
             typical.targetHz = rules_->band.low *
                                std::pow(rules_->band.high / rules_->band.low, (i + 0.5) / kSamples);
-            result_ = calc::design(circuit_, typical);
-            fillTable();
+            width = std::max(width, tableWidthFor(calc::design(circuit_, typical).candidates));
         }
-        result_ = {};
-        fillTable();
+        widenTableTo(width);
     }
     target_->setFocus();
 }
@@ -415,54 +414,60 @@ void DesignDialog::search() {
     showResult();
 }
 
-// Fills the table with the result's rows and widens it, never narrows it,
-// to show every column without scrolling.
-void DesignDialog::fillTable() {
-    table_->clearContents();
-    table_->setRowCount(static_cast<int>(result_.candidates.size()));
-    for (int row = 0; row < table_->rowCount(); ++row) {
-        const calc::Candidate& c = result_.candidates[static_cast<std::size_t>(row)];
-        int column = 0;
-        const auto cell = [&](const QString& text) {
-            table_->setItem(row, column++, new QTableWidgetItem(text));
-        };
-        for (const calc::DesignInput& in : inputs_) {
-            const QString part = qs(calc::partText(in, c.inputs[in.box]));
-            if (in.kind == calc::Kind::Inductor && c.coil) {
-                // Wound or tuned to this value; a standard coil beside it.
-                cell(QStringLiteral("≈") + part);
-                cell(qs(calc::partText(in, c.coil->standard)) + QStringLiteral(" → ") +
-                     qs(calc::hzText(c.coil->frequencyHz)));
-            } else {
-                cell(part);
-            }
-        }
-        QStringList lines;
-        for (const std::string& line : c.lines) {
-            if (!line.empty()) {
-                lines << qs(line);
-            }
-        }
-        cell(lines.join(QStringLiteral("  ")));
-        cell(qs(calc::errorText(c.errorPercent)));
-        cell(qs(calc::bandText(c, circuit_.mode)));
-        if (c.duty) {
-            cell(qs(calc::threeDigits(*c.duty)));
+// The texts of a candidate's row, column by column.
+QStringList DesignDialog::rowTexts(const calc::Candidate& c) const {
+    QStringList cells;
+    for (const calc::DesignInput& in : inputs_) {
+        const QString part = qs(calc::partText(in, c.inputs[in.box]));
+        if (in.kind == calc::Kind::Inductor && c.coil) {
+            // Wound or tuned to this value; a standard coil beside it.
+            cells << QStringLiteral("≈") + part;
+            cells << qs(calc::partText(in, c.coil->standard)) + QStringLiteral(" → ") +
+                         qs(calc::hzText(c.coil->frequencyHz));
+        } else {
+            cells << part;
         }
     }
-    table_->resizeColumnsToContents();
-    // Wide enough to show every column without scrolling, measured from the
-    // texts: the view's own widths settle only once it is laid out again.
+    QStringList lines;
+    for (const std::string& line : c.lines) {
+        if (!line.empty()) {
+            lines << qs(line);
+        }
+    }
+    cells << lines.join(QStringLiteral("  ")) << qs(calc::errorText(c.errorPercent))
+          << qs(calc::bandText(c, circuit_.mode));
+    if (c.duty) {
+        cells << qs(calc::threeDigits(*c.duty));
+    }
+    return cells;
+}
+
+// The table's width that shows every column of these rows without
+// scrolling, measured from the texts: the view's own widths settle only once
+// it is laid out again.
+int DesignDialog::tableWidthFor(const std::vector<calc::Candidate>& rows) const {
     const QFontMetrics metrics(table_->font());
+    std::vector<int> columns;
+    for (int c = 0; c < table_->columnCount(); ++c) {
+        columns.push_back(metrics.horizontalAdvance(table_->horizontalHeaderItem(c)->text()));
+    }
+    for (const calc::Candidate& row : rows) {
+        const QStringList cells = rowTexts(row);
+        for (std::size_t c = 0; c < columns.size() && c < std::size_t(cells.size()); ++c) {
+            columns[c] = std::max(columns[c], metrics.horizontalAdvance(cells[qsizetype(c)]));
+        }
+    }
     const int padding = 3 * table_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 12;
     int width = 2 * table_->frameWidth() + table_->verticalScrollBar()->sizeHint().width();
-    for (int c = 0; c < table_->columnCount(); ++c) {
-        int column = metrics.horizontalAdvance(table_->horizontalHeaderItem(c)->text());
-        for (int row = 0; row < table_->rowCount(); ++row) {
-            column = std::max(column, metrics.horizontalAdvance(table_->item(row, c)->text()));
-        }
+    for (const int column : columns) {
         width += column + padding;
     }
+    return width;
+}
+
+// Widens the table, never narrows it: a dialog that changes its width at
+// each search moves under the pointer.
+void DesignDialog::widenTableTo(int width) {
     if (width > table_->minimumWidth()) {
         table_->setMinimumWidth(width);
         adjustSize();
@@ -470,7 +475,16 @@ void DesignDialog::fillTable() {
 }
 
 void DesignDialog::showResult() {
-    fillTable();
+    table_->clearContents();
+    table_->setRowCount(static_cast<int>(result_.candidates.size()));
+    for (int row = 0; row < table_->rowCount(); ++row) {
+        const QStringList cells = rowTexts(result_.candidates[static_cast<std::size_t>(row)]);
+        for (int column = 0; column < cells.size(); ++column) {
+            table_->setItem(row, column, new QTableWidgetItem(cells[column]));
+        }
+    }
+    table_->resizeColumnsToContents();
+    widenTableTo(tableWidthFor(result_.candidates));
     if (result_.candidates.empty()) {
         if (!result_.reason.empty()) {
             say(qs(result_.reason));

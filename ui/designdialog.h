@@ -5,6 +5,7 @@
 #include "calc/design.h"
 
 #include <QDialog>
+#include <QStringList>
 
 #include <array>
 #include <optional>
@@ -38,7 +39,9 @@ private:
     QWidget* createRangeRow(calc::Kind kind);
     void search();
     void fill();
-    void fillTable();
+    QStringList rowTexts(const calc::Candidate& c) const;
+    int tableWidthFor(const std::vector<calc::Candidate>& rows) const;
+    void widenTableTo(int width);
     void showResult();
     void say(const QString& text);
     std::optional<calc::DesignRequest> request();
