@@ -3,6 +3,7 @@
 // The marked sections of a description page, for the page tests:
 //   <!-- NAME: FIELD | FIELD ... -->  ...what the reader sees...  <!-- /NAME -->
 // The markers are comments, so a reader (or Qt's view) never shows them.
+// Also how a page writes a menu caption.
 
 #include <sstream>
 #include <stdexcept>
@@ -12,6 +13,17 @@
 #include <vector>
 
 namespace pagetest {
+
+// How a page writes a menu caption in its title, headings and link texts: the one ASCII
+// ")" closing a full-width "（" (as the menu has it) becomes full-width too.
+inline std::string headingOf(std::string_view caption) {
+    std::string heading(caption);
+    const auto close = heading.rfind(')');
+    if (close != std::string::npos && heading.find("（") != std::string::npos) {
+        heading.replace(close, 1, "）");
+    }
+    return heading;
+}
 
 struct Marked {
     std::string marker;              // the opening comment, for messages

@@ -80,23 +80,13 @@ const calc::CatalogueEntry& menuEntryFor(const std::string& file) {
     throw std::logic_error("no menu item shows " + file);
 }
 
-// How a page writes the caption in headings and link texts: the one ASCII
-// ")" closing a full-width "（" (as the menu has it) becomes full-width too.
-std::string headingOf(std::string_view caption) {
-    std::string heading(caption);
-    const auto close = heading.rfind(')');
-    if (close != std::string::npos && heading.find("（") != std::string::npos) {
-        heading.replace(close, 1, "）");
-    }
-    return heading;
-}
-
 std::string toLower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
 }
 
+using pagetest::headingOf;
 using pagetest::trim;
 
 std::string withoutComments(const std::string& html) {
@@ -404,10 +394,10 @@ TEST_P(Page, IsUtf8AndSaysSo) {
     EXPECT_TRUE(declared) << "no charset=utf-8 declaration";
 }
 
-TEST_P(Page, TitleIsTheMenuCaptionAndHeadingItsPageForm) {
-    const std::string_view caption = menuEntryFor(GetParam()).menuCaption;
-    EXPECT_EQ(elementText(html, "title"), std::string(caption));
-    EXPECT_EQ(elementText(html, "h1"), headingOf(caption));
+TEST_P(Page, TitleAndHeadingAreTheMenuCaptionsPageForm) {
+    const std::string heading = headingOf(menuEntryFor(GetParam()).menuCaption);
+    EXPECT_EQ(elementText(html, "title"), heading);
+    EXPECT_EQ(elementText(html, "h1"), heading);
 }
 
 TEST_P(Page, LinksTheSharedStylesheet) {

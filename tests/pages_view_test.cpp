@@ -4,6 +4,7 @@
 // and pictures, and needs no horizontal scrolling.
 
 #include "calc/catalogue.h"
+#include "tests/pagemarkers.h"
 #include "ui/helpview.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -169,7 +170,7 @@ private slots:
 
     void pageRendersInTheView() {
         QFETCH(QString, file);
-        QFETCH(QString, caption);
+        QFETCH(QString, title);
         const QString path = QDir(kHtmlDir).filePath(file);
 
         RecordingBrowser view;
@@ -180,7 +181,7 @@ private slots:
         view.grab(); // lay out and paint the whole first screen
 
         // A mis-decoded page would not reproduce the Chinese title.
-        QCOMPARE(view.documentTitle(), caption);
+        QCOMPARE(view.documentTitle(), title);
         QCOMPARE(view.styleSheets, QStringList{QStringLiteral("style.css")});
         QVERIFY2(view.failed.isEmpty(), qPrintable(view.failed.join(u' ')));
 
@@ -266,7 +267,7 @@ private slots:
 private:
     static void pages() {
         QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("title");
         QStringList seen;
         for (const auto& entry : calc::kCatalogue) {
             const QString file = fileNameOf(entry.page);
@@ -275,8 +276,7 @@ private:
             }
             seen.append(file);
             QTest::newRow(qPrintable(file))
-                << file
-                << QString::fromUtf8(entry.menuCaption.data(), qsizetype(entry.menuCaption.size()));
+                << file << QString::fromStdString(pagetest::headingOf(entry.menuCaption));
         }
     }
 };

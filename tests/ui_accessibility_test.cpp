@@ -28,6 +28,24 @@ QString nameOf(QWidget& w, const char* name) {
     return a ? a->text(QAccessible::Name) : QStringLiteral("<none>");
 }
 
+// Drags the mouse across the whole text of a result line; the point it ends at.
+QPoint selectWithMouse(QLabel* line) {
+    const QPoint from(1, line->height() / 2);
+    const QPoint to(line->fontMetrics().horizontalAdvance(line->text()) + 4, line->height() / 2);
+    QTest::mousePress(line, Qt::LeftButton, {}, from);
+    QMouseEvent move(QEvent::MouseMove, to, line->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(line, &move);
+    QTest::mouseRelease(line, Qt::LeftButton, {}, to);
+    return to;
+}
+
+void calculateOneOne(Form1& w) {
+    QTest::keyClicks(w.findChild<QLineEdit*>(QStringLiteral("Text2")), "1");
+    QTest::keyClicks(w.findChild<QLineEdit*>(QStringLiteral("Text3")), "1");
+    w.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+}
+
 } // namespace
 
 class AccessibilityTest : public uitest::FormTest {
@@ -106,9 +124,7 @@ private slots:
 
     void resultLinesCanBeCopiedButTakeNoFocus() {
         Form1& w = form();
-        QTest::keyClicks(w.findChild<QLineEdit*>(QStringLiteral("Text2")), "1");
-        QTest::keyClicks(w.findChild<QLineEdit*>(QStringLiteral("Text3")), "1");
-        w.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+        calculateOneOne(w);
         for (const char* name : {"Label5", "Label6", "Label7", "Label8"}) {
             auto* l = w.findChild<QLabel*>(QString::fromLatin1(name));
             QVERIFY(l->textInteractionFlags() & Qt::TextSelectableByMouse);
@@ -118,13 +134,7 @@ private slots:
         QWidget* focused = w.focusWidget();
         QVERIFY(focused);
         auto* t = w.findChild<QLabel*>(QStringLiteral("Label7"));
-        const QPoint from(1, t->height() / 2);
-        const QPoint to(t->fontMetrics().horizontalAdvance(t->text()) + 4, t->height() / 2);
-        QTest::mousePress(t, Qt::LeftButton, {}, from);
-        QMouseEvent move(QEvent::MouseMove, to, t->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
-                         Qt::NoModifier);
-        QApplication::sendEvent(t, &move);
-        QTest::mouseRelease(t, Qt::LeftButton, {}, to);
+        const QPoint to = selectWithMouse(t);
         const QString shown = uitest::linesOf(1, {"1", "1", "", ""})[calc::T];
         QCOMPARE(t->selectedText(), shown);
         QCOMPARE(w.focusWidget(), focused);
@@ -148,6 +158,26 @@ private slots:
         copy->trigger();
         menu->close();
         QCOMPARE(QGuiApplication::clipboard()->text(), shown);
+    }
+
+    // Ctrl+C goes to the focused box, which has nothing of the line; the
+    // last text selected, in the line or in a box, is what it copies.
+    void ctrlCCopiesTheLastSelection() {
+        Form1& w = form();
+        calculateOneOne(w);
+        auto* box = w.findChild<QLineEdit*>(QStringLiteral("Text3"));
+        box->setFocus();
+        box->selectAll();
+        auto* t = w.findChild<QLabel*>(QStringLiteral("Label7"));
+        selectWithMouse(t);
+        QCOMPARE(w.focusWidget(), box);
+        QGuiApplication::clipboard()->clear();
+        QTest::keySequence(box, QKeySequence::Copy);
+        QCOMPARE(QGuiApplication::clipboard()->text(), t->text());
+
+        box->selectAll();
+        QTest::keySequence(box, QKeySequence::Copy);
+        QCOMPARE(QGuiApplication::clipboard()->text(), box->text());
     }
 };
 

@@ -228,6 +228,51 @@ private slots:
         QCOMPARE(child<QLineEdit>(w, "Text2")->text(), QStringLiteral("0"));
     }
 
+    // Lines of another circuit than the one shown keep their texts but are
+    // greyed and name their circuit, until a calculation replaces them; a
+    // rejected one replaces nothing.
+    void resultsOfAnotherCircuitAreMarked() {
+        Form1& w = form();
+        const auto captionOf = [](const char* id) {
+            const std::string_view caption = calc::entryForId(id)->menuCaption;
+            return QString::fromUtf8(caption.data(), qsizetype(caption.size()));
+        };
+        // Each line's mark: "grey", its tooltip, and its accessible
+        // description where that says something else.
+        const auto marks = [&w] {
+            QStringList out;
+            for (const char* name : {"Label5", "Label6", "Label7", "Label8"}) {
+                const QLabel* line = child<QLabel>(w, name);
+                const bool grey = line->palette().color(QPalette::WindowText) !=
+                                  w.palette().color(QPalette::WindowText);
+                const QString said = line->accessibleDescription();
+                out << QStringList{grey ? "grey" : "", line->toolTip(),
+                                   said == line->toolTip() ? "" : said}
+                           .join(u' ')
+                           .trimmed();
+            }
+            return out;
+        };
+        trigger(w, "mnuRc4");
+        typeInto(w, {"10", "10", "1"});
+        child<QPushButton>(w, "Command1")->click();
+        const QStringList lines = results(w);
+        QCOMPARE(marks(), QStringList(4, QString()));
+
+        trigger(w, "mnuRc1");
+        const QStringList rc4 =
+            QStringList(4, QStringLiteral("grey 上次计算：") + captionOf("rc4"));
+        QCOMPARE(marks(), rc4);
+        QCOMPARE(results(w), lines);
+        typeInto(w, {"0", "1"});
+        answerMessage([&] { child<QPushButton>(w, "Command1")->click(); });
+        QCOMPARE(marks(), rc4);
+
+        typeInto(w, {"1", "1"});
+        child<QPushButton>(w, "Command1")->click();
+        QCOMPARE(marks(), QStringList(4, QString()));
+    }
+
     void noCalculationNeeded() {
         Form1& w = form();
         typeInto(w, {"1", "1"});

@@ -217,6 +217,19 @@ private slots:
             << "notice" << refused;
         QTest::newRow("character reference in a style")
             << QByteArray("<p style=\"font-size:1&#48;00000pt\">x") << "notice" << refused;
+        // Qt fills each row up to the widest with cells of their own.
+        QTest::newRow("rows of wide cells")
+            << "<table border=1>" +
+                   QByteArray("<tr><td colspan=\"1000000\">a</td></tr>").repeated(200)
+            << "notice" << refused;
+        QTest::newRow("rows of wide cells, 4 KB")
+            << "<table border=1>" +
+                   QByteArray("<tr><td colspan=\"100000\">a</td></tr>").repeated(100)
+            << "notice" << refused;
+        QTest::newRow("huge spans")
+            << QByteArray("<table><tr><td colspan=\"1000000\" rowspan=\"1000000\">span</td>")
+            << "page"
+            << "span";
         QTest::newRow("huge font, word and picture")
             << "<p style=\"font-size:100000pt\">" + QByteArray(1000, 'W') +
                    "<img src=\"x.png\" width=\"100000\" height=\"100000\">"

@@ -9,7 +9,10 @@
 #include "ui/wholecharvalidator.h"
 
 #include <QAccessible>
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -41,6 +44,18 @@ QIcon createIcon() {
         icon.addFile(QStringLiteral(":/icon%1.png").arg(size), QSize(size, size));
     }
     return icon;
+}
+
+// The entry whose menu item shows the circuit: the start-up state is the
+// first circuit's page without its menu item.
+const calc::CatalogueEntry& menuEntryOf(const calc::CatalogueEntry& entry) {
+    for (const calc::CatalogueEntry& e : calc::kCatalogue) {
+        if (entry.kind == calc::EntryKind::Startup && e.kind != calc::EntryKind::Startup &&
+            e.page == entry.page) {
+            return e;
+        }
+    }
+    return entry;
 }
 
 } // namespace
@@ -157,6 +172,39 @@ void Form1::createControls() {
     QLabel* lable1 = label("Lable1", "电路简介", fromTwips(3600, 120, 975, 255));
 
     makeAccessible(image1, lable1);
+    createCopyRouting();
+}
+
+void Form1::createCopyRouting() {
+    for (ResultLabel* line : results_) {
+        connect(line, &ResultLabel::selected, this, [this, line] { selectedLine_ = line; });
+    }
+    // A selection made elsewhere afterwards is the one Ctrl+C copies.
+    for (QLineEdit* input : inputs_) {
+        connect(input, &QLineEdit::selectionChanged, this, [this, input] {
+            if (input->hasSelectedText()) {
+                selectedLine_ = nullptr;
+            }
+        });
+        input->installEventFilter(this);
+    }
+    connect(webBrowser1_, &QTextBrowser::selectionChanged, this, [this] {
+        if (webBrowser1_->textCursor().hasSelection()) {
+            selectedLine_ = nullptr;
+        }
+    });
+    webBrowser1_->installEventFilter(this);
+    command1_->installEventFilter(this);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy) && selectedLine_ &&
+        selectedLine_->hasSelectedText()) {
+        QGuiApplication::clipboard()->setText(selectedLine_->selectedText());
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void Form1::makeAccessible(QLabel* image1, QLabel* heading) {
@@ -185,6 +233,7 @@ void Form1::Form_Load() {
 void Form1::select(const calc::CatalogueEntry& entry) {
     circuit_ = &entry;
     applySelection(calc::select(entry));
+    markPreviousResults();
 }
 
 void Form1::followPage(const QString& fileName) {
@@ -199,6 +248,7 @@ void Form1::followPage(const QString& fileName) {
         if (page.compare(fileName, Qt::CaseInsensitive) == 0) {
             circuit_ = &entry;
             applyCaptionsAndMode(calc::select(entry));
+            markPreviousResults();
             return;
         }
     }
@@ -231,11 +281,25 @@ void Form1::Command1_Click() {
     for (std::size_t i = 0; i < results_.size(); ++i) {
         if (answer.lines[i]) {
             results_[i]->setLine(QString::fromStdString(*answer.lines[i]));
+            lineCircuits_[i] = answer.lines[i]->empty() ? nullptr : &menuEntryOf(*circuit_);
         }
     }
+    // A rejected calculation changes no line: a line of another circuit
+    // keeps its mark.
+    markPreviousResults();
     if (answer.message) {
         QMessageBox box(QMessageBox::NoIcon, windowTitle(), QString::fromStdString(*answer.message),
                         QMessageBox::Ok, this);
         box.exec();
+    }
+}
+
+void Form1::markPreviousResults() {
+    const calc::CatalogueEntry* shown = &menuEntryOf(*circuit_);
+    for (std::size_t i = 0; i < results_.size(); ++i) {
+        const calc::CatalogueEntry* of = lineCircuits_[i];
+        results_[i]->setPreviousCircuit(
+            of && of != shown ? QString::fromUtf8(of->menuCaption.data(), of->menuCaption.size())
+                              : QString());
     }
 }

@@ -17,8 +17,9 @@ class ResultLabel;
 // menu items and the "计算" button go to the calculation core (calc::select,
 // calc::calculate), and the window applies what comes back: the input
 // captions, the result lines, the page for the help view and at most one
-// message box. The mode j and the application folder adress are kept here
-// between events because the core keeps nothing.
+// message box. The mode j, the application folder adress and the circuit
+// each result line was calculated for are kept here between events because
+// the core keeps nothing.
 class Form1 : public QMainWindow {
     Q_OBJECT
 
@@ -35,6 +36,11 @@ public:
     // Size of the client area below the menu bar, in device-independent pixels.
     static constexpr QSize kClientSize{563, 404};
 
+protected:
+    // Ctrl+C in a box, on the button or in the view copies a result line's
+    // selection when that is the last text the user selected.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void createControls();
     void createMenus();
@@ -42,6 +48,7 @@ private:
     void openDesignDialog();
     void setTabOrder();
     void makeAccessible(QLabel* image1, QLabel* heading);
+    void createCopyRouting();
 
     void Form_Load();
     void select(const calc::CatalogueEntry& entry);
@@ -50,6 +57,8 @@ private:
     void applyCaptionsAndMode(const calc::Selection& selection);
     void followPage(const QString& fileName);
     void Command1_Click();
+    // Greys the result lines calculated for another circuit than the one shown.
+    void markPreviousResults();
 
     std::array<QLineEdit*, 4> inputs_{};    // Text2..Text5
     std::array<QLabel*, 4> captions_{};     // Label1..Label4
@@ -60,4 +69,8 @@ private:
     QString adress_;
     calc::Mode j_ = 0;
     const calc::CatalogueEntry* circuit_ = &calc::kCatalogue.front(); // the one shown
+    // The menu item of the circuit each result line was calculated for;
+    // nullptr for a line that shows no result.
+    std::array<const calc::CatalogueEntry*, 4> lineCircuits_{};
+    ResultLabel* selectedLine_ = nullptr; // the last selection made was in it
 };

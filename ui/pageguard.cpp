@@ -64,6 +64,46 @@ std::optional<double> styleCap(QStringView property, QStringView unit) {
     return std::nullopt;
 }
 
+// The grid of one table as Qt's HTML import makes it: as many columns as
+// its widest row spans (its cells' colspans, and the columns that cells of
+// earlier rows still hold with their rowspans), and a cell at every place of
+// every row that no cell covers.
+class TableGrid {
+public:
+    void row() {
+        ++rows_;
+        width_ = 0;
+        carried_.removeIf([this](const Carried& c) { return c.lastRow < rows_; });
+        for (const Carried& c : carried_) {
+            width_ += c.columns;
+        }
+        columns_ = std::max(columns_, width_);
+    }
+
+    void cell(int colSpan, int rowSpan) {
+        if (rows_ == 0) {
+            row();
+        }
+        width_ += colSpan;
+        columns_ = std::max(columns_, width_);
+        if (rowSpan > 1) {
+            carried_.append({rows_ + rowSpan - 1, colSpan});
+        }
+    }
+
+    qint64 places() const { return qint64(rows_) * columns_; }
+
+private:
+    struct Carried {
+        int lastRow; // counted from 1
+        int columns;
+    };
+    int rows_ = 0;
+    int columns_ = 0;
+    int width_ = 0; // of the current row
+    QList<Carried> carried_;
+};
+
 bool isNameChar(QChar c) {
     return c.isLetterOrNumber() || c == u'-' || c == u'_' || c.unicode() > 0x7f;
 }
@@ -312,6 +352,8 @@ private:
 
     bool start() {
         const QString name = word().toString().toLower();
+        colSpan_ = 1;
+        rowSpan_ = 1;
         if (at(pos_).isSpace() && !attributes(name)) {
             return false;
         }
@@ -384,6 +426,14 @@ private:
         if (ok && number > cap) {
             replace(start, start + value.size(), QString::number(cap) + (percent ? "%" : ""));
         }
+        // Qt takes a span that is not a whole number above 0 for 1; any
+        // number counts here, never fewer columns than Qt makes.
+        const int span = ok && number >= 1 ? int(std::min(number, double(cap))) : 1;
+        if (key == u"colspan") {
+            colSpan_ = span;
+        } else if (key == u"rowspan") {
+            rowSpan_ = span;
+        }
         return true;
     }
 
@@ -392,6 +442,9 @@ private:
     static int sizeCap(const QString& element, const QString& key) {
         if (element == u"img" && (key == u"width" || key == u"height")) {
             return kMaxPictureSide;
+        }
+        if ((element == u"td" || element == u"th") && (key == u"colspan" || key == u"rowspan")) {
+            return kMaxSpan;
         }
         const bool tableSize =
             key == u"border" || key == u"cellspacing" || key == u"cellpadding" || key == u"height";
@@ -481,13 +534,29 @@ private:
         return false;
     }
 
+    // Opens an element; a table, a row or a cell counts towards its table.
     bool push(const QString& name) {
         open_.append(name);
-        tables_ += name == u"table" ? 1 : 0;
-        return open_.size() <= kMaxDepth && tables_ <= kMaxTableDepth;
+        if (name == u"table") {
+            tables_.append(TableGrid());
+        } else if (name == u"tr" && !tables_.isEmpty()) {
+            tables_.last().row();
+        } else if ((name == u"td" || name == u"th") && !tables_.isEmpty()) {
+            tables_.last().cell(colSpan_, rowSpan_);
+        }
+        qint64 places = closedTablePlaces_;
+        for (const TableGrid& table : tables_) {
+            places += table.places();
+        }
+        return open_.size() <= kMaxDepth && tables_.size() <= kMaxTableDepth &&
+               places <= kMaxTableCells;
     }
 
-    void pop() { tables_ -= open_.takeLast() == u"table" ? 1 : 0; }
+    void pop() {
+        if (open_.takeLast() == u"table") {
+            closedTablePlaces_ += tables_.takeLast().places();
+        }
+    }
 
     // Text up to the next tag: a style's rules, or text to show.
     bool text() {
@@ -526,9 +595,12 @@ private:
     int& styleRules_;
     qsizetype pos_ = 0;
     QString out_;
-    qsizetype copied_ = 0; // page_ is copied to out_ up to here
-    QStringList open_;     // the open elements, innermost last
-    int tables_ = 0;       // tables in open_
+    qsizetype copied_ = 0;    // page_ is copied to out_ up to here
+    QStringList open_;        // the open elements, innermost last
+    QList<TableGrid> tables_; // the tables in open_, innermost last
+    int colSpan_ = 1;         // of the start tag being read
+    int rowSpan_ = 1;
+    qint64 closedTablePlaces_ = 0;
     int elements_ = 0;
     int pictures_ = 0;
     int lineBreaks_ = 0;

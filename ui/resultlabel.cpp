@@ -25,6 +25,23 @@ void ResultLabel::setLine(const QString& text) {
     fit();
 }
 
+void ResultLabel::setPreviousCircuit(const QString& circuit) {
+    const QString note = circuit.isEmpty() ? QString() : QStringLiteral("上次计算：") + circuit;
+    if (note == toolTip()) {
+        return;
+    }
+    // The theme's colour for disabled text: the line stays selectable.
+    QPalette grey;
+    if (!note.isEmpty()) {
+        grey = palette();
+        grey.setColor(QPalette::WindowText, grey.color(QPalette::Disabled, QPalette::WindowText));
+    }
+    // An empty palette makes the label follow the window's again.
+    setPalette(grey);
+    setToolTip(note);
+    setAccessibleDescription(note);
+}
+
 void ResultLabel::fit() {
     if (designedWidth_ <= 0) {
         return; // no growth limit given: a plain label
@@ -69,8 +86,18 @@ QMenu* ResultLabel::createContextMenu() {
     });
     QAction* all = menu->addAction(QStringLiteral("全选"));
     all->setEnabled(!text().isEmpty());
-    connect(all, &QAction::triggered, this, [this] { setSelection(0, int(text().size())); });
+    connect(all, &QAction::triggered, this, [this] {
+        setSelection(0, int(text().size()));
+        emit selected();
+    });
     return menu;
+}
+
+void ResultLabel::mouseReleaseEvent(QMouseEvent* event) {
+    QLabel::mouseReleaseEvent(event);
+    if (hasSelectedText()) {
+        emit selected();
+    }
 }
 
 void ResultLabel::contextMenuEvent(QContextMenuEvent* event) {

@@ -5,8 +5,9 @@
 class QMenu;
 
 // A result line: static text that can be selected with the mouse and copied
-// from its context menu ("复制"), but never takes the keyboard focus.
-// QLabel offers no context menu for plain selectable text, so it is built here.
+// from its context menu ("复制") or with Ctrl+C, but never takes the keyboard
+// focus (so the window passes it Ctrl+C: see Form1::eventFilter). QLabel
+// offers no context menu for plain selectable text, so it is built here.
 //
 // A line always shows its whole text: the designed width was made for a
 // narrower font than most platforms have, and a number in exponent form
@@ -26,8 +27,17 @@ public:
     // Shows a result line, fitted as described above.
     void setLine(const QString& text);
 
+    // Greys the line and names, in its tooltip and accessible description,
+    // the circuit it was calculated for; an empty name takes the mark away.
+    void setPreviousCircuit(const QString& circuit);
+
+signals:
+    // The user selected text in the line, with the mouse or "全选".
+    void selected();
+
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     // The menu the context menu event shows; the caller owns it.
