@@ -30,6 +30,23 @@ void run(benchmark::State& state, const char* id, double hz, std::optional<doubl
     }
 }
 
+void run_edge(benchmark::State& state, double hz) {
+    const calc::CatalogueEntry& circuit = *calc::entryForId("rc2");
+    calc::DesignRequest request;
+    request.targetHz = hz;
+    request.parts[0].series = request.parts[1].series = calc::Series::E96;
+    request.fixed[3] = "0.0001";
+    request.top = 20;
+    for (auto _ : state) {
+        const calc::DesignResult result = calc::design(circuit, request);
+        if (result.candidates.empty()) {
+            state.SkipWithError(result.reason.c_str());
+            break;
+        }
+        benchmark::DoNotOptimize(result);
+    }
+}
+
 constexpr auto kMs = benchmark::kMillisecond;
 constexpr bool kDefault = false;
 constexpr bool kE96 = true;
@@ -58,6 +75,30 @@ BENCHMARK_CAPTURE(run, lc4_10_7MHz_allE96_top20, "lc4", 10.7e6, {}, kE96, 20, fa
 BENCHMARK_CAPTURE(run, lc4_1kHz_allE96_top20, "lc4", 1e3, {}, kE96, 20, false)->Unit(kMs);
 BENCHMARK_CAPTURE(run, rc2_1kHz_allE96_top20_closest, "rc2", 1e3, {}, kE96, 20, true)->Unit(kMs);
 BENCHMARK_CAPTURE(run, rc4_1kHz_allE96_top20_closest, "rc4", 1e3, {}, kE96, 20, true)->Unit(kMs);
+
+// Targets the rules' square wave cannot reach (a small fixed C2): the answer
+// is a problem, found before any search.
+void unreachable(benchmark::State& state, double hz, const char* c2) {
+    const calc::CatalogueEntry& circuit = *calc::entryForId("rc2");
+    calc::DesignRequest request;
+    request.targetHz = hz;
+    request.parts[0].series = request.parts[1].series = calc::Series::E96;
+    request.fixed[3] = c2;
+    request.top = 1;
+    for (auto _ : state) {
+        const calc::DesignResult result = calc::design(circuit, request);
+        if (result.problem != calc::DesignProblem::NoSoundDesign) {
+            state.SkipWithError("a design where none is sound");
+            break;
+        }
+        benchmark::DoNotOptimize(result);
+    }
+}
+
+BENCHMARK_CAPTURE(unreachable, rc2_1Hz_allE96_C2_100p, 1.0, "0.0001")->Unit(kMs);
+BENCHMARK_CAPTURE(unreachable, rc2_1kHz_allE96_C2_100p, 1e3, "0.0001")->Unit(kMs);
+// Just inside the reach: a real search near the edge of what the duty allows.
+BENCHMARK_CAPTURE(run_edge, rc2_7kHz_allE96_C2_100p, 7e3)->Unit(kMs);
 
 } // namespace
 

@@ -117,42 +117,52 @@ double defaultTolerance(Kind kind, Series series) {
     return kind == Kind::Resistor ? 5.0 : 10.0;
 }
 
-std::vector<std::string> rulesText(const DesignRules& rules) {
-    const auto value = [](double v, std::string_view unit) {
-        return engineeringText(v, unit, 6, " ");
+std::vector<std::string> rulesText(const DesignRules& rules, Language language) {
+    const bool zh = language == Language::Chinese;
+    const auto value = [&](double v, std::string_view unit) {
+        return engineeringText(v, unit, 6, zh ? " " : "");
     };
+    const std::string_view to = zh ? "～" : "..";
     std::vector<std::string> lines;
     for (std::size_t k = 0; k < kKinds; ++k) {
         const Span r = rules.range[k];
         if (r.high <= 0) {
             continue;
         }
-        const std::string_view unit = unitSymbol(static_cast<Kind>(k));
-        std::string line = std::string(kindName(static_cast<Kind>(k))) + " " + value(r.low, unit) +
-                           "～" + value(r.high, unit);
-        if (static_cast<Kind>(k) == Kind::Inductor && rules.impedance) {
-            line += "，按算出的值绕制或调节磁芯；另列最近的标准电感";
+        const auto kind = static_cast<Kind>(k);
+        const std::string_view unit = unitSymbol(kind);
+        std::string line = (zh ? std::string(kindName(kind)) : std::string(1, "RCL"[k])) + " " +
+                           value(r.low, unit) + std::string(to) + value(r.high, unit);
+        if (kind == Kind::Inductor && rules.impedance) {
+            line += zh ? "，按算出的值绕制或调节磁芯；另列最近的标准电感"
+                       : " wound to value, the nearest standard coil beside it";
         }
-        if (static_cast<Kind>(k) == Kind::Resistor && rules.maxResistorSum > 0) {
-            line += "，R1 + R2 ≤ " + value(rules.maxResistorSum, unit);
+        if (kind == Kind::Resistor && rules.maxResistorSum > 0) {
+            line += (zh ? "，R1 + R2 ≤ " : ", R1+R2 <= ") + value(rules.maxResistorSum, unit);
         }
         lines.push_back(line);
     }
     if (rules.duty) {
-        lines.push_back("不指定占空比时 T1/T 在 " + threeDigits(rules.duty->low) + "～" +
-                        threeDigits(rules.duty->high) + " 之间");
+        const std::string span =
+            threeDigits(rules.duty->low) + std::string(to) + threeDigits(rules.duty->high);
+        lines.push_back(zh ? "不指定占空比时 T1/T 在 " + span + " 之间"
+                           : "T1/T " + span + " unless a duty is given");
     }
     if (rules.capacitorRatio) {
-        lines.push_back("C2 是 C1 的 " + threeDigits(rules.capacitorRatio->span.low) + "～" +
-                        threeDigits(rules.capacitorRatio->span.high) + " 倍");
+        const std::string span = threeDigits(rules.capacitorRatio->span.low) + std::string(to) +
+                                 threeDigits(rules.capacitorRatio->span.high);
+        lines.push_back(zh ? "C2 是 C1 的 " + span + " 倍" : "C2/C1 " + span);
     }
     if (rules.impedance) {
-        lines.push_back("回路阻抗 √(L/C) 在 " + value(rules.impedance->low, "Ω") + "～" +
-                        value(rules.impedance->high, "Ω") + " 之间，越接近 " +
-                        value(std::sqrt(rules.impedance->low * rules.impedance->high), "Ω") +
-                        " 越好");
+        const std::string span =
+            value(rules.impedance->low, "Ω") + std::string(to) + value(rules.impedance->high, "Ω");
+        const std::string best =
+            value(std::sqrt(rules.impedance->low * rules.impedance->high), "Ω");
+        lines.push_back(zh ? "回路阻抗 √(L/C) 在 " + span + " 之间，越接近 " + best + " 越好"
+                           : "sqrt(L/C) " + span + ", best near " + best);
     }
-    lines.push_back("常用频率 " + hzText(rules.band.low) + "～" + hzText(rules.band.high));
+    const std::string band = hzText(rules.band.low) + std::string(to) + hzText(rules.band.high);
+    lines.push_back(zh ? "常用频率 " + band : "usual " + band);
     return lines;
 }
 
@@ -213,11 +223,71 @@ std::optional<double> baseValueOf(const DesignInput& input, std::string_view typ
 
 namespace {
 
-DesignResult problem(DesignProblem p, std::string reason) {
+Problem issue(DesignProblem kind, Field field = Field::None, std::string name = {},
+              std::string_view typed = {}) {
+    Problem p;
+    p.kind = kind;
+    p.field = field;
+    p.name = std::move(name);
+    p.typed = echoText(typed);
+    return p;
+}
+
+DesignResult failed(Problem p) {
     DesignResult r;
-    r.problem = p;
-    r.reason = std::move(reason);
+    r.problem = p.kind;
+    r.reason = describe(p, Language::Chinese);
+    r.detail = std::move(p);
     return r;
+}
+
+// The reach in Hz once T1/T must stay within `duty`. T1 and T2 each run
+// between their values at the two corners; taken as independent they give a
+// reach a little wider than the truth where they share a part (the 555's R2
+// and C), so a target outside it is out of reach for certain. nullopt when no
+// values give a T1/T in the window.
+std::optional<Span> dutyReach(Mode mode, const std::array<Choices, 4>& choices, Span duty) {
+    const Periods low = *periods(mode, detail::corner(choices, false));
+    const Periods high = *periods(mode, detail::corner(choices, true));
+    // T1/T within the window is T2/T1 within [q[0], q[1]].
+    const double q[] = {(1 - duty.high) / duty.high, duty.low > 0
+                                                         ? (1 - duty.low) / duty.low
+                                                         : std::numeric_limits<double>::infinity()};
+    // The region is the box of (T1, T2) cut by two lines through the origin;
+    // T = T1 + T2 is extreme at one of its corners.
+    std::vector<std::pair<double, double>> corners;
+    for (const double t1 : {low.t1, high.t1}) {
+        for (const double t2 : {low.t2, high.t2}) {
+            corners.emplace_back(t1, t2);
+        }
+    }
+    for (const double slope : q) {
+        if (!std::isfinite(slope) || slope <= 0) {
+            continue;
+        }
+        for (const double t1 : {low.t1, high.t1}) {
+            corners.emplace_back(t1, slope * t1);
+        }
+        for (const double t2 : {low.t2, high.t2}) {
+            corners.emplace_back(t2 / slope, t2);
+        }
+    }
+    const auto within = [](double v, double a, double b) {
+        return v >= a * (1 - 1e-12) && v <= b * (1 + 1e-12);
+    };
+    double tMin = std::numeric_limits<double>::infinity();
+    double tMax = 0.0;
+    for (const auto& [t1, t2] : corners) {
+        if (within(t1, low.t1, high.t1) && within(t2, low.t2, high.t2) &&
+            within(t2, q[0] * t1, q[1] * t1)) {
+            tMin = std::min(tMin, t1 + t2);
+            tMax = std::max(tMax, t1 + t2);
+        }
+    }
+    if (tMax == 0.0) {
+        return std::nullopt;
+    }
+    return Span{hzPerUnit(mode) / tMax, hzPerUnit(mode) / tMin};
 }
 
 struct Band {
@@ -278,28 +348,26 @@ DesignResult design(const CatalogueEntry& circuit, const DesignRequest& request)
     const std::vector<DesignInput> inputs = designInputs(circuit);
     const DesignRules* rules = designRules(mode);
     if (inputs.empty() || !rules) {
-        return problem(DesignProblem::NotComputing, "这个电路不用计算，没有可选的元件。");
+        return failed(issue(DesignProblem::NotComputing));
     }
     const double target = request.targetHz;
+    if (target == std::numeric_limits<double>::infinity()) {
+        return failed(issue(DesignProblem::TooLarge, Field::Target));
+    }
     if (!std::isfinite(target) || target <= 0.0) {
-        return problem(DesignProblem::BadTarget, "目标频率必须是大于 0 的数。");
+        return failed(issue(DesignProblem::BadTarget, Field::Target));
     }
     std::optional<Span> duty = rules->duty;
     if (request.duty) {
         if (!rules->duty) {
-            return problem(DesignProblem::DutyNotApplicable,
-                           "这个电路只有一个周期，不能指定占空比。");
+            return failed(issue(DesignProblem::DutyNotApplicable, Field::Duty));
         }
         const double d = *request.duty;
         if (!(d > 0.0 && d < 1.0)) {
-            return problem(DesignProblem::BadDuty, "占空比 T1/T 必须在 0 和 1 之间。");
+            return failed(issue(DesignProblem::BadDuty, Field::Duty));
         }
         if (d < rules->minDuty) {
-            // T1 charges through R1 and R2, T2 discharges through R2 alone.
-            return problem(DesignProblem::DutyBelowHalf,
-                           "这种 NE555 接法中 T1 经 R1 和 R2 充电、T2 只经 R2 放电，T1/T 总大于 "
-                           "50%。要更小的占空比，可改用分立元件多谐振荡电路（rc2），或在 R2 "
-                           "上并联一只二极管（那是另一种电路，本程序不计算它的公式）。");
+            return failed(issue(DesignProblem::DutyBelowHalf, Field::Duty));
         }
         duty = Span{d - kDutySlack, d + kDutySlack};
     }
@@ -308,7 +376,8 @@ DesignResult design(const CatalogueEntry& circuit, const DesignRequest& request)
         const PartOptions& part = request.parts[k];
         tolerance[k] = part.tolerance.value_or(defaultTolerance(static_cast<Kind>(k), part.series));
         if (!(tolerance[k] >= 0.0 && tolerance[k] < 100.0)) {
-            return problem(DesignProblem::BadTolerance, "容差必须不小于 0% 且小于 100%。");
+            return failed(
+                issue(DesignProblem::BadTolerance, Field::Tolerance, std::string(1, "RCL"[k])));
         }
     }
 
@@ -317,21 +386,21 @@ DesignResult design(const CatalogueEntry& circuit, const DesignRequest& request)
     Span coilRange;
     for (const DesignInput& in : inputs) {
         Choices& c = choices[in.box];
-        const PartOptions& part = request.parts[static_cast<std::size_t>(in.kind)];
+        const auto k = static_cast<std::size_t>(in.kind);
+        const PartOptions& part = request.parts[k];
+        const std::string letter(1, "RCL"[k]);
         if (request.fixed[in.box]) {
             const std::string& text = *request.fixed[in.box];
             const double value = test(text) && fitsBox(text) ? toNumber(text) : -1.0;
             if (!(value > 0.0 || (value == 0.0 && in.zeroAllowed)) || !std::isfinite(value)) {
-                return problem(DesignProblem::BadFixedValue,
-                               "固定值 " + in.name + " = " + text + " 不是这个输入框能接受的数。");
+                return failed(issue(DesignProblem::BadFixedValue, Field::Fixed, in.name, text));
             }
             c = {{text}, {value}, {0.0}};
             continue;
         }
-        const Span range = part.range.value_or(rules->range[static_cast<std::size_t>(in.kind)]);
+        const Span range = part.range.value_or(rules->range[k]);
         if (!(range.low > 0 && range.low <= range.high && std::isfinite(range.high))) {
-            return problem(DesignProblem::BadRange,
-                           in.name + " 的范围不对：下限要大于 0 且不大于上限。");
+            return failed(issue(DesignProblem::BadRange, Field::Range, letter));
         }
         const double unit = std::pow(10.0, in.unitExponent);
         if (in.kind == Kind::Inductor && rules->impedance) {
@@ -343,15 +412,14 @@ DesignResult design(const CatalogueEntry& circuit, const DesignRequest& request)
         }
         c = seriesChoices(part.series, range, in.unitExponent);
         if (c.values.empty()) {
-            return problem(DesignProblem::BadRange, in.name + " 的范围内没有 " +
-                                                        std::string(seriesName(part.series)) +
-                                                        " 系列的值。");
+            Problem p = issue(DesignProblem::RangeWithoutValues, Field::Range, letter);
+            p.series = part.series;
+            return failed(p);
         }
         // Every value must be one the window's box can hold.
         if (!std::all_of(c.texts.begin(), c.texts.end(),
                          [](const std::string& t) { return fitsBox(t); })) {
-            return problem(DesignProblem::BadRange,
-                           in.name + " 的范围超出了输入框能写下的数（最多 10 个字符）。");
+            return failed(issue(DesignProblem::RangeBeyondBox, Field::Range, letter));
         }
     }
     // Boxes the circuit ignores still take part in the picks, as one empty text.
@@ -361,9 +429,6 @@ DesignResult design(const CatalogueEntry& circuit, const DesignRequest& request)
         }
     }
 
-    const std::size_t top = std::clamp<std::size_t>(request.top, 1, 1000);
-    const detail::Query query{mode,      *rules, inputs, choices, wound,
-                              coilRange, target, duty,   top,     request.closest && !wound};
     // Out of reach when even the extreme combination, at the far end of its
     // tolerances, cannot get there; short of that its parts are still worth
     // showing, error and all.
@@ -371,40 +436,64 @@ DesignResult design(const CatalogueEntry& circuit, const DesignRequest& request)
     const double reachMin = frequencyHz(mode, detail::corner(choices, true));
     const Band lowest = bandOf(mode, detail::corner(choices, false), inputs, tolerance);
     const Band highest = bandOf(mode, detail::corner(choices, true), inputs, tolerance);
-    if (target < highest.minHz || target > lowest.maxHz) {
-        DesignResult r = problem(DesignProblem::OutOfReach,
-                                 "目标频率超出了可达范围：这些元件范围只能得到 " +
-                                     hzText(reachMin) + " 至 " + hzText(reachMax) + "。");
-        r.reachMinHz = reachMin;
-        r.reachMaxHz = reachMax;
+    const auto unreachable = [&](DesignProblem kind, Span reach) {
+        Problem p = issue(kind, Field::Target);
+        p.low = reach.low;
+        p.high = reach.high;
+        if (kind == DesignProblem::NoSoundDesign) {
+            p.duty = duty;
+        }
+        DesignResult r = failed(p);
+        r.reachMinHz = reach.low;
+        r.reachMaxHz = reach.high;
         return r;
+    };
+    if (target < highest.minHz || target > lowest.maxHz) {
+        return unreachable(DesignProblem::OutOfReach, {reachMin, reachMax});
     }
+    Span reach{reachMin, reachMax};
+    if (duty && rules->duty) {
+        // The duty window narrows the reach, often much: a small fixed C2 of
+        // the multivibrator bounds T2 and so all of T. Beyond it lie only
+        // far-off answers, and a long search for them. A duty no values give
+        // is left to the search, which then names the nearest one.
+        const std::optional<Span> r = dutyReach(mode, choices, *duty);
+        if (!r && !request.duty) {
+            Problem p = issue(DesignProblem::NoSoundDesign, Field::Target);
+            p.rules = rules;
+            return failed(p);
+        }
+        if (r && (target < r->low * (highest.minHz / reachMin) ||
+                  target > r->high * (lowest.maxHz / reachMax))) {
+            return unreachable(DesignProblem::NoSoundDesign, *r);
+        }
+        reach = r.value_or(reach);
+    }
+
+    const std::size_t top = std::clamp<std::size_t>(request.top, 1, 1000);
+    const detail::Query query{mode,   *rules, inputs, choices,         wound, coilRange,
+                              target, duty,   top,    request.closest, reach};
     const std::vector<detail::Found> found = detail::findParts(query);
     if (found.empty()) {
         if (request.duty) {
             const double nearest = detail::nearestDuty(query, *request.duty);
-            DesignResult r = problem(DesignProblem::DutyUnreachable,
-                                     "没有组合的 T1/T 在 " + threeDigits(*request.duty) + "±" +
-                                         threeDigits(kDutySlack) + " 之内；最接近的占空比是 " +
-                                         threeDigits(nearest) + "。");
+            Problem p = issue(DesignProblem::DutyUnreachable, Field::Duty);
+            p.low = nearest;
+            p.high = *request.duty;
+            DesignResult r = failed(p);
             r.nearestDuty = nearest;
             return r;
         }
-        std::string reason = "这些元件能到达目标频率，但没有一组合乎这种电路的设计规则：";
-        for (const std::string& line : rulesText(*rules)) {
-            reason += line + "；";
-        }
-        reason.replace(reason.size() - std::string_view("；").size(), std::string_view("；").size(),
-                       "。");
-        return problem(DesignProblem::NoSoundDesign, reason);
+        Problem p = issue(DesignProblem::NoSoundDesign, Field::Target);
+        p.rules = rules;
+        return failed(p);
     }
 
     DesignResult result;
     if (!rules->band.contains(target)) {
-        result.warnings.push_back("目标 " + hzText(target) + " 不在这种电路常用的 " +
-                                  hzText(rules->band.low) + "～" + hzText(rules->band.high) +
-                                  " 之内：实际频率会明显偏离公式，结果只供参考。");
+        result.outsideBand = rules->band;
     }
+    result.warnings = warningsText(result, target, Language::Chinese);
     for (const detail::Found& f : found) {
         Candidate cand;
         for (std::size_t b = 0; b < 4; ++b) {
@@ -516,6 +605,301 @@ std::string partsText(const Candidate& candidate, const std::vector<DesignInput>
         }
     }
     return text;
+}
+
+std::string echoText(std::string_view typed) {
+    // Cut at a character's start: the first kEchoLength UTF-8 sequences.
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < typed.size(); ++i) {
+        if ((static_cast<unsigned char>(typed[i]) & 0xC0) != 0x80 && chars++ == kEchoLength) {
+            return std::string(typed.substr(0, i)) + "…";
+        }
+    }
+    return std::string(typed);
+}
+
+namespace {
+
+// The kind a letter (R, C, L) names, in the language.
+std::string kindWord(std::string_view letter, bool zh) {
+    const std::size_t k = std::string_view("RCL").find(letter);
+    if (!zh || k == std::string_view::npos) {
+        return std::string(letter);
+    }
+    return std::string(kindName(static_cast<Kind>(k)));
+}
+
+// What a typed value was meant to be: "目标频率 1e309", "the fixed value R1=1e9999".
+std::string subject(const Problem& p, bool zh) {
+    const std::string q = zh ? "“" + p.typed + "”" : "\"" + p.typed + "\"";
+    switch (p.field) {
+    case Field::Target:
+        return zh ? "目标频率 " + q : "the target " + q;
+    case Field::Duty:
+        return zh ? "占空比 " + q : "the duty " + q;
+    case Field::Fixed:
+        return zh ? "固定值 " + p.name + " = " + q : "the fixed value " + p.name + "=" + q;
+    case Field::Range:
+        return zh ? kindWord(p.name, zh) + "范围的 " + q : "the range end " + q + " of " + p.name;
+    case Field::Tolerance:
+        return zh ? kindWord(p.name, zh) + "容差 " + q : "the tolerance " + q + " of " + p.name;
+    case Field::None:
+        break;
+    }
+    return q;
+}
+
+// The accepted forms of a field, to follow "cannot be read".
+std::string forms(Field field, bool zh) {
+    switch (field) {
+    case Field::Target:
+        return zh ? "要写成 1、1.5k、455kHz、10.7MHz 这样的数（小数点用“.”）"
+                  : "it takes 1000, 1e3, 1k, 1kHz, 1.5MHz";
+    case Field::Duty:
+        return zh ? "要写成 0.6 或 60%" : "it takes 0.6 or 60%";
+    case Field::Fixed:
+    case Field::Range:
+        return zh ? "写成 10、10k、4.7nF、0.01u、100uH 这样的值（小数点用“.”）"
+                  : "it takes 10k, 4.7nF, 0.01u, 100uH; a bare number is in the box's unit";
+    case Field::Tolerance:
+        return zh ? "要写成 5 或 2.5 这样的百分数（小数点用“.”）"
+                  : "it takes a percentage such as 5 or 2.5";
+    case Field::None:
+        break;
+    }
+    return {};
+}
+
+std::string joined(const std::vector<std::string>& lines, std::string_view separator) {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += (text.empty() ? "" : std::string(separator)) + line;
+    }
+    return text;
+}
+
+} // namespace
+
+std::string describe(const Problem& p, Language language) {
+    const bool zh = language == Language::Chinese;
+    const auto say = [zh](std::string chinese, std::string english) {
+        return zh ? chinese : english;
+    };
+    const std::string kind = kindWord(p.name, zh);
+    const std::string reach = hzText(p.low) + (zh ? " 至 " : " to ") + hzText(p.high);
+    const std::string box = std::to_string(kMaxInputLength);
+    switch (p.kind) {
+    case DesignProblem::None:
+        return {};
+    case DesignProblem::NotComputing:
+        return say("这个电路不用计算，没有可选的元件。",
+                   "This circuit computes nothing: there are no parts to choose.");
+    case DesignProblem::Unreadable:
+        return say(subject(p, zh) + " 读不出来：" + forms(p.field, zh) + "。",
+                   "cannot read " + subject(p, zh) + ": " + forms(p.field, zh) + ".");
+    case DesignProblem::TooLarge:
+        if (p.field == Field::Fixed) {
+            return say(subject(p, zh) + " 太大：输入框最多写 " + box + " 个字符。",
+                       subject(p, zh) + " is too large for its box (" + box + " characters).");
+        }
+        return say(subject(p, zh) + " 太大了。", subject(p, zh) + " is too large.");
+    case DesignProblem::TooSmall:
+        if (p.field == Field::Fixed) {
+            return say(subject(p, zh) + " 太小：输入框最多写 " + box + " 个字符。",
+                       subject(p, zh) + " is too small for its box (" + box + " characters).");
+        }
+        return say(subject(p, zh) + " 太小了。", subject(p, zh) + " is too small.");
+    case DesignProblem::BadTarget:
+        return say("目标频率必须是大于 0 的数。", "The target frequency must be above 0.");
+    case DesignProblem::DutyNotApplicable:
+        return say("这个电路只有一个周期，不能指定占空比。",
+                   "This circuit has one period: a duty does not apply.");
+    case DesignProblem::BadDuty:
+        return say("占空比 T1/T 必须在 0 和 1 之间。", "T1/T must lie between 0 and 1.");
+    case DesignProblem::DutyBelowHalf:
+        // T1 charges through R1 and R2, T2 discharges through R2 alone.
+        return say("这种 NE555 接法中 T1 经 R1 和 R2 充电、T2 只经 R2 放电，T1/T 总大于 "
+                   "50%。要更小的占空比，可改用分立元件多谐振荡电路（rc2），或在 R2 "
+                   "上并联一只二极管（那是另一种电路，本程序不计算它的公式）。",
+                   "In this NE555 circuit T1 charges through R1 and R2 and T2 discharges "
+                   "through R2 alone, so T1/T is always above 50 %. For a smaller duty use the "
+                   "discrete multivibrator (rc2), or a diode across R2 (another circuit, whose "
+                   "formula this program does not compute).");
+    case DesignProblem::BadFixedValue:
+        return say(
+            subject(p, zh) + " 不是这个输入框能接受的数（输入框最多写 " + box + " 个字符）。",
+            subject(p, zh) + " is not a number its box accepts (" + box + " characters at most).");
+    case DesignProblem::BadTolerance:
+        return say("容差必须不小于 0% 且小于 100%。",
+                   "A tolerance must be at least 0 % and below 100 %.");
+    case DesignProblem::BadRange:
+        return say(kind + "的范围不对：下限要大于 0 且不大于上限。",
+                   "The range of " + kind +
+                       " is wrong: its low end must be above 0 and not "
+                       "above its high end.");
+    case DesignProblem::RangeWithoutValues:
+        return say(kind + "的范围内没有 " + std::string(seriesName(p.series)) + " 系列的值。",
+                   "No " + std::string(seriesName(p.series)) + " value lies within the range of " +
+                       kind + ".");
+    case DesignProblem::RangeBeyondBox:
+        return say(kind + "的范围超出了输入框能写下的数（最多 " + box + " 个字符）。",
+                   "The range of " + kind + " holds values its box cannot write (" + box +
+                       " characters at most).");
+    case DesignProblem::OutOfReach:
+        return say("目标频率超出了可达范围：这些元件范围只能得到 " + reach + "。",
+                   "The target is out of reach: these ranges of parts give only " + reach + ".");
+    case DesignProblem::DutyUnreachable:
+        return say("没有组合的 T1/T 在 " + threeDigits(p.high) + "±" + threeDigits(kDutySlack) +
+                       " 之内；最接近的占空比是 " + threeDigits(p.low) + "。",
+                   "No combination gives T1/T within " + threeDigits(p.high) + "±" +
+                       threeDigits(kDutySlack) + "; the nearest duty is " + threeDigits(p.low) +
+                       ".");
+    case DesignProblem::NoSoundDesign:
+        if (p.high > 0 && p.duty) {
+            const std::string window =
+                threeDigits(p.duty->low) + (zh ? "～" : "..") + threeDigits(p.duty->high);
+            return say("没有合乎设计规则的组合：T1/T 在 " + window + " 之间时，这些元件只能得到 " +
+                           reach + "。",
+                       "No sound design: with T1/T within " + window + " these parts give only " +
+                           reach + ".");
+        }
+        if (p.rules) {
+            return say("这些元件能到达目标频率，但没有一组合乎这种电路的设计规则：" +
+                           joined(rulesText(*p.rules, language), "；") + "。",
+                       "No sound design: these parts reach the target, but no combination obeys "
+                       "the circuit's rules: " +
+                           joined(rulesText(*p.rules, language), "; ") + ".");
+        }
+        return say("没有合乎设计规则的组合。", "No sound design.");
+    }
+    return {};
+}
+
+std::vector<std::string> warningsText(const DesignResult& result, double targetHz,
+                                      Language language) {
+    std::vector<std::string> lines;
+    if (const auto& band = result.outsideBand) {
+        lines.push_back(language == Language::Chinese
+                            ? "目标 " + hzText(targetHz) + " 不在这种电路常用的 " +
+                                  hzText(band->low) + "～" + hzText(band->high) +
+                                  " 之内：实际频率会明显偏离公式，结果只供参考。"
+                            : "The target " + hzText(targetHz) +
+                                  " lies outside this circuit's "
+                                  "usual " +
+                                  hzText(band->low) + ".." + hzText(band->high) +
+                                  ": the real frequency departs markedly from the formula; "
+                                  "take the results as a guide only.");
+    }
+    return lines;
+}
+
+namespace {
+
+Problem typedProblem(DesignProblem kind, Field field, std::string_view typed,
+                     std::string name = {}) {
+    Problem p;
+    p.kind = kind;
+    p.field = field;
+    p.name = std::move(name);
+    p.typed = echoText(typed);
+    return p;
+}
+
+// Beyond a double, or so small that it reads as 0.
+std::optional<DesignProblem> magnitudeProblem(const Decimal& d, double value) {
+    if (!std::isfinite(value)) {
+        return DesignProblem::TooLarge;
+    }
+    if (value == 0.0 && d.digits != "0") {
+        return DesignProblem::TooSmall;
+    }
+    return std::nullopt;
+}
+
+// A plain number, or with `percent` also "60%" (as a fraction).
+std::variant<double, Problem> readPlain(std::string_view typed, Field field, bool percent,
+                                        std::string name = {}) {
+    std::string_view text = typed;
+    while (!text.empty() && text.front() == ' ') {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && text.back() == ' ') {
+        text.remove_suffix(1);
+    }
+    const bool inPercent = percent && text.ends_with('%');
+    if (inPercent) {
+        text.remove_suffix(1);
+    }
+    const auto d = parseDecimal(text);
+    if (!d) {
+        return typedProblem(DesignProblem::Unreadable, field, typed, std::move(name));
+    }
+    const double value = d->value();
+    if (const auto p = magnitudeProblem(*d, value)) {
+        return typedProblem(*p, field, typed, std::move(name));
+    }
+    return inPercent ? value / 100.0 : value;
+}
+
+} // namespace
+
+std::variant<double, Problem> readTarget(std::string_view typed, double bareHz) {
+    const auto q = parseQuantity(typed, "Hz");
+    if (!q) {
+        return typedProblem(DesignProblem::Unreadable, Field::Target, typed);
+    }
+    const double value = q->value.value() * (q->bare ? bareHz : 1.0);
+    if (const auto p = magnitudeProblem(q->value, value)) {
+        return typedProblem(*p, Field::Target, typed);
+    }
+    if (value <= 0.0) {
+        return typedProblem(DesignProblem::BadTarget, Field::Target, typed);
+    }
+    return value;
+}
+
+std::variant<double, Problem> readDuty(std::string_view typed) {
+    return readPlain(typed, Field::Duty, true);
+}
+
+std::variant<double, Problem> readTolerance(std::string_view typed, std::string_view kind) {
+    return readPlain(typed, Field::Tolerance, false, std::string(kind));
+}
+
+std::variant<std::string, Problem> readFixed(const DesignInput& input, std::string_view typed) {
+    const auto q = parseQuantity(typed, unitSymbol(input.kind));
+    if (!q) {
+        return typedProblem(DesignProblem::Unreadable, Field::Fixed, typed, input.name);
+    }
+    const Decimal inBox = q->value.scaled(q->bare ? 0 : -input.unitExponent);
+    if (inBox.digits != "0") {
+        // The digits before the point, or the zeros after it.
+        const int lead = static_cast<int>(inBox.digits.size()) + inBox.exponent;
+        if (lead > kMaxInputLength) {
+            return typedProblem(DesignProblem::TooLarge, Field::Fixed, typed, input.name);
+        }
+        if (-lead > kMaxInputLength - 3) {
+            return typedProblem(DesignProblem::TooSmall, Field::Fixed, typed, input.name);
+        }
+    }
+    std::optional<std::string> text = boxTextOf(input, typed);
+    if (!text || !fitsBox(*text)) {
+        return typedProblem(DesignProblem::BadFixedValue, Field::Fixed, typed, input.name);
+    }
+    return *text;
+}
+
+std::variant<double, Problem> readRangeEnd(const DesignInput& input, std::string_view typed) {
+    const std::string letter(1, "RCL"[static_cast<std::size_t>(input.kind)]);
+    const auto q = parseQuantity(typed, unitSymbol(input.kind));
+    if (!q) {
+        return typedProblem(DesignProblem::Unreadable, Field::Range, typed, letter);
+    }
+    const double value = *baseValueOf(input, typed);
+    if (const auto p = magnitudeProblem(q->value, value)) {
+        return typedProblem(*p, Field::Range, typed, letter);
+    }
+    return value;
 }
 
 } // namespace calc

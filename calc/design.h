@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 // Working backwards: which parts give a target frequency. Resistors and
@@ -65,8 +66,11 @@ std::optional<double> baseValueOf(const DesignInput& input, std::string_view typ
 // nullptr for a mode that computes nothing.
 const DesignRules* designRules(Mode mode);
 
+// The language of the texts for people: the window's, or osccalc's in English.
+enum class Language { Chinese, English };
+
 // The rules as lines of text for the dialog, the pages' readers and the help.
-std::vector<std::string> rulesText(const DesignRules& rules);
+std::vector<std::string> rulesText(const DesignRules& rules, Language language = Language::Chinese);
 
 // ---- The query ----
 
@@ -92,7 +96,10 @@ struct DesignRequest {
     // for the values to search. Boxes the circuit does not use are ignored.
     std::array<std::optional<std::string>, 4> fixed;
     std::size_t top = 5;
-    bool closest = false; // rank by the frequency error alone (still within the rules)
+    // Rank by the frequency error alone (still within the rules); with a
+    // wound coil, whose rounding is the only error, the closest among the
+    // kWoundClosestPool preferred.
+    bool closest = false;
 };
 
 // How far a T1/T may be from the wanted duty and still take part.
@@ -101,6 +108,7 @@ inline constexpr double kDutySlack = 0.02;
 // parts win; where none is, within kGoodEnoughSlack of the best one.
 inline constexpr double kGoodEnough = 0.01;
 inline constexpr double kGoodEnoughSlack = 0.005;
+inline constexpr std::size_t kWoundClosestPool = 100;
 
 // A coil wound to value, with the nearest standard one for those who buy it.
 struct Coil {
@@ -123,30 +131,83 @@ struct Candidate {
 
 enum class DesignProblem {
     None,
-    NotComputing,      // quartz or help: nothing to choose
-    BadTarget,         // zero, negative, infinite or not a number
-    DutyNotApplicable, // a duty for a circuit with one period
-    BadDuty,           // not strictly between 0 and 1
-    DutyBelowHalf,     // the 555 in this circuit cannot go below 50 %
-    BadFixedValue,     // a fixed value the box would not accept
-    BadTolerance,      // not in 0 .. 100 %
-    BadRange,          // a range whose low end lies above its high end
-    OutOfReach,        // the ranges cannot reach the target
-    DutyUnreachable,   // no combination within kDutySlack of the duty
-    NoSoundDesign,     // combinations reach the target, but none obeys the rules
+    NotComputing,       // quartz or help: nothing to choose
+    Unreadable,         // a typed value that is no number of the accepted forms
+    TooLarge,           // a typed value beyond what the field (or a double) can hold
+    TooSmall,           // a typed value too close to zero for the field
+    BadTarget,          // zero, negative, infinite or not a number
+    DutyNotApplicable,  // a duty for a circuit with one period
+    BadDuty,            // not strictly between 0 and 1
+    DutyBelowHalf,      // the 555 in this circuit cannot go below 50 %
+    BadFixedValue,      // a fixed value the box would not accept
+    BadTolerance,       // not in 0 .. 100 %
+    BadRange,           // a range whose low end lies above its high end
+    RangeWithoutValues, // no member of the series lies within the range
+    RangeBeyondBox,     // the range holds values the box cannot write
+    OutOfReach,         // the ranges cannot reach the target
+    DutyUnreachable,    // no combination within kDutySlack of the duty
+    NoSoundDesign,      // combinations reach the target, but none obeys the rules
 };
+
+// What a problem is about, for its wording.
+enum class Field { None, Target, Duty, Fixed, Range, Tolerance };
+
+// What went wrong, as data; describe() words it.
+struct Problem {
+    DesignProblem kind = DesignProblem::None;
+    Field field = Field::None;
+    std::string name;  // Fixed: the input ("R1"); Range, Tolerance: the kind's letter
+    std::string typed; // the value as given, cut to kEchoLength characters
+    Series series = Series::E6;
+    // OutOfReach, NoSoundDesign: the frequencies (Hz) reached, 0 where not
+    // known; DutyUnreachable: the nearest duty in `low`, the wanted in `high`.
+    double low = 0.0;
+    double high = 0.0;
+    std::optional<Span> duty;           // NoSoundDesign: the T1/T window that limits the reach
+    const DesignRules* rules = nullptr; // NoSoundDesign without a reach: the rules to name
+};
+
+// Typed text echoed in a message is cut to this many characters and "…".
+inline constexpr std::size_t kEchoLength = 32;
+std::string echoText(std::string_view typed);
+
+// The problem as one sentence (or a few) in the language.
+std::string describe(const Problem& problem, Language language);
+
+// ---- Reading what a user typed ----
+// Each gives the value or the problem with it (Unreadable, TooLarge,
+// TooSmall, BadTarget ...), so that osccalc and the dialog read alike.
+
+// A target frequency: "1k", "455 kHz", "1e3"; a bare number is in `bareHz`.
+std::variant<double, Problem> readTarget(std::string_view typed, double bareHz = 1.0);
+// T1/T as "0.6" or "60%".
+std::variant<double, Problem> readDuty(std::string_view typed);
+// A tolerance in percent of a kind ("R", "C", "L").
+std::variant<double, Problem> readTolerance(std::string_view typed, std::string_view kind);
+// A fixed value for an input, as its box text.
+std::variant<std::string, Problem> readFixed(const DesignInput& input, std::string_view typed);
+// One end of a range for the kind of `input`, in the base unit.
+std::variant<double, Problem> readRangeEnd(const DesignInput& input, std::string_view typed);
 
 struct DesignResult {
     std::vector<Candidate> candidates; // best first; empty exactly when problem != None
     DesignProblem problem = DesignProblem::None;
-    std::string reason;                // why there are no candidates, in the window's language
-    std::vector<std::string> warnings; // worth knowing about the candidates
-    // OutOfReach: the frequencies the ranges span. DutyUnreachable: the duty
-    // closest to the wanted one that any combination gives.
+    Problem detail;     // what went wrong, when problem != None
+    std::string reason; // describe(detail) in the window's language
+    std::vector<std::string>
+        warnings;                    // worth knowing about the candidates, in the window's language
+    std::optional<Span> outsideBand; // the usual band, when the target lies outside it
+    // OutOfReach, NoSoundDesign: the frequencies the ranges span (as far as
+    // known). DutyUnreachable: the duty closest to the wanted one that any
+    // combination gives.
     double reachMinHz = 0.0;
     double reachMaxHz = 0.0;
     std::optional<double> nearestDuty;
 };
+
+// The warnings of a result in the language.
+std::vector<std::string> warningsText(const DesignResult& result, double targetHz,
+                                      Language language);
 
 DesignResult design(const CatalogueEntry& circuit, const DesignRequest& request);
 

@@ -32,11 +32,24 @@ double tenths(double decades) {
     return std::floor(decades * 10 + 0.5) / 10;
 }
 
-// The n best by an order, each frequency once (with its best parts).
+// A wound coil rounded to three digits gives many capacitors the same
+// frequency, each with its own tank impedance: there only the same parts are
+// the same result.
+bool sameParts(const Found& a, const Found& b) {
+    return a.x == b.x;
+}
+
+bool sameFrequency(const Found& a, const Found& b) {
+    return sameResult(a.hz, b.hz);
+}
+
+using Same = bool (*)(const Found&, const Found&);
+
+// The n best by an order, each result once (with its best parts).
 class BestN {
 public:
     using Order = bool (*)(const Found&, const Found&);
-    BestN(std::size_t n, Order less) : n_(n), less_(less) {}
+    BestN(std::size_t n, Order less, Same same = sameFrequency) : n_(n), less_(less), same_(same) {}
 
     bool full() const { return items_.size() >= n_; }
     bool empty() const { return items_.empty(); }
@@ -47,7 +60,7 @@ public:
             return;
         }
         for (Found& member : items_) {
-            if (sameResult(member.hz, f.hz)) {
+            if (same_(member, f)) {
                 if (less_(f, member)) {
                     member = f;
                     std::make_heap(items_.begin(), items_.end(), less_);
@@ -73,6 +86,7 @@ public:
 private:
     std::size_t n_;
     Order less_;
+    Same same_;
     std::vector<Found> items_; // a heap, the worst in front
 };
 
@@ -85,7 +99,7 @@ class Search {
 public:
     explicit Search(const Query& q)
         : rules_(q.rules), mode_(q.mode), choices_(q.choices), wound_(q.wound), target_(q.target),
-          duty_(q.duty), top_(q.top) {
+          duty_(q.duty), top_(q.top), reach_(q.reach), same_(q.wound ? sameParts : sameFrequency) {
         for (const DesignInput& in : q.inputs) {
             scale_[in.box] = std::pow(10.0, in.unitExponent);
             kind_[in.box] = in.kind;
@@ -113,9 +127,21 @@ public:
     // The good enough by preference, then the rest by error.
     std::vector<Found> run(bool closest) {
         if (wound_) {
-            // Every combination hits the target: the coil makes up the rest.
+            // Every combination hits the target: the coil makes up the rest,
+            // and its rounding to three digits is all the error there is.
+            // That error follows no order the walk could stop on, so the
+            // closest are sorted from a wide pool of the preferred.
+            if (!closest) {
+                preferred_.visit(*this, woundWindow_);
+                return merged();
+            }
+            const std::size_t wanted = top_;
+            top_ = std::max(top_, kWoundClosestPool);
             preferred_.visit(*this, woundWindow_);
-            return merged();
+            std::vector<Found> pool = merged();
+            std::stable_sort(pool.begin(), pool.end(), detail::byError);
+            pool.resize(std::min(pool.size(), wanted));
+            return pool;
         }
         double threshold = kGoodEnough;
         if (!closest) {
@@ -155,7 +181,7 @@ private:
         Span window{};
 
         void visit(Search& s, Span w) {
-            heap = BestN(s.top_, byError ? detail::byError : byPreference);
+            heap = BestN(s.top_, byError ? detail::byError : byPreference, s.same_);
             window = w;
             s.descend(*this, 0, 0.0);
         }
@@ -167,10 +193,10 @@ private:
 
     // Closest results by error, the window widening until there are enough.
     void fill(std::size_t wanted) {
-        const double fastest = frequencyHz(mode_, corner(choices_, false));
         for (double reach = kGoodEnough;; reach *= 8) {
             closest_.visit(*this, window(reach));
-            if (merged().size() >= wanted || (reach >= 1.0 && target_ * (1 + reach) >= fastest)) {
+            if (merged().size() >= wanted || (target_ * (1 - std::min(reach, 1.0)) <= reach_.low &&
+                                              target_ * (1 + reach) >= reach_.high)) {
                 return;
             }
         }
@@ -531,9 +557,8 @@ private:
     std::vector<Found> merged() const {
         std::vector<Found> list = preferred_.heap.sorted();
         for (const Found& f : closest_.heap.sorted()) {
-            if (list.size() < top_ && std::none_of(list.begin(), list.end(), [&](const Found& g) {
-                    return sameResult(g.hz, f.hz);
-                })) {
+            if (list.size() < top_ && std::none_of(list.begin(), list.end(),
+                                                   [&](const Found& g) { return same_(g, f); })) {
                 list.push_back(f);
             }
         }
@@ -547,6 +572,8 @@ private:
     double target_;
     std::optional<Span> duty_;
     std::size_t top_;
+    Span reach_;
+    Same same_;
     std::array<double, 4> scale_{1.0, 1.0, 1.0, 1.0};
     std::array<Kind, 4> kind_{};
     std::array<bool, 4> used_{}; // searched: the circuit's boxes but a wound coil's

@@ -43,6 +43,9 @@ struct Query {
     std::optional<Span> duty;         // the T1/T window in force
     std::size_t top;
     bool closest;
+    // The frequencies (Hz) the rules let the boxes reach: the search widens
+    // its window no further.
+    Span reach;
 };
 
 struct Found {

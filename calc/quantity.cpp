@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <utility>
 
 namespace calc {
@@ -57,7 +58,8 @@ bool isUnit(std::string_view text, std::string_view unit) {
         return equalsIgnoringAsciiCase(text, unit);
     }
     if (unit == "Ω") {
-        return text == unit || equalsIgnoringAsciiCase(text, "ohm");
+        // U+2126 OHM SIGN is what some keyboards and character maps give.
+        return text == unit || text == "\u2126" || equalsIgnoringAsciiCase(text, "ohm");
     }
     return text == unit;
 }
@@ -77,7 +79,12 @@ std::string_view trimmed(std::string_view text) {
 double Decimal::value() const {
     const std::string text = digits + "e" + std::to_string(exponent);
     double v = 0.0;
-    std::from_chars(text.data(), text.data() + text.size(), v);
+    if (std::from_chars(text.data(), text.data() + text.size(), v).ec ==
+        std::errc::result_out_of_range) {
+        // Beyond the double range: infinity, or 0 for one too small for it.
+        const bool large = static_cast<int>(digits.size()) - 1 + exponent > 0;
+        return large ? std::numeric_limits<double>::infinity() : 0.0;
+    }
     return v;
 }
 

@@ -14,6 +14,7 @@ struct Decimal {
     std::string digits; // without leading zeros; "0" for zero
     int exponent = 0;   // value = digits × 10^exponent
 
+    // Infinity beyond the double range, 0 for a value too small for it.
     double value() const;
     // Plain text without an exponent: "0.0047", "10", "2200".
     std::string plain() const;
@@ -31,7 +32,8 @@ struct Quantity {
 
 // A number, optional spaces, an optional SI prefix (p n u μ µ m k K M G) and
 // an optional unit symbol; the prefix may also stand for the point ("4k7").
-// `unit` is the symbol accepted ("Hz" in any case, "Ω" also as "ohm", "F", "H").
+// `unit` is the symbol accepted ("Hz" in any case, "Ω" also as the ohm sign
+// U+2126 and "ohm", "F", "H").
 std::optional<Quantity> parseQuantity(std::string_view text, std::string_view unit);
 
 // A positive finite value rounded to `significant` digits.

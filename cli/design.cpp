@@ -29,52 +29,16 @@ void printDesignUsage(std::ostream& os) {
           "                      [--tol R=5,C=10,L=10] [--top N] [--closest] [--json]\n";
 }
 
-// A value in the base unit as the help writes it: "1kΩ", "100pF".
-std::string si(double value, std::string_view unit) {
-    return calc::engineeringText(value, unit, 6);
+calc::Language language() {
+    return speaksChinese() ? calc::Language::Chinese : calc::Language::English;
 }
 
 // The rules of one circuit, from the table the search obeys.
 void printRules(std::ostream& os, const calc::DesignRules& rules) {
-    if (speaksChinese()) {
-        std::string text;
-        for (const std::string& line : calc::rulesText(rules)) {
-            text += (text.empty() ? "" : "；") + line;
-        }
-        os << text << "\n";
-        return;
-    }
     std::string text;
-    const auto add = [&](const std::string& part) { text += (text.empty() ? "" : "; ") + part; };
-    for (std::size_t k = 0; k < calc::kKinds; ++k) {
-        const calc::Span r = rules.range[k];
-        if (r.high <= 0) {
-            continue;
-        }
-        const auto kind = static_cast<calc::Kind>(k);
-        const std::string_view unit = calc::unitSymbol(kind);
-        std::string part =
-            std::string(1, kKindLetters[k]) + " " + si(r.low, unit) + ".." + si(r.high, unit);
-        if (kind == calc::Kind::Inductor && rules.impedance) {
-            part += " wound to value";
-        }
-        if (kind == calc::Kind::Resistor && rules.maxResistorSum > 0) {
-            part += ", R1+R2 <= " + si(rules.maxResistorSum, unit);
-        }
-        add(part);
+    for (const std::string& line : calc::rulesText(rules, language())) {
+        text += (text.empty() ? "" : speaksChinese() ? "；" : "; ") + line;
     }
-    if (rules.duty) {
-        add("T1/T " + calc::threeDigits(rules.duty->low) + ".." +
-            calc::threeDigits(rules.duty->high) + " unless --duty");
-    }
-    if (rules.capacitorRatio) {
-        add("C2/C1 " + calc::threeDigits(rules.capacitorRatio->span.low) + ".." +
-            calc::threeDigits(rules.capacitorRatio->span.high));
-    }
-    if (rules.impedance) {
-        add("sqrt(L/C) " + si(rules.impedance->low, "Ω") + ".." + si(rules.impedance->high, "Ω"));
-    }
-    add("usual " + calc::hzText(rules.band.low) + ".." + calc::hzText(rules.band.high));
     os << text << "\n";
 }
 
@@ -99,10 +63,14 @@ void printDesignHelp(std::ostream& os) {
                   names and units). Repeatable, once per input.
   --range K=A..B  Values of one kind of part: R=1k..1M, C=100p..10u,
                   L=1u..10m. Once per kind.
-  --tol LIST      Tolerances in percent for the band (R=5,C=10,L=10; E48
-                  parts default to 2 and E96 parts to 1).
+  --tol LIST      Tolerances in percent for the band (R=5,C=10,L=10: kinds
+                  the circuit has, each once; E48 parts default to 2 and E96
+                  parts to 1).
   --top N         How many combinations to show (default 5, at most 100).
   --closest       Rank by the frequency error alone, still within the rules.
+                  A wound coil (lc1..lc4) makes up any difference, and its
+                  rounding to three digits is all the error: there the
+                  closest of the 100 best-ranked combinations.
   --json          One JSON object: circuit, target_hz, series, warnings,
                   candidates (inputs, parts, lines, error_percent, duty,
                   f_min_hz, f_max_hz, impedance_ohm, coil).
@@ -123,10 +91,12 @@ The rules of a sound design, per circuit:
                   可重复，每个输入一次。
   --range K=A..B  某一类元件的取值范围：R=1k..1M、C=100p..10u、L=1u..10m。
                   每类一次。
-  --tol LIST      计算频率范围用的容差，百分数（R=5,C=10,L=10；E48 元件默认
-                  2，E96 元件默认 1）。
+  --tol LIST      计算频率范围用的容差，百分数（R=5,C=10,L=10：电路有的元件，
+                  每类一次；E48 元件默认 2，E96 元件默认 1）。
   --top N         列出多少组（默认 5，至多 100）。
-  --closest       只按频率误差排序，仍然遵守设计规则。
+  --closest       只按频率误差排序，仍然遵守设计规则。线圈按值绕制时（lc1～lc4）
+                  误差只来自线圈值取三位数字的舍入：从排在前面的 100 组中取误差
+                  最小的。
   --json          输出一个 JSON 对象：circuit、target_hz、series、warnings、
                   candidates（inputs、parts、lines、error_percent、duty、
                   f_min_hz、f_max_hz、impedance_ohm、coil）。
@@ -158,8 +128,10 @@ separated by tabs. The box values (JSON "inputs") fed back to
 "osccalc CIRCUIT V1 V2 ..." give exactly those result lines. A target outside
 the circuit's usual band still gets designs, with a warning on standard error.
 
-Exit status: 0 combinations found; 1 a target, duty or value that cannot be
-met (the reason on standard error); 2 usage error; 3 writing the output failed.
+Exit status: 0 combinations found; 1 a target, duty, tolerance or value that
+cannot be read or met (the reason on standard error); 2 usage error (an
+unknown circuit or option, an option without its value or not in its form,
+one given twice); 3 writing the output failed.
 )",
              R"(
 LC 电路的线圈按列出的值绕制或调节（L≈...），旁边列出最近的标准电感和用它时的
@@ -176,8 +148,9 @@ rc4 还有 T1/T，用制表符分隔。把输入框的值（JSON 的 "inputs"）
 "osccalc 电路 V1 V2 ..."，得到的正是这些结果行。目标超出电路的常用频段时仍给出
 结果，并在标准错误上提醒一行。
 
-退出状态：0 找到组合；1 目标、占空比或数值无法满足（原因在标准错误上）；2 用法
-错误；3 写输出失败。
+退出状态：0 找到组合；1 目标、占空比、容差或数值读不出来或无法满足（原因在标准
+错误上）；2 用法错误（未知的电路或选项，选项缺值或写法不对，重复给出）；3 写输出
+失败。
 )");
 }
 
@@ -185,16 +158,6 @@ int usageError(std::ostream& err, std::string_view reason) {
     err << "osccalc design: " << reason << "\n";
     printDesignUsage(err);
     return kExitUsage;
-}
-
-// The whole text as a number, or nullopt.
-std::optional<double> number(std::string_view text) {
-    double value = 0.0;
-    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc{} || ptr != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
 }
 
 std::optional<std::size_t> kindOf(std::string_view letter) {
@@ -214,9 +177,11 @@ const calc::DesignInput* inputOfKind(const std::vector<calc::DesignInput>& input
 struct Parsed {
     std::vector<std::string> positional;
     calc::DesignRequest request;
+    std::optional<std::string> duty;
     std::vector<std::pair<std::string, std::string>> fixes;
-    std::vector<std::pair<std::size_t, std::string>> ranges; // kind, "LOW..HIGH"
-    std::vector<std::string> seen;                           // single-valued options given
+    std::vector<std::pair<std::size_t, std::string>> ranges;     // kind, "LOW..HIGH"
+    std::vector<std::pair<std::size_t, std::string>> tolerances; // kind, percent
+    std::vector<std::string> seen;                               // single-valued options given
     bool json = false;
     bool help = false;
 };
@@ -268,17 +233,7 @@ std::string parse(const std::vector<std::string>& args, Parsed& p) {
             p.seen.push_back(arg);
         }
         if (arg == "--duty") {
-            std::string_view v = value;
-            const bool percent = v.ends_with("%");
-            if (percent) {
-                v.remove_suffix(1);
-            }
-            const auto d = number(v);
-            if (!d) {
-                return std::string(tr("--duty wants a number such as 0.6 or 60%",
-                                      "--duty 要一个数，如 0.6 或 60%"));
-            }
-            p.request.duty = percent ? *d / 100.0 : *d;
+            p.duty = value;
         } else if (arg == "--series" || arg == "--cseries" || arg == "--lseries") {
             const auto s = calc::seriesFromName(value);
             if (!s) {
@@ -295,25 +250,33 @@ std::string parse(const std::vector<std::string>& args, Parsed& p) {
             p.fixes.emplace_back(value.substr(0, sep), value.substr(sep + 1));
         } else if (arg == "--range") {
             const auto kind = kindOf(std::string_view(value).substr(0, value.find('=')));
-            if (!kind || value.find('=') != 1) {
+            const std::size_t dots = value.find("..");
+            // "1k...1M" would read as 1k..0.1M.
+            if (!kind || value.find('=') != 1 || dots == std::string::npos ||
+                value.find("...") != std::string::npos) {
                 return std::string(tr("--range wants R=1k..1M, C=100p..10u or L=1u..10m",
                                       "--range 要写成 R=1k..1M、C=100p..10u 或 L=1u..10m"));
             }
             p.ranges.emplace_back(*kind, value.substr(2));
         } else if (arg == "--tol") {
+            // Every item is K=V: an empty one, also at either end, is a slip.
             std::string_view rest = value;
-            while (!rest.empty()) {
-                const std::size_t comma = std::min(rest.find(','), rest.size());
+            for (bool more = true; more;) {
+                const std::size_t comma = rest.find(',');
+                more = comma != std::string_view::npos;
                 const std::string_view item = rest.substr(0, comma);
-                rest.remove_prefix(std::min(comma + 1, rest.size()));
+                rest.remove_prefix(more ? comma + 1 : rest.size());
                 const auto kind = kindOf(item.substr(0, 1));
-                const auto t =
-                    item.size() > 2 && item[1] == '=' ? number(item.substr(2)) : std::nullopt;
-                if (!t || !kind) {
+                if (!kind || item.size() < 3 || item[1] != '=') {
                     return std::string(tr("--tol wants R=5,C=10,L=10 (any of them, in percent)",
                                           "--tol 要写成 R=5,C=10,L=10（任选几项，百分数）"));
                 }
-                p.request.parts[*kind].tolerance = *t;
+                const auto same = [&](const auto& t) { return t.first == *kind; };
+                if (std::any_of(p.tolerances.begin(), p.tolerances.end(), same)) {
+                    return "--tol: " + std::string(item.substr(0, 1)) +
+                           std::string(tr(" is given twice", " 给了两次"));
+                }
+                p.tolerances.emplace_back(*kind, item.substr(2));
             }
         } else {
             std::size_t n = 0;
@@ -329,19 +292,27 @@ std::string parse(const std::vector<std::string>& args, Parsed& p) {
     return {};
 }
 
-// The accepted forms, for the messages that refuse a value.
-std::string forms() {
-    return std::string(tr(" (1000, 1e3, 1k, 1kHz, 1.5MHz; parts 10k, 4.7nF, 0.01u, 100uH)",
-                          "（1000、1e3、1k、1kHz、1.5MHz；元件 10k、4.7nF、0.01u、100uH）"));
-}
-
 std::string say(std::string_view english, std::string_view chinese) {
     return std::string(tr(english, chinese));
 }
 
-// Applies --fix and --range to the request; the reason of a usage error, or "".
-std::string applyValues(Parsed& p, const std::string& id,
-                        const std::vector<calc::DesignInput>& inputs) {
+// What applying the values found: a usage error's reason, or a value that
+// cannot be read (bad input, as elsewhere in osccalc).
+struct Applied {
+    std::string usage;
+    std::optional<calc::Problem> problem;
+};
+
+// Applies --duty, --fix, --range and --tol to the request.
+Applied applyValues(Parsed& p, const std::string& id,
+                    const std::vector<calc::DesignInput>& inputs) {
+    if (p.duty) {
+        const auto d = calc::readDuty(*p.duty);
+        if (const auto* problem = std::get_if<calc::Problem>(&d)) {
+            return {{}, *problem};
+        }
+        p.request.duty = std::get<double>(d);
+    }
     for (const auto& fix : p.fixes) {
         // Named, not bound: clang 14 lets no lambda capture a structured binding.
         const std::string& name = fix.first;
@@ -354,39 +325,55 @@ std::string applyValues(Parsed& p, const std::string& id,
             for (const auto& in : inputs) {
                 names += " " + in.name;
             }
-            return "--fix: " + id + say(" has no input ", " 没有输入 ") + jsonString(name) +
-                   say("; its inputs are", "；它的输入是") + names;
+            return {"--fix: " + id + say(" has no input ", " 没有输入 ") + jsonString(name) +
+                        say("; its inputs are", "；它的输入是") + names,
+                    {}};
         }
         if (p.request.fixed[input->box]) {
-            return "--fix: " + name + say(" is given twice", " 给了两次");
+            return {"--fix: " + name + say(" is given twice", " 给了两次"), {}};
         }
-        const auto box = calc::boxTextOf(*input, value);
-        if (!box) {
-            return "--fix: " + name + "=" + jsonString(value) + say(" is not a value", " 不是值") +
-                   forms();
+        const auto box = calc::readFixed(*input, value);
+        if (const auto* problem = std::get_if<calc::Problem>(&box)) {
+            return {{}, *problem};
         }
-        p.request.fixed[input->box] = *box;
+        p.request.fixed[input->box] = std::get<std::string>(box);
     }
-    std::array<bool, calc::kKinds> ranged{};
+    std::array<bool, calc::kKinds> given{};
     for (const auto& [kind, text] : p.ranges) {
         const calc::DesignInput* in = inputOfKind(inputs, kind);
-        const std::size_t dots = text.find("..");
-        const auto low = in && dots != std::string::npos
-                             ? calc::baseValueOf(*in, text.substr(0, dots))
-                             : std::nullopt;
-        const auto high = low ? calc::baseValueOf(*in, text.substr(dots + 2)) : std::nullopt;
         if (!in) {
-            return "--range: " + id + say(" has no ", " 没有 ") +
-                   std::string(1, kKindLetters[kind]);
+            return {"--range: " + id + say(" has no ", " 没有 ") +
+                        std::string(1, kKindLetters[kind]),
+                    {}};
         }
-        if (!high || ranged[kind]) {
-            return ranged[kind] ? "--range: " + std::string(1, kKindLetters[kind]) +
-                                      say(" is given twice", " 给了两次")
-                                : "--range: " + jsonString(text) +
-                                      say(" is not LOW..HIGH", " 不是 下限..上限") + forms();
+        if (given[kind]) {
+            return {"--range: " + std::string(1, kKindLetters[kind]) +
+                        say(" is given twice", " 给了两次"),
+                    {}};
         }
-        ranged[kind] = true;
-        p.request.parts[kind].range = calc::Span{*low, *high};
+        given[kind] = true;
+        const std::size_t dots = text.find("..");
+        std::array<double, 2> ends{};
+        for (std::size_t e = 0; e < 2; ++e) {
+            const auto end =
+                calc::readRangeEnd(*in, e ? text.substr(dots + 2) : text.substr(0, dots));
+            if (const auto* problem = std::get_if<calc::Problem>(&end)) {
+                return {{}, *problem};
+            }
+            ends[e] = std::get<double>(end);
+        }
+        p.request.parts[kind].range = calc::Span{ends[0], ends[1]};
+    }
+    for (const auto& [kind, text] : p.tolerances) {
+        const std::string letter(1, kKindLetters[kind]);
+        if (!inputOfKind(inputs, kind)) {
+            return {"--tol: " + id + say(" has no ", " 没有 ") + letter, {}};
+        }
+        const auto t = calc::readTolerance(text, letter);
+        if (const auto* problem = std::get_if<calc::Problem>(&t)) {
+            return {{}, *problem};
+        }
+        p.request.parts[kind].tolerance = std::get<double>(t);
     }
     return {};
 }
@@ -479,24 +466,36 @@ int runDesign(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return usageError(err, id + say(" has no parts to choose (rc1..rc4, lc1..lc4 have)",
                                         " 没有可选的元件（rc1..rc4、lc1..lc4 有）"));
     }
-    if (p.request.duty && !calc::designRules(circuit->mode)->duty) {
+    if (p.duty && !calc::designRules(circuit->mode)->duty) {
         return usageError(err,
                           say("--duty applies to rc2 and rc4 only", "--duty 只用于 rc2 和 rc4"));
     }
-    const auto target = calc::parseQuantity(p.positional[1], "Hz");
-    if (!target) {
-        return usageError(err, say("the target ", "目标 ") + jsonString(p.positional[1]) +
-                                   say(" is not a frequency", " 不是频率") + forms());
+    calc::DesignResult result;
+    const auto target = calc::readTarget(p.positional[1]);
+    Applied applied;
+    if (const auto* problem = std::get_if<calc::Problem>(&target)) {
+        applied.problem = *problem;
+    } else {
+        p.request.targetHz = std::get<double>(target);
+        applied = applyValues(p, id, inputs);
     }
-    if (const std::string reason = applyValues(p, id, inputs); !reason.empty()) {
-        return usageError(err, reason);
+    if (!applied.usage.empty()) {
+        return usageError(err, applied.usage);
     }
-    p.request.targetHz = target->value.value();
-    const calc::DesignResult result = calc::design(*circuit, p.request);
+    if (applied.problem) {
+        result.problem = applied.problem->kind;
+        result.detail = *applied.problem;
+        result.reason = calc::describe(result.detail, calc::Language::Chinese);
+    } else {
+        result = calc::design(*circuit, p.request);
+    }
 
     if (p.json) {
-        std::string json = "{\"circuit\":" + jsonString(id) +
-                           ",\"target_hz\":" + jsonNumber(p.request.targetHz) +
+        // The same in every language, as the window words it.
+        std::string json = "{\"circuit\":" + jsonString(id) + ",\"target_hz\":" +
+                           (applied.problem && applied.problem->field == calc::Field::Target
+                                ? "null"
+                                : jsonNumber(p.request.targetHz)) +
                            ",\"series\":" + seriesJson(inputs, p.request) +
                            ",\"warnings\":" + jsonArray(result.warnings);
         if (result.candidates.empty()) {
@@ -513,10 +512,15 @@ int runDesign(const std::vector<std::string>& args, std::ostream& out, std::ostr
         }
         out << json << "}\n";
     } else if (result.candidates.empty()) {
-        err << result.reason << "\n";
+        // Typed text reaches the terminal escaped, as in every message.
+        calc::Problem problem = result.detail;
+        const std::string quoted = jsonString(problem.typed);
+        problem.typed = quoted.substr(1, quoted.size() - 2);
+        err << calc::describe(problem, language()) << "\n";
     } else {
-        for (const std::string& warning : result.warnings) {
-            err << "注意：" << warning << "\n";
+        for (const std::string& warning :
+             calc::warningsText(result, p.request.targetHz, language())) {
+            err << tr("note: ", "注意：") << warning << "\n";
         }
         for (const calc::Candidate& cand : result.candidates) {
             std::string line = calc::partsText(cand, inputs, p.request);

@@ -12,6 +12,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace {
@@ -560,7 +561,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadRow{"Zero", "rc1", 0, {}, {}, 5, P::BadTarget},
         BadRow{"Negative", "rc1", -1000, {}, {}, 5, P::BadTarget},
         BadRow{"NotANumber", "rc4", kNan, {}, {}, 5, P::BadTarget},
-        BadRow{"Infinite", "lc4", kInf, {}, {}, 5, P::BadTarget},
+        BadRow{"Infinite", "lc4", kInf, {}, {}, 5, P::TooLarge},
         BadRow{"TooHigh", "rc1", 1e9, {}, {}, 5, P::OutOfReach},
         BadRow{"TooLow", "lc4", 1, {}, {}, 5, P::OutOfReach},
         BadRow{"Quartz", "quartz1", 1000, {}, {}, 5, P::NotComputing},
@@ -709,9 +710,12 @@ TEST(Design, FirstAnswerDoesNotDependOnHowManyAreAsked) {
         const calc::DesignResult many = calc::design(circuit(row.id), r);
         ASSERT_FALSE(one.candidates.empty() || many.candidates.empty()) << row.id;
         EXPECT_EQ(one.candidates.front().inputs, many.candidates.front().inputs) << row.id;
-        // And no result is listed twice.
+        // And no result is listed twice: the same frequency, or where a coil
+        // is wound (its rounding gives many the same), the same parts.
         for (std::size_t i = 1; i < many.candidates.size(); ++i) {
-            EXPECT_NE(many.candidates[i].lines, many.candidates[i - 1].lines) << row.id;
+            const calc::Candidate& a = many.candidates[i - 1];
+            const calc::Candidate& b = many.candidates[i];
+            EXPECT_NE(b.coil ? b.inputs : b.lines, a.coil ? a.inputs : a.lines) << row.id;
         }
     }
 }
@@ -745,6 +749,7 @@ TEST(Quantity, EngineeringSpellings) {
         {"1..2", "Hz", std::nullopt, false},  {"-1k", "Hz", std::nullopt, false},
         {"1x", "Hz", std::nullopt, false},    {"4.7k7", "Ω", std::nullopt, false},
         {"", "Hz", std::nullopt, false},      {"1e99999", "Hz", std::nullopt, false},
+        {"10k\u2126", "Ω", "10000", false},   {"10 \u2126", "Ω", "10", false},
     };
     for (const Spelling& row : table) {
         const auto q = calc::parseQuantity(row.text, row.unit);
@@ -764,6 +769,156 @@ TEST(Quantity, PartsReadAsTheyAreMarked) {
     EXPECT_EQ(calc::engineeringText(0.1e-6, "H", 3, " "), "0.1 μH");
     EXPECT_EQ(calc::engineeringText(3.3e6, "Ω", 3), "3.3MΩ");
     EXPECT_EQ(calc::roundedDecimal(56.249, 3).plain(), "56.2");
+}
+
+} // namespace
+
+namespace {
+
+// ---- Reach, ranking and merging of the search ----
+
+// Where the rules' square wave cannot reach the target, the search says so
+// with the reach it found, and that reach is real: just inside it there are
+// sound designs.
+TEST(Design, DutyWindowBoundsTheReach) {
+    const struct {
+        const char* id;
+        std::array<std::optional<std::string>, 4> fixed;
+        Series series;
+    } rows[] = {{"rc2", {{{}, {}, {}, "0.0001"}}, Series::E96}, // C2 = 100 pF
+                {"rc2", {{{}, {}, "0.0001", {}}}, Series::E6},  // C1 = 100 pF
+                {"rc4", {{{}, "1", "1", {}}}, Series::E24}};    // R2 = 1 kΩ, C = 1 μF
+    for (const auto& row : rows) {
+        calc::DesignRequest r;
+        r.parts[0].series = r.parts[1].series = row.series;
+        r.fixed = row.fixed;
+        r.targetHz = 1;
+        const calc::DesignResult far = calc::design(circuit(row.id), r);
+        ASSERT_EQ(far.problem, P::NoSoundDesign) << row.id << " " << far.reason;
+        ASSERT_GT(far.reachMaxHz, far.reachMinHz) << row.id;
+        r.targetHz = far.reachMinHz * 1.1;
+        const calc::DesignResult near = calc::design(circuit(row.id), r);
+        ASSERT_FALSE(near.candidates.empty()) << row.id << " " << near.reason;
+        EXPECT_TRUE(
+            calc::designRules(circuit(row.id).mode)->duty->contains(*near.candidates.front().duty))
+            << row.id;
+    }
+}
+
+// A wound coil makes up any difference; --closest sorts what its rounding
+// leaves, and each capacitor that gives a sound tank is a design of its own.
+TEST(Design, WoundCoilsSortByErrorAndListEveryCapacitor) {
+    for (const char* id : {"lc1", "lc2", "lc3", "lc4"}) {
+        calc::DesignRequest r;
+        r.targetHz = 1e6;
+        r.top = 20;
+        const calc::DesignResult preferred = calc::design(circuit(id), r);
+        r.closest = true;
+        const calc::DesignResult closest = calc::design(circuit(id), r);
+        ASSERT_FALSE(closest.candidates.empty()) << id << closest.reason;
+        EXPECT_EQ(closest.candidates.size(), preferred.candidates.size()) << id;
+        for (std::size_t i = 1; i < closest.candidates.size(); ++i) {
+            EXPECT_LE(std::abs(closest.candidates[i - 1].errorPercent),
+                      std::abs(closest.candidates[i].errorPercent))
+                << id << " rank " << i;
+        }
+        EXPECT_LE(std::abs(closest.candidates[0].errorPercent),
+                  std::abs(preferred.candidates[0].errorPercent))
+            << id;
+    }
+    // lc1 at 10 kHz: one design for every capacitor of the series whose tank
+    // lies within the rules.
+    const calc::DesignRules& rules = *calc::designRules(circuit("lc1").mode);
+    const double omega = 2 * std::numbers::pi * 10e3;
+    std::size_t sound = 0;
+    for (const std::string& text : seriesTexts(Series::E6, -12, -5, -6)) {
+        const double farad = std::stod(text) * 1e-6;
+        const double henry = 1 / (omega * omega * farad);
+        sound += rules.range[1].contains(farad) && rules.range[2].contains(henry) &&
+                 rules.impedance->contains(omega * henry);
+    }
+    calc::DesignRequest r;
+    r.targetHz = 10e3;
+    r.top = 100;
+    EXPECT_EQ(calc::design(circuit("lc1"), r).candidates.size(), sound);
+}
+
+// ---- Reading what was typed, and saying what is wrong ----
+
+TEST(Read, SaysTooLargeOrTooSmallAndEchoesTheTextBounded) {
+    const auto rc1 = calc::designInputs(circuit("rc1"));
+    const auto kindOf = [](const auto& read) {
+        const auto* p = std::get_if<calc::Problem>(&read);
+        return p ? p->kind : P::None;
+    };
+    const std::string digits(100, '1');
+    const struct {
+        const char* what;
+        P target, fixed, duty;
+    } rows[] = {{"1e309", P::TooLarge, P::TooLarge, P::TooLarge},
+                {"1e-400", P::TooSmall, P::TooSmall, P::TooSmall},
+                {"1e9999", P::TooLarge, P::TooLarge, P::TooLarge},
+                {"1e-9", P::None, P::TooSmall, P::None},
+                {"1e-8", P::None, P::None, P::None},
+                {"12345678901", P::None, P::TooLarge, P::None},
+                {"1.234567891", P::None, P::BadFixedValue, P::None},
+                {"inf", P::Unreadable, P::Unreadable, P::Unreadable},
+                {"-1", P::Unreadable, P::Unreadable, P::Unreadable},
+                {"0", P::BadTarget, P::None, P::None},
+                {digits.c_str(), P::None, P::TooLarge, P::None}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(kindOf(calc::readTarget(row.what)), row.target) << row.what;
+        const auto fixed = calc::readFixed(rc1[0], row.what);
+        EXPECT_EQ(kindOf(fixed), row.fixed) << row.what;
+        EXPECT_EQ(kindOf(calc::readDuty(row.what)), row.duty) << row.what;
+        if (const auto* p = std::get_if<calc::Problem>(&fixed)) {
+            for (const auto language : {calc::Language::Chinese, calc::Language::English}) {
+                const std::string text = calc::describe(*p, language);
+                EXPECT_NE(text.find(calc::echoText(row.what)), std::string::npos) << text;
+                EXPECT_LT(text.size(), 200u) << text;
+            }
+        }
+    }
+    EXPECT_EQ(calc::echoText(digits), digits.substr(0, calc::kEchoLength) + "…");
+    EXPECT_EQ(std::get<double>(calc::readDuty("60%")), 0.6);
+}
+
+// Every problem and the rules are worded in both languages, the English
+// without a Chinese character.
+TEST(Describe, EveryProblemInBothLanguages) {
+    const auto hasCjk = [](const std::string& text) {
+        return std::any_of(text.begin(), text.end(), [](char c) {
+            const auto b = static_cast<unsigned char>(c);
+            return b >= 0xE3 && b <= 0xE9; // the lead bytes of U+3000..U+9FFF
+        });
+    };
+    const calc::DesignRules& lc4 = *calc::designRules(circuit("lc4").mode);
+    const calc::DesignRules& rc4 = *calc::designRules(circuit("rc4").mode);
+    for (int k = static_cast<int>(P::NotComputing); k <= static_cast<int>(P::NoSoundDesign); ++k) {
+        for (const auto field : {calc::Field::None, calc::Field::Target, calc::Field::Duty,
+                                 calc::Field::Fixed, calc::Field::Range, calc::Field::Tolerance}) {
+            calc::Problem p;
+            p.kind = static_cast<P>(k);
+            p.field = field;
+            p.name = field == calc::Field::Fixed ? "R1" : "R";
+            p.typed = "1x";
+            p.rules = &rc4;
+            const std::string zh = calc::describe(p, calc::Language::Chinese);
+            const std::string en = calc::describe(p, calc::Language::English);
+            EXPECT_TRUE(hasCjk(zh)) << k << " " << zh;
+            EXPECT_FALSE(en.empty() || hasCjk(en)) << k << " " << en;
+        }
+    }
+    for (const calc::DesignRules* rules : {&lc4, &rc4}) {
+        for (const std::string& line : calc::rulesText(*rules, calc::Language::English)) {
+            EXPECT_FALSE(hasCjk(line)) << line;
+        }
+    }
+    calc::DesignRequest r;
+    r.targetHz = 400e3;
+    const calc::DesignResult warned = calc::design(circuit("rc4"), r);
+    ASSERT_EQ(warned.warnings.size(), 1u);
+    EXPECT_FALSE(hasCjk(calc::warningsText(warned, r.targetHz, calc::Language::English).at(0)));
 }
 
 } // namespace

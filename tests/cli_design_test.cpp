@@ -125,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(
               5},
         Query{"ColpittsWithoutC", {"lc4", "4MHz", "--fix", "C=0", "--top", "3"}, 2, 3},
         Query{"CoilFixed", {"lc2", "100kHz", "--fix", "L=1mH", "--top", "2"}, 2, 2},
-        Query{"Timer555PercentDuty", {"rc4", "50Hz", "--duty=75%", "--fix", "C=10u"}, 4, 5}),
+        Query{"Timer555PercentDuty", {"rc4", "30Hz", "--duty=75%", "--fix", "C=10u"}, 4, 5}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DesignCli, FrequencyUnits) {
@@ -186,6 +186,8 @@ TEST_P(DesignFails, WithAReasonAndExitCode) {
     EXPECT_EQ(r.code, f.code) << r.err;
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find(f.says), std::string::npos) << r.err;
+    // An echo is bounded, however long the text typed.
+    EXPECT_LT(r.err.size(), 1000u) << r.err;
     if (f.code == 2) {
         EXPECT_NE(r.err.find("Usage: osccalc design"), std::string::npos) << r.err;
     }
@@ -209,30 +211,49 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"FixTwice", {"rc4", "1kHz", "--fix", "C=1", "--fix", "C=2"}, 2, "twice"},
         Failure{"FixNoValue", {"rc4", "1kHz", "--fix", "C"}, 2, "NAME=VALUE"},
         Failure{"DutyOnWien", {"rc1", "1kHz", "--duty", "0.5"}, 2, "rc2 and rc4"},
-        Failure{"DutyNotNumber", {"rc4", "1kHz", "--duty", "half"}, 2, "--duty"},
-        Failure{"BadTolerance", {"rc4", "1kHz", "--tol", "R=five"}, 2, "--tol"},
-        Failure{"ZeroFrequency", {"rc4", "0Hz"}, 1, "大于 0"},
-        Failure{"NegativeFrequency", {"rc4", "-5kHz"}, 2, "not a frequency"},
-        Failure{"NotANumber", {"rc4", "abc"}, 2, "1.5MHz"},
-        Failure{"WrongUnit", {"rc4", "1kz"}, 2, "not a frequency"},
-        Failure{"ControlsEscaped", {"rc4", "\x1b]0;x\a"}, 2, "\\u001b]0;x\\u0007"},
+        Failure{"DutyNotNumber", {"rc4", "1kHz", "--duty", "half"}, 1, "the duty \"half\""},
+        Failure{"BadTolerance", {"rc4", "1kHz", "--tol", "R=five"}, 1, "tolerance \"five\""},
+        Failure{"ZeroFrequency", {"rc4", "0Hz"}, 1, "above 0"},
+        Failure{"NegativeFrequency", {"rc4", "-5kHz"}, 1, "cannot read the target"},
+        Failure{"NotANumber", {"rc4", "abc"}, 1, "1.5MHz"},
+        Failure{"WrongUnit", {"rc4", "1kz"}, 1, "cannot read the target"},
+        Failure{"ControlsEscaped", {"rc4", "\x1b]0;x\a"}, 1, "\\u001b]0;x\\u0007"},
         Failure{"RepeatedOption", {"rc4", "1kHz", "--top", "2", "--top", "3"}, 2, "twice"},
         Failure{"RangeOfAbsentKind", {"rc4", "1kHz", "--range", "L=1u..1m"}, 2, "no L"},
         Failure{"RangeNotLowHigh", {"rc4", "1kHz", "--range", "R=1k-1M"}, 2, "LOW..HIGH"},
-        Failure{"RangeUpsideDown", {"rc4", "1kHz", "--range", "R=1M..1k"}, 1, "范围"},
-        Failure{"NoSoundDesign", {"rc4", "1kHz", "--fix", "R1=3.3M"}, 1, "设计规则"},
-        Failure{"GigahertzOutOfReach", {"rc1", "1GHz"}, 1, "可达范围"},
-        Failure{"TooHigh", {"rc1", "900MHz"}, 1, "可达范围"},
-        Failure{"Timer555Below50", {"rc4", "1kHz", "--duty", "0.4"}, 1, "50%"},
-        Failure{"DutyOne", {"rc2", "1kHz", "--duty", "1"}, 1, "0 和 1"},
+        Failure{"RangeUpsideDown", {"rc4", "1kHz", "--range", "R=1M..1k"}, 1, "range of R"},
+        Failure{"NoSoundDesign", {"rc4", "1kHz", "--fix", "R1=3.3M"}, 1, "No sound design"},
+        Failure{"GigahertzOutOfReach", {"rc1", "1GHz"}, 1, "out of reach"},
+        Failure{"TooHigh", {"rc1", "900MHz"}, 1, "out of reach"},
+        Failure{"Timer555Below50", {"rc4", "1kHz", "--duty", "0.4"}, 1, "50 %"},
+        Failure{"DutyOne", {"rc2", "1kHz", "--duty", "1"}, 1, "between 0 and 1"},
         Failure{
             "DutyUnreachable",
             {"rc2", "10Hz", "--duty", "0.99", "--fix", "R1=1", "--fix", "C1=1", "--fix", "C2=1"},
             1,
-            "最接近的占空比是 0.5"},
-        Failure{"FixedLetters", {"rc4", "1kHz", "--fix", "C=abc"}, 2, "not a value"},
-        Failure{"FixedTooLong", {"rc4", "1kHz", "--fix", "C=1.23456p"}, 1, "C = 0.00000123456"},
-        Failure{"ToleranceTooLarge", {"rc4", "1kHz", "--tol", "C=100"}, 1, "容差"}),
+            "the nearest duty is 0.5"},
+        Failure{"FixedLetters", {"rc4", "1kHz", "--fix", "C=abc"}, 1, "C=\"abc\""},
+        Failure{"FixedTooLong", {"rc4", "1kHz", "--fix", "C=1.23456p"}, 1, "C=\"1.23456p\""},
+        Failure{"ToleranceTooLarge", {"rc4", "1kHz", "--tol", "C=100"}, 1, "tolerance"},
+        // Out-of-range numbers: the kind of fault, the text as typed, and
+        // one exit code for every bad value.
+        Failure{"TargetBeyondDouble", {"rc1", "1e309"}, 1, "\"1e309\" is too large"},
+        Failure{"TargetBelowDouble", {"rc1", "1e-400"}, 1, "\"1e-400\" is too small"},
+        Failure{
+            "FixedBeyondBox", {"rc1", "1k", "--fix", "R1=1e9999"}, 1, "\"1e9999\" is too large"},
+        Failure{"DutyBeyondDouble", {"rc2", "1k", "--duty", "1e309"}, 1, "too large"},
+        Failure{"DutyInfinite", {"rc2", "1k", "--duty", "inf"}, 1, "the duty \"inf\""},
+        Failure{"RangeNegative", {"rc4", "1k", "--range", "R=-1..1M"}, 1, "\"-1\" of R"},
+        Failure{"RangeThreeDots", {"rc4", "1k", "--range", "R=1k...1M"}, 2, "--range wants"},
+        Failure{"ToleranceTwice", {"rc4", "1k", "--tol", "R=5,R=6"}, 2, "twice"},
+        Failure{"ToleranceOfAbsentKind", {"rc1", "1k", "--tol", "L=10"}, 2, "has no L"},
+        Failure{"ToleranceTrailingComma", {"rc1", "1k", "--tol", "R=5,"}, 2, "--tol wants"},
+        Failure{"ToleranceLeadingComma", {"rc1", "1k", "--tol", ",R=5"}, 2, "--tol wants"},
+        // The rules' square wave cannot come near the target: said at once.
+        Failure{"NoSoundDesignWithin",
+                {"rc2", "1", "--series", "E96", "--cseries", "E96", "--fix", "C2=100p"},
+                1,
+                "No sound design: with T1/T within"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DesignCli, HelpAndUsage) {
@@ -269,8 +290,13 @@ TEST(DesignCli, HelpAndUsageErrorsFollowTheUsersLanguage) {
                 {{"design", "--help"}, "The rules of a sound design", "各电路的设计规则"},
                 {{"--fast"}, "unknown option", "未知的选项"},
                 {{"rc1", "1", "1", "1", "1", "1"}, "too many values", "数值太多"},
-                {{"design", "rc4", "1kz"}, "is not a frequency", "不是频率"},
-                {{"design", "rc4", "1k", "--fix", "X=1"}, "has no input", "没有输入"}};
+                {{"design", "rc4", "1kz"}, "cannot read the target", "目标频率 “1kz” 读不出来"},
+                {{"design", "rc4", "1k", "--fix", "X=1"}, "has no input", "没有输入"},
+                // The core's reasons and warnings too.
+                {{"design", "rc4", "1kHz", "--duty", "0.3"}, "always above 50 %", "总大于 50%"},
+                {{"design", "rc4", "400kHz", "--top", "1"},
+                 "note: The target 400 kHz",
+                 "注意：目标 400 kHz"}};
     for (const auto& row : rows) {
         EXPECT_NE(in("C.UTF-8", row.args).find(row.english), std::string::npos) << row.english;
         const std::string zh = in("zh_CN.UTF-8", row.args);

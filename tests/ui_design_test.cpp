@@ -128,6 +128,7 @@ private slots:
                            QTest::keyClicks(child<QLineEdit>(d, "dutyEdit"), QStringLiteral("0.6"));
                            QTest::keyClick(target, Qt::Key_Return);
                            auto* table = child<QTableWidget>(d, "candidateTable");
+                           QTRY_VERIFY(!d.searching());
                            QCOMPARE(table->rowCount(), 5);
                            QVERIFY(table->hasFocus());
                            QTest::keyClick(table, Qt::Key_Down);
@@ -172,6 +173,7 @@ private slots:
                 child<QLineEdit>(d, "fixed1")->setText(QStringLiteral("0"));
                 QTest::mouseClick(child<QPushButton>(d, "searchButton"), Qt::LeftButton);
                 auto* table = child<QTableWidget>(d, "candidateTable");
+                QTRY_VERIFY(!d.searching());
                 QVERIFY(table->rowCount() > 0);
                 QVERIFY(table->item(0, 0)->text().startsWith(QStringLiteral("≈")));
                 QVERIFY(table->item(0, 1)->text().contains(QStringLiteral("MHz")));
@@ -202,6 +204,7 @@ private slots:
                 duty->setText(QString::fromUtf8(row.duty));
             }
             child<QPushButton>(d, "searchButton")->click();
+            QTRY_VERIFY(!d.searching());
             auto* table = child<QTableWidget>(d, "candidateTable");
             const QString status = child<QLabel>(d, "statusLabel")->text();
             if (std::string_view(row.says) == "≈") {
@@ -225,6 +228,7 @@ private slots:
         child<QLineEdit>(d, "targetEdit")->setText(QStringLiteral("1k"));
         child<QLineEdit>(d, "resistorTolerance")->setText(QStringLiteral("2.5"));
         child<QPushButton>(d, "searchButton")->click();
+        QTRY_VERIFY(!d.searching());
         calc::DesignRequest r;
         r.targetHz = 1000;
         r.parts[0].tolerance = 2.5;
@@ -281,9 +285,38 @@ private slots:
             const int width = d.width();
             child<QLineEdit>(d, "targetEdit")->setText(QString::fromUtf8(row.target));
             child<QPushButton>(d, "searchButton")->click();
+            QTRY_VERIFY(!d.searching());
             QVERIFY(child<QTableWidget>(d, "candidateTable")->rowCount() > 0);
             QCOMPARE(d.width(), width);
         }
+    }
+
+    // The search runs off the GUI thread, and a new one supersedes a running
+    // one: only the newest target's answer reaches the table.
+    void searchRunsInTheBackgroundAndTheNewestWins() {
+        DesignDialog d(*calc::entryForId("rc2"));
+        for (const char* id : {"resistorSeries", "capacitorSeries"}) {
+            child<QComboBox>(d, id)->setCurrentText(QStringLiteral("E96"));
+        }
+        auto* search = child<QPushButton>(d, "searchButton");
+        child<QLineEdit>(d, "targetEdit")->setText(QStringLiteral("1"));
+        search->click();
+        QVERIFY(d.searching());
+        child<QLineEdit>(d, "targetEdit")->setText(QStringLiteral("3.3"));
+        search->click();
+        QTRY_VERIFY(!d.searching());
+        const auto& found = d.result().candidates;
+        QVERIFY(!found.empty());
+        QVERIFY2(std::abs(found.front().frequencyHz / 3300 - 1) < calc::kGoodEnough,
+                 qPrintable(QString::number(found.front().frequencyHz)));
+        // And what the core cannot read it says in its own words, bounded.
+        child<QLineEdit>(d, "fixed0")->setText(QStringLiteral("1e9999"));
+        search->click();
+        QTRY_VERIFY(!d.searching());
+        const QString status = child<QLabel>(d, "statusLabel")->text();
+        QVERIFY2(status.contains(QStringLiteral("1e9999")) &&
+                     status.contains(QStringLiteral("太大")),
+                 qPrintable(status));
     }
 
     void quartzDialogSaysSo() {
@@ -302,6 +335,7 @@ private slots:
         child<QLineEdit>(d, "dutyEdit")->setText(QStringLiteral("0.6"));
         d.show();
         child<QPushButton>(d, "searchButton")->click();
+        QTRY_VERIFY(!d.searching());
         QTest::qWait(50);
         QVERIFY(d.grab().save(QString::fromLocal8Bit(file)));
         // Under Xvfb, time for a whole-screen capture from outside.

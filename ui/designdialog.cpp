@@ -12,10 +12,12 @@
 #include <QSpinBox>
 #include <QStyle>
 #include <QTableWidget>
+#include <QThread>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -45,13 +47,6 @@ QString kindName(std::size_t kind) {
 }
 constexpr std::array<const char*, calc::kKinds> kKindObjects{"resistor", "capacitor", "inductor"};
 
-// A plain number typed in the dialog, "." as the point whatever the desktop,
-// as everywhere in this program.
-std::optional<double> plainNumber(const QString& text) {
-    const auto d = calc::parseDecimal(utf8(text));
-    return d ? std::optional<double>(d->value()) : std::nullopt;
-}
-
 } // namespace
 
 DesignDialog::DesignDialog(const calc::CatalogueEntry& circuit, QWidget* parent)
@@ -77,6 +72,14 @@ DesignDialog::DesignDialog(const calc::CatalogueEntry& circuit, QWidget* parent)
         widenTableTo(width);
     }
     target_->setFocus();
+}
+
+// A search still running finishes first: it reads the catalogue and writes
+// only its own result.
+DesignDialog::~DesignDialog() {
+    if (worker_) {
+        worker_->wait();
+    }
 }
 
 bool DesignDialog::uses(calc::Kind kind) const {
@@ -322,26 +325,24 @@ void DesignDialog::say(const QString& text) {
 }
 
 std::optional<calc::DesignRequest> DesignDialog::request() {
-    calc::DesignRequest r;
-    const auto target = calc::parseQuantity(utf8(target_->text()), "Hz");
-    if (!target) {
-        say(QStringLiteral("“目标频率”要写成 1、1.5k、455kHz、10.7MHz 这样的数（小数点用“.”）。"));
+    // What the core cannot read it words itself, as osccalc does.
+    const auto refuse = [this](const calc::Problem& p) {
+        say(qs(calc::describe(p, calc::Language::Chinese)));
         return std::nullopt;
-    }
+    };
+    calc::DesignRequest r;
     const double scale[] = {1.0, 1e3, 1e6};
-    r.targetHz = target->value.value() * (target->bare ? scale[targetUnit_->currentIndex()] : 1.0);
+    const auto target = calc::readTarget(utf8(target_->text()), scale[targetUnit_->currentIndex()]);
+    if (const auto* p = std::get_if<calc::Problem>(&target)) {
+        return refuse(*p);
+    }
+    r.targetHz = std::get<double>(target);
     if (duty_ && !duty_->text().trimmed().isEmpty()) {
-        QString text = duty_->text().trimmed();
-        const bool percent = text.endsWith(QLatin1Char('%'));
-        if (percent) {
-            text.chop(1);
+        const auto d = calc::readDuty(utf8(duty_->text()));
+        if (const auto* p = std::get_if<calc::Problem>(&d)) {
+            return refuse(*p);
         }
-        const auto d = plainNumber(text);
-        if (!d) {
-            say(QStringLiteral("占空比要写成 0.6 或 60%，或者空着。"));
-            return std::nullopt;
-        }
-        r.duty = percent ? *d / 100.0 : *d;
+        r.duty = std::get<double>(d);
     }
     for (std::size_t k = 0; k < calc::kKinds; ++k) {
         calc::PartOptions& part = r.parts[k];
@@ -350,35 +351,27 @@ std::optional<calc::DesignRequest> DesignDialog::request() {
                 calc::seriesFromName(utf8(series_[k]->currentText())).value_or(part.series);
         }
         if (tolerance_[k] && !tolerance_[k]->text().trimmed().isEmpty()) {
-            const auto t = plainNumber(tolerance_[k]->text());
-            if (!t) {
-                say(kindName(k) +
-                    QStringLiteral("容差要写成 5 或 2.5 这样的百分数（小数点用“.”），或者空着。"));
-                return std::nullopt;
+            const auto t =
+                calc::readTolerance(utf8(tolerance_[k]->text()), std::string(1, "RCL"[k]));
+            if (const auto* p = std::get_if<calc::Problem>(&t)) {
+                return refuse(*p);
             }
-            part.tolerance = *t;
+            part.tolerance = std::get<double>(t);
         }
     }
     for (const calc::DesignInput& in : inputs_) {
-        const QString typed = fixed_[in.box]->text().trimmed();
-        if (typed.isEmpty()) {
+        const std::string typed = utf8(fixed_[in.box]->text());
+        if (typed.empty()) {
             continue;
         }
-        const auto box = calc::boxTextOf(in, utf8(typed));
-        if (!box) {
-            say(QStringLiteral("固定值 ") + qs(in.name) + QStringLiteral(" = ") + typed +
-                QStringLiteral(" 读不出来：写成 10、10k、4.7nF 这样的值。"));
-            return std::nullopt;
+        const auto box = calc::readFixed(in, typed);
+        if (const auto* p = std::get_if<calc::Problem>(&box)) {
+            return refuse(*p);
         }
-        r.fixed[in.box] = *box;
+        r.fixed[in.box] = std::get<std::string>(box);
     }
     for (std::size_t k = 0; k < calc::kKinds; ++k) {
         if (!range_[k][0]) {
-            continue;
-        }
-        const QString low = range_[k][0]->text().trimmed();
-        const QString high = range_[k][1]->text().trimmed();
-        if (low.isEmpty() && high.isEmpty()) {
             continue;
         }
         const auto in =
@@ -386,32 +379,65 @@ std::optional<calc::DesignRequest> DesignDialog::request() {
                 return static_cast<std::size_t>(i.kind) == k;
             });
         const calc::Span rule = rules_->range[k];
-        const auto lowValue = low.isEmpty() ? rule.low : calc::baseValueOf(*in, utf8(low));
-        const auto highValue = high.isEmpty() ? rule.high : calc::baseValueOf(*in, utf8(high));
-        if (!lowValue || !highValue) {
-            say(kindName(k) +
-                QStringLiteral(
-                    "范围读不出来：写成 1k、100p、10u 这样的值，或者空着用规则的范围。"));
-            return std::nullopt;
+        std::array<double, 2> ends{rule.low, rule.high};
+        for (std::size_t end = 0; end < 2; ++end) {
+            const std::string typed = utf8(range_[k][end]->text());
+            if (typed.empty()) {
+                continue;
+            }
+            const auto value = calc::readRangeEnd(*in, typed);
+            if (const auto* p = std::get_if<calc::Problem>(&value)) {
+                return refuse(*p);
+            }
+            ends[end] = std::get<double>(value);
         }
-        r.parts[k].range = calc::Span{*lowValue, *highValue};
+        if (ends[0] != rule.low || ends[1] != rule.high) {
+            r.parts[k].range = calc::Span{ends[0], ends[1]};
+        }
     }
     r.top = static_cast<std::size_t>(top_->value());
     r.closest = closest_->isChecked();
     return r;
 }
 
+// The search runs on a thread of its own: with fine series and wide ranges
+// it can take longer than a window may stay unresponsive. A new search
+// supersedes a running one, whose result is then dropped.
 void DesignDialog::search() {
-    result_ = {};
+    const unsigned generation = ++generation_;
     const auto r = request();
     if (!r) {
+        searching_ = false;
+        result_ = {};
         showResult();
         status_->setFocus();
+        emit searched();
         return;
     }
-    request_ = *r;
-    result_ = calc::design(circuit_, request_);
+    searching_ = true;
+    say(QStringLiteral("正在查找…"));
+    const calc::CatalogueEntry* circuit = &circuit_;
+    const auto result = std::make_shared<calc::DesignResult>();
+    const calc::DesignRequest request = *r;
+    QThread* worker =
+        QThread::create([circuit, request, result] { *result = calc::design(*circuit, request); });
+    connect(worker, &QThread::finished, this,
+            [this, generation, request, result] { finishSearch(generation, request, *result); });
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    worker_ = worker;
+    worker->start();
+}
+
+void DesignDialog::finishSearch(unsigned generation, const calc::DesignRequest& request,
+                                const calc::DesignResult& result) {
+    if (generation != generation_) {
+        return;
+    }
+    searching_ = false;
+    request_ = request;
+    result_ = result;
     showResult();
+    emit searched();
 }
 
 // The texts of a candidate's row, column by column.
@@ -492,12 +518,17 @@ void DesignDialog::showResult() {
         fillButton_->setEnabled(false);
         return;
     }
+    const bool wound = result_.candidates.front().coil.has_value();
     QString text = QStringLiteral("找到 %1 个组合。").arg(result_.candidates.size()) +
-                   (request_.closest ? QStringLiteral("按频率误差从小到大排列。")
-                                     : QStringLiteral("合乎规则、误差够小的排在前面。")) +
+                   (!request_.closest ? QStringLiteral("合乎规则、误差够小的排在前面。")
+                    : wound ? QStringLiteral("线圈按值绕制，误差只来自线圈值取三位数字的舍入："
+                                             "从排在前面的 %1 组中按误差从小到大排列。")
+                                  .arg(calc::kWoundClosestPool)
+                            : QStringLiteral("按频率误差从小到大排列。")) +
                    QStringLiteral("误差只是与标准值的差距，公式本身和元件容差的影响大得多。"
                                   "选中一行，按“填入”。");
-    for (const std::string& warning : result_.warnings) {
+    for (const std::string& warning :
+         calc::warningsText(result_, request_.targetHz, calc::Language::Chinese)) {
         text += QStringLiteral("\n注意：") + qs(warning);
     }
     say(text);

@@ -5,6 +5,7 @@
 #include "calc/design.h"
 
 #include <QDialog>
+#include <QPointer>
 #include <QStringList>
 
 #include <array>
@@ -18,6 +19,7 @@ class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
+class QThread;
 
 // "按目标频率选元件": the target frequency (and duty) in, a table of standard
 // part combinations out. "填入" closes the dialog with the chosen row, which
@@ -27,17 +29,26 @@ class DesignDialog : public QDialog {
 
 public:
     DesignDialog(const calc::CatalogueEntry& circuit, QWidget* parent = nullptr);
+    ~DesignDialog() override;
 
     // The texts for input 1 to input 4 of the row taken with "填入".
     const std::optional<calc::Inputs>& chosen() const { return chosen_; }
     // What the last search found (for the table and for tests).
     const calc::DesignResult& result() const { return result_; }
+    // A search is running (off the GUI thread); its result replaces the table.
+    bool searching() const { return searching_; }
+
+signals:
+    // The table and status show the newest search's result.
+    void searched();
 
 private:
     void createControls();
     QWidget* createForm();
     QWidget* createRangeRow(calc::Kind kind);
     void search();
+    void finishSearch(unsigned generation, const calc::DesignRequest& request,
+                      const calc::DesignResult& result);
     void fill();
     QStringList rowTexts(const calc::Candidate& c) const;
     int tableWidthFor(const std::vector<calc::Candidate>& rows) const;
@@ -68,4 +79,7 @@ private:
     calc::DesignRequest request_;
     calc::DesignResult result_;
     std::optional<calc::Inputs> chosen_;
+    unsigned generation_ = 0; // of the newest search; an older one's result is dropped
+    bool searching_ = false;
+    QPointer<QThread> worker_; // the newest search's thread, while it runs
 };
