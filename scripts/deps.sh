@@ -22,8 +22,9 @@ test=(clang-format libgtest-dev libgmock-dev xvfb xauth locales
     g++-mingw-w64-x86-64-posix googletest wine wine64)
 # What scripts/fuzz.sh needs on its own: clang with the libFuzzer runtime, no Qt.
 fuzz=(cmake make clang libclang-rt-14-dev)
-# scripts/bench.sh: Google Benchmark, and valgrind for instruction counts.
-bench=(libbenchmark-dev valgrind)
+# scripts/bench.sh: Google Benchmark, valgrind for instruction counts, the
+# ngspice program that sim_bench compares with.
+bench=(libbenchmark-dev valgrind ngspice)
 # scripts/windows.sh: Debian's Qt sources and host tools to cross-build Qt,
 # the MinGW-w64 compilers, NSIS for the installer, osslsigncode and openssl
 # for signing; for its test Wine, Xvfb and the tools that drive and
