@@ -6,6 +6,7 @@
 #include "cli/console.h"
 #include "cli/design.h"
 #include "cli/json.h"
+#include "cli/simulate.h"
 #include "config.h"
 
 #include <algorithm>
@@ -424,14 +425,16 @@ int calculateLines(std::istream& in, bool json, std::ostream& out, std::ostream&
     return code;
 }
 
-// The arguments of the design command when the first argument that is not
-// an option is "design": the options before it (such as --json) go to it too.
-std::optional<std::vector<std::string>> designArguments(const std::vector<std::string>& args) {
+// The arguments of a command (design, simulate) when the first argument that
+// is not an option is its name: the options before it (such as --json) go to
+// it too.
+std::optional<std::vector<std::string>> commandArguments(const std::vector<std::string>& args,
+                                                         std::string_view name) {
     const auto isOption = [](const std::string& arg) {
         return arg.starts_with("-") && arg != "-" && arg != "--";
     };
     const auto command = std::find_if_not(args.begin(), args.end(), isOption);
-    if (command == args.end() || *command != "design") {
+    if (command == args.end() || *command != name) {
         return std::nullopt;
     }
     std::vector<std::string> design(args.begin(), command);
@@ -441,8 +444,11 @@ std::optional<std::vector<std::string>> designArguments(const std::vector<std::s
 
 int dispatch(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
              std::ostream& err) {
-    if (const auto design = designArguments(args)) {
+    if (const auto design = commandArguments(args, "design")) {
         return runDesign(*design, out, err);
+    }
+    if (const auto simulate = commandArguments(args, "simulate")) {
+        return runSimulate(*simulate, out, err);
     }
     bool help = false;
     bool version = false;
