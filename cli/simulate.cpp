@@ -218,7 +218,11 @@ int runSimulate(const std::vector<std::string>& args, std::ostream& out, std::os
                                       (arg == "--vcc" ? "50 V" : "600 s") +
                                       std::string(tr(")", "）")));
             }
-            (arg == "--vcc" ? o.vcc : o.limit) = *v;
+            if (arg == "--vcc") {
+                o.vcc = *v;
+            } else {
+                o.limit = *v;
+            }
         } else if (arg == "--csv") {
             o.csv = value();
             if (!o.csv || o.csv->empty()) {

@@ -165,8 +165,8 @@ Netlist rc2(const std::array<double, 4>& x, double period, double vcc) {
     addTransistorModel(d);
     d.note("start-up kick: VT1's base held at 0 V for the operating point (VT1 off)");
     d.line(".ic v(b1)=0");
-    addRun(d, period, 12, kEdgePoints);
-    return {d.finish(), "c1", "b1", true, vcc, 12 * period, period};
+    addRun(d, period, 20, kEdgePoints);
+    return {d.finish(), "c1", "b1", true, vcc, 20 * period, period};
 }
 
 Netlist rc3(const std::array<double, 4>& x, double period, double vcc) {
@@ -199,8 +199,8 @@ Netlist rc3(const std::array<double, 4>& x, double period, double vcc) {
     d.line(".model DPROT D(IS=1f RS=10 CJO=1p)");
     d.note("start-up kick: A held at 0 V for the operating point");
     d.line(".ic v(a)=0");
-    addRun(d, period, 12, kEdgePoints);
-    return {d.finish(), "out", "a", true, vcc, 12 * period, period};
+    addRun(d, period, 20, kEdgePoints);
+    return {d.finish(), "out", "a", true, vcc, 20 * period, period};
 }
 
 Netlist rc4(const std::array<double, 4>& x, double period, double vcc) {
@@ -222,11 +222,14 @@ Netlist rc4(const std::array<double, 4>& x, double period, double vcc) {
     d.line("RD2 cv lo 5k");
     d.line("RD3 lo gnd 5k");
     d.line("ITHR thr gnd 0.1u");
-    d.note("latch: set while TRI < 1/3 VCC, reset while THR > 2/3 VCC, else held; q is its state");
+    d.note("latch: set while TRI < 1/3 VCC, reset while THR > 2/3 VCC, else held; it holds");
+    d.note("through m (1 ns), so that it has flipped before the output and discharge follow");
     d.line("BL lat gnd V=(0.5+0.5*tanh((V(lo)-V(tri))/1m)) + (0.5-0.5*tanh((V(lo)-V(tri))/1m))"
-           "*(0.5-0.5*tanh((V(thr)-V(cv))/1m))*(0.5+0.5*tanh((V(q,gnd)-0.5)/50m))"
+           "*(0.5-0.5*tanh((V(thr)-V(cv))/1m))*(0.5+0.5*tanh((V(m,gnd)-0.5)/50m))"
            "*(0.5+0.5*tanh((V(reset,gnd)-0.7)/10m))");
-    d.note("delay: 1 kohm and 145 pF, half way in 100 ns");
+    d.line("RM lat m 1k");
+    d.line("CM m gnd 1p");
+    d.note("delay: q follows the latch through 1 kohm and 145 pF, half way in 100 ns");
     d.line("RDL lat q 1k");
     d.line("CDL q gnd 145p");
     d.line("BO o1 gnd V=(0.5+0.5*tanh((V(q,gnd)-0.5)/50m))*(V(vcc,gnd)-1.8)+0.1");
@@ -235,8 +238,8 @@ Netlist rc4(const std::array<double, 4>& x, double period, double vcc) {
     d.line(".ends");
     d.note("start-up kick: C held at 0 V for the operating point (the first charge is longer)");
     d.line(".ic v(thr)=0");
-    addRun(d, period, 12, kEdgePoints);
-    return {d.finish(), "out", "thr", true, vcc, 12 * period, period};
+    addRun(d, period, 20, kEdgePoints);
+    return {d.finish(), "out", "thr", true, vcc, 20 * period, period};
 }
 
 // lc1: transformer feedback, common emitter.

@@ -27,11 +27,22 @@ Text doesNotStart(const Netlist& netlist) {
 
 Text engineMessage(Status status, const std::vector<std::string>& engineMessages,
                    double limitSeconds) {
+    // The engine's own words for it: the line naming the reason, else its
+    // last error, else its last line.
     std::string detail;
+    std::string lastError;
     for (const auto& m : engineMessages) {
-        if (!m.empty()) {
-            detail = m; // the last one is usually the reason
+        if (m.find("Timestep too small") != std::string::npos) {
+            lastError = m;
+            break;
         }
+        if (m.find("rror") != std::string::npos) {
+            lastError = m;
+        }
+        detail = m;
+    }
+    if (!lastError.empty()) {
+        detail = lastError;
     }
     switch (status) {
     case Status::EngineMissing:
