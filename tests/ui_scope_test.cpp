@@ -12,6 +12,7 @@
 
 #include "tests/uitest.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -180,6 +181,30 @@ private slots:
         QVERIFY(w->allText().contains(QString::fromStdString(calc::readable(m.frequency, "Hz"))));
     }
 
+    // The report: one PDF page; the text it prints names every input.
+    void reportIsOnePage() {
+        choose("rc4", {"10", "10", "1", ""});
+        ScopeWindow* w = open();
+        QVERIFY(finished(w));
+        QTemporaryDir dir;
+        QVERIFY(w->saveReport(dir.filePath("report.pdf")));
+        QFile pdf(dir.filePath("report.pdf"));
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        const QByteArray bytes = pdf.readAll();
+        QVERIFY(bytes.startsWith("%PDF"));
+        QCOMPARE(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r"), 1);
+        const QString text = w->allText();
+        for (const auto& caption : calc::entryForId("rc4")->captions) {
+            if (caption != calc::kNone) {
+                QVERIFY(text.contains(QString::fromUtf8(caption.data(), caption.size()) +
+                                      QStringLiteral(" = ")));
+            }
+        }
+        if (const QByteArray shot = qgetenv("OSC_REPORT_SHOT"); !shot.isEmpty()) {
+            QVERIFY(QFile::copy(dir.filePath("report.pdf"), QString::fromLocal8Bit(shot)));
+        }
+    }
+
     void screenshot() {
         const QByteArray file = qgetenv("OSC_SCOPE_SHOT");
         if (file.isEmpty()) {
@@ -201,6 +226,9 @@ private slots:
         ScopeWindow* w = open();
         QVERIFY(QTest::qWaitForWindowExposed(w));
         QVERIFY(finished(w));
+        // OSC_SCOPE_STARTUP: the start-up view instead of the settled one.
+        child<QComboBox>(*w, "scopeViewChoice")
+            ->setCurrentIndex(qEnvironmentVariableIsSet("OSC_SCOPE_STARTUP") ? 1 : 0);
         QTest::qWait(50);
         QVERIFY(w->grab().save(QString::fromLocal8Bit(file)));
     }

@@ -6,10 +6,14 @@
 
 #include "ui/scopeview.h"
 
+#include "config.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QDate>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QFileDialog>
@@ -20,10 +24,16 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPdfWriter>
+#ifdef OSC_HAVE_PRINT
+#include <QPrintDialog>
+#include <QPrinter>
+#endif
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSvgGenerator>
+#include <QSvgRenderer>
 #include <QTableWidget>
 #include <QTextStream>
 #include <QVBoxLayout>
@@ -151,7 +161,9 @@ void fitChannel(ScopeChannel& ch, double halfHeight, double supply) {
     double perDiv = calc::voltsPerDivision(swing, 1.5 * halfHeight);
     for (int tries = 0; tries < 4; ++tries, perDiv = calc::step125(perDiv * 1.01)) {
         const double mid = (low + high) / 2 / perDiv;
-        for (const double centre : {std::round(mid), std::floor(mid), std::ceil(mid)}) {
+        // Half a division off the grid, before a coarser scale.
+        for (const double centre :
+             {std::round(mid), std::floor(mid), std::ceil(mid), std::round(2 * mid) / 2}) {
             if ((high / perDiv - centre) <= room && (centre - low / perDiv) <= room) {
                 ch.voltsPerDiv = perDiv;
                 ch.centreVolts = centre * perDiv;
@@ -322,6 +334,13 @@ QWidget* ScopeWindow::createExportRow() {
     });
     button("scopeCopy", QStringLiteral("复制全部"),
            [this] { QApplication::clipboard()->setText(allText()); });
+    button("scopePdf", QStringLiteral("导出 PDF 报告…"), [this] {
+        exportWith(QStringLiteral("导出实验报告"), QStringLiteral("PDF 文件 (*.pdf)"),
+                   &ScopeWindow::saveReport);
+    });
+#ifdef OSC_HAVE_PRINT
+    button("scopePrint", QStringLiteral("打印报告…"), &ScopeWindow::printReport);
+#endif
     h->addStretch(1);
     return row;
 }
@@ -785,4 +804,97 @@ QString ScopeWindow::allText() const {
         out << status_;
     }
     return out.join(u'\n') + u'\n';
+}
+
+bool ScopeWindow::saveReport(const QString& path) const {
+    QPdfWriter pdf(path);
+    pdf.setPageSize(QPageSize(QPageSize::A4));
+    pdf.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+    // 96 dots an inch: the picture's and the text's pixel sizes as on screen.
+    pdf.setResolution(96);
+    pdf.setTitle(QStringLiteral("振荡电路实验报告：") + heading_->text());
+    pdf.setCreator(QStringLiteral(OSC_TITLE));
+    QPainter painter;
+    if (!painter.begin(&pdf)) {
+        return false;
+    }
+    paintReport(painter, QRectF(QPointF(0, 0), pdf.pageLayout().paintRectPixels(96).size()));
+    return painter.end();
+}
+
+void ScopeWindow::printReport() {
+#ifdef OSC_HAVE_PRINT
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setDocName(QStringLiteral("振荡电路实验报告"));
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    QPainter painter(&printer);
+    // Drawn at 96 units an inch, as the PDF is, whatever the printer's resolution.
+    const double scale = printer.resolution() / 96.0;
+    painter.scale(scale, scale);
+    const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
+    paintReport(painter, QRectF(QPointF(0, 0), page.size() / scale));
+#endif
+}
+
+void ScopeWindow::paintReport(QPainter& p, const QRectF& page) const {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    QFont font = p.font();
+    font.setPixelSize(20);
+    font.setBold(true);
+    p.setFont(font);
+    double y = page.top();
+    const QRectF titleRect(page.left(), y, page.width(), 30);
+    p.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("振荡电路实验报告：") + heading_->text());
+    y += 38;
+
+    // The page's schematic on the left, the inputs and figures beside it.
+    const double schematicWidth = page.width() * 0.42;
+    double textTop = y;
+    if (entry_ && entry_->kind == calc::EntryKind::Circuit) {
+        QString name = qs(entry_->page).section(u'\\', -1);
+        name.replace(QStringLiteral(".htm"), QStringLiteral(".svg"));
+        QSvgRenderer schematic(QCoreApplication::applicationDirPath() + QStringLiteral("/html/") +
+                               name);
+        if (schematic.isValid()) {
+            const QSizeF size = schematic.defaultSize();
+            const double h = schematicWidth * size.height() / size.width();
+            schematic.render(&p, QRectF(page.left(), y, schematicWidth, h));
+            textTop = y;
+            y += h;
+        }
+    }
+    font.setBold(false);
+    font.setPixelSize(12);
+    p.setFont(font);
+    const QFontMetricsF fm(font);
+    const double textLeft = page.left() + schematicWidth + 16;
+    const QRectF textRect(textLeft, textTop, page.right() - textLeft, page.height());
+    QStringList lines = allText().split(u'\n', Qt::SkipEmptyParts);
+    if (!lines.isEmpty()) {
+        lines.removeFirst(); // the circuit: the title says it
+    }
+    QRectF used;
+    p.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, lines.join(u'\n'), &used);
+    y = std::max(y, used.bottom()) + 16;
+
+    // The scope picture, on white, across the page.
+    const double pictureHeight = std::min(page.width() * 0.68, page.bottom() - y - 24);
+    if (pictureHeight > 100) {
+        view_->paintScope(p, QRectF(page.left(), y, page.width(), pictureHeight), true);
+        y += pictureHeight + 8;
+    }
+    font.setPixelSize(10);
+    p.setFont(font);
+    p.setPen(Qt::darkGray);
+    p.drawText(QRectF(page.left(), page.bottom() - 16, page.width(), 16),
+               Qt::AlignRight | Qt::AlignVCenter,
+               QStringLiteral(OSC_TITLE " V" OSC_VERSION "，") +
+                   QDate::currentDate().toString(Qt::ISODate));
+    p.restore();
 }

@@ -14,6 +14,7 @@
 #include <optional>
 
 class QComboBox;
+class QPainter;
 class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
@@ -56,6 +57,10 @@ public:
     bool saveNetlist(const QString& path) const; // the netlist run, for ngspice -b
     // Inputs, the formula's results and the simulated figures as plain text.
     QString allText() const;
+    // The lab report: one A4 page with the schematic, the inputs, the
+    // formula's and the simulation's figures and the scope picture.
+    bool saveReport(const QString& path) const; // PDF
+    void paintReport(QPainter& painter, const QRectF& page) const;
 
 signals:
     // A run ended and its result is shown (or it failed and says why).
@@ -75,6 +80,7 @@ private:
     ScopePicture arrange() const;
     void fillTable();
     QString modelLine() const;
+    void printReport();
     void exportWith(const QString& title, const QString& filter,
                     bool (ScopeWindow::*save)(const QString&) const);
 
