@@ -14,6 +14,16 @@ bool positive(double v) {
     return std::isfinite(v) && v > 0;
 }
 
+// 10^exponent, correctly rounded: std::pow is not everywhere (MinGW's gives
+// 1.0000000000000007e-07 for 10^-7), the decimal text's conversion is.
+double powerOfTen(int exponent) {
+    char text[16] = "1e";
+    const auto end = std::to_chars(text + 2, text + sizeof text, exponent).ptr;
+    double value = 0.0;
+    std::from_chars(text, end, value);
+    return value;
+}
+
 // The relaxation circuits' two phases, T1 then T2, as (first, second) at a
 // time within one period.
 struct Levels {
@@ -69,15 +79,14 @@ double step125(double value) {
     if (!positive(value)) {
         return 0.0;
     }
-    double decade = std::pow(10.0, std::floor(std::log10(value)));
-    for (;;) {
+    for (int exponent = static_cast<int>(std::floor(std::log10(value)));; ++exponent) {
+        const double decade = powerOfTen(exponent);
         for (const double m : {1.0, 2.0, 5.0}) {
             // A hair of tolerance: 0.2 is 2 × 0.1 even when log10 rounds down.
             if (m * decade >= value * (1 - 1e-9)) {
                 return m * decade;
             }
         }
-        decade *= 10;
     }
 }
 
@@ -152,7 +161,7 @@ std::string readable(double value, std::string_view unit) {
                                                                "k", "M", "G", "T"};
     const int eng = std::clamp(static_cast<int>(std::floor(exponent / 3.0)) * 3, -12, 12);
     const int decimals = std::max(0, 3 - (exponent - eng));
-    r = std::to_chars(buffer, buffer + sizeof buffer, value / std::pow(10.0, eng),
+    r = std::to_chars(buffer, buffer + sizeof buffer, value / powerOfTen(eng),
                       std::chars_format::fixed, decimals);
     return std::string(buffer, r.ptr) + " " + std::string(kPrefixes[(eng + 12) / 3]) +
            std::string(unit);
