@@ -5,6 +5,8 @@ namespace calc {
 namespace {
 
 // The rules of a sound design. Ranges: film capacitors in the Wien bridge,
+// the multivibrator's R 10 kΩ to 100 kΩ as its page advises (Rc chosen to
+// suit, see circuitparts.h) and C to 100 μF, whose middle then keeps R there,
 // the gate oscillator's R from 10 kΩ (its input protection), the 555's
 // R1 + R2 within what its threshold current allows at 5 V, no electrolytic
 // in an LC tank. Square waves from the multivibrator unless a duty is asked
@@ -12,6 +14,9 @@ namespace {
 // capacitive divider takes C2 two to ten times C1: the feedback C1/(C1 + C2)
 // then lies between 1/11 and 1/3. A tank between 50 Ω and 5 kΩ oscillates
 // with an ordinary transistor and is not swamped by the coil's resistance.
+// Neither makes the Colpitts stage start: its loop gain with the stated
+// bias must be 3 at least. The multivibrator's transistors must saturate
+// and recover: R between 10·Rc and β_min·Rc/2.
 // Bands: where the formula still describes the circuit.
 // The design's order of the boxes: a term's parts together (R1 and C1 of the
 // multivibrator, C1 and C2 of the divider), the last one bisected.
@@ -27,8 +32,8 @@ const std::array<ModeTraits, 7> kModes{{
      DesignRules{R{{{1e3, 1e6}, {100e-12, 10e-6}, kNone}}, {}, 0.0, 0.0, {}, {},
                  {1.0, 1e6}, O{0, 1, 2, 3}}},
     {2, B{1, 1, 1, 1}, B{1, 1, 1, 1}, true, "ms", "kHz", 1e3, nullptr,
-     DesignRules{R{{{1e3, 1e6}, {100e-12, 1000e-6}, kNone}}, Span{0.45, 0.55}, 0.0, 0.0, {}, {},
-                 {0.1, 100e3}, O{0, 2, 1, 3}, true}},
+     DesignRules{R{{{10e3, 100e3}, {100e-12, 100e-6}, kNone}}, Span{0.45, 0.55}, 0.0, 0.0, {}, {},
+                 {0.1, 100e3}, O{0, 2, 1, 3}, true, Startup::SaturatingSwitches}},
     {3, B{1, 1, 0, 0}, B{1, 1, 0, 0}, false, "ms", "kHz", 1e3, nullptr,
      DesignRules{R{{{10e3, 1e6}, {100e-12, 10e-6}, kNone}}, {}, 0.0, 0.0, {}, {},
                  {0.1, 200e3}, O{0, 1, 2, 3}}},
@@ -41,7 +46,8 @@ const std::array<ModeTraits, 7> kModes{{
     // C may be 0: tf adds a fixed 2 pF and the series C1-C2 to it.
     {6, B{1, 1, 1, 1}, B{1, 0, 1, 1}, false, "μs", "MHz", 1e6, nullptr,
      DesignRules{R{{kNone, {10e-12, 1e-6}, {0.1e-6, 1.0}}}, {}, 0.0, 0.0,
-                 BoxRatio{3, 2, {2, 10}}, Span{50, 5e3}, {1e3, 100e6}, O{2, 3, 0, 1}}},
+                 BoxRatio{3, 2, {2, 10}}, Span{50, 5e3}, {1e3, 100e6}, O{2, 3, 0, 1}, false,
+                 Startup::ColpittsLoopGain}},
     {7, B{}, B{}, false, "", "", 0.0, kNoCalculation, std::nullopt},
 }};
 // clang-format on
