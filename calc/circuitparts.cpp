@@ -98,6 +98,10 @@ bool starts(const DesignRules& rules, const std::array<double, 4>& si, double hz
     return true;
 }
 
+bool hasSupportParts(std::string_view id) {
+    return id == "rc2" || id == "rc4" || id.starts_with("lc");
+}
+
 std::vector<SupportPart> supportParts(std::string_view id, const std::array<double, 4>& si,
                                       double hz) {
     std::vector<SupportPart> parts;
@@ -110,7 +114,7 @@ std::vector<SupportPart> supportParts(std::string_view id, const std::array<doub
     } else if (id == "rc4") {
         parts.push_back({"C5", 10e-9, "F"}); // pin 5 to ground, against noise
         parts.push_back({"VCC", 9.0, "V"});
-    } else if (id == "lc1" || id == "lc2" || id == "lc3" || id == "lc4") {
+    } else if (hasSupportParts(id)) {
         const StageBias bias = stageBias(id);
         parts.push_back({"Rb1", bias.rb1, "Ω"});
         parts.push_back({"Rb2", bias.rb2, "Ω"});

@@ -78,6 +78,9 @@ double bypassCapacitor(double hz);
 // units, box order) at `hz`: rc2's base resistors against Rc, lc4's loop gain.
 bool starts(const DesignRules& rules, const std::array<double, 4>& si, double hz);
 
+// Whether circuit `id` has parts beside its boxes stated.
+bool hasSupportParts(std::string_view id);
+
 // The parts of circuit `id` beside the boxes, for box values in the base
 // units at the frequency `hz`; empty for a circuit without any stated.
 std::vector<SupportPart> supportParts(std::string_view id, const std::array<double, 4>& si,

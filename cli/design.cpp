@@ -123,8 +123,9 @@ nearest standard values, not the accuracy of the circuit: the formula itself
 and the parts' tolerances (the band) move the frequency much more.
 
 Each line: the parts, the result lines as the window shows them for those
-values, the error, the band the tolerances allow and, for rc2 and rc4, T1/T,
-separated by tabs. The box values (JSON "inputs") fed back to
+values, the error, the band the tolerances allow, for rc2 and rc4 T1/T, and
+the rest of the page's circuit as the rules choose it (collector resistors,
+bias, bypasses, supply; JSON "parts" with "box": false), separated by tabs. The box values (JSON "inputs") fed back to
 "osccalc CIRCUIT V1 V2 ..." give exactly those result lines. A target outside
 the circuit's usual band still gets designs, with a warning on standard error.
 
@@ -144,7 +145,8 @@ LC 电路的线圈按列出的值绕制或调节（L≈...），旁边列出最�
 范围）对频率的影响大得多。
 
 每行依次是：元件，按这些值窗口显示的结果行，误差，容差允许的频率范围，rc2 和
-rc4 还有 T1/T，用制表符分隔。把输入框的值（JSON 的 "inputs"）交给
+rc4 的 T1/T，以及按规则选出的电路其余元件（集电极电阻、偏置、旁路电容、电源；
+JSON "parts" 中 "box" 为 false），用制表符分隔。把输入框的值（JSON 的 "inputs"）交给
 "osccalc 电路 V1 V2 ..."，得到的正是这些结果行。目标超出电路的常用频段时仍给出
 结果，并在标准错误上提醒一行。
 
@@ -420,7 +422,13 @@ std::string candidateJson(const calc::Candidate& cand,
         parts += "\"name\":" + jsonString(in.name) +
                  ",\"value\":" + jsonString(calc::partText(in, cand.inputs[in.box])) +
                  ",\"wound\":" + (in.kind == calc::Kind::Inductor && cand.coil ? "true" : "false") +
-                 "}";
+                 ",\"box\":true}";
+    }
+    // The rest of the circuit: not in a box, chosen by the rules.
+    for (const calc::SupportPart& part : cand.support) {
+        parts += ",{\"name\":" + jsonString(part.name) +
+                 ",\"value\":" + jsonString(calc::supportText(part).substr(part.name.size() + 1)) +
+                 ",\"wound\":false,\"box\":false}";
     }
     std::string json = "{\"inputs\":" + jsonArray(inputTexts(cand, inputs)) + ",\"parts\":[" +
                        parts + "],\"lines\":" + jsonArray(shownLines(cand.lines)) +
@@ -531,6 +539,9 @@ int runDesign(const std::vector<std::string>& args, std::ostream& out, std::ostr
                     calc::bandText(cand, circuit->mode);
             if (cand.duty) {
                 line += "\tT1/T=" + calc::threeDigits(*cand.duty);
+            }
+            if (!cand.support.empty()) {
+                line += "\t" + calc::supportText(cand.support);
             }
             out << line << "\n";
         }

@@ -138,6 +138,9 @@ void DesignDialog::createControls() {
     if (rules_ && rules_->duty) {
         headers << QStringLiteral("T1/T");
     }
+    if (calc::hasSupportParts(circuit_.id)) {
+        headers << QStringLiteral("其他元件");
+    }
     table_->setColumnCount(static_cast<int>(headers.size()));
     table_->setHorizontalHeaderLabels(headers);
     table_->setMinimumSize(720, 190);
@@ -464,6 +467,9 @@ QStringList DesignDialog::rowTexts(const calc::Candidate& c) const {
           << qs(calc::bandText(c, circuit_.mode));
     if (c.duty) {
         cells << qs(calc::threeDigits(*c.duty));
+    }
+    if (calc::hasSupportParts(circuit_.id)) {
+        cells << qs(calc::supportText(c.support));
     }
     return cells;
 }
