@@ -118,6 +118,7 @@ private slots:
         action(form(), "mnuRc4")->trigger();
         QStringList promised;
         calc::Inputs inputs;
+        std::string support;
         const bool opened =
             withDialog([&] { action(form(), "mnuDesign")->trigger(); },
                        [&](DesignDialog& d) {
@@ -135,11 +136,14 @@ private slots:
                            QCOMPARE(table->currentRow(), 1);
                            promised = rowTexts(table, 1);
                            inputs = d.result().candidates.at(1).inputs;
+                           support = calc::supportText(d.result().candidates.at(1).support);
                            QTest::keyClick(table, Qt::Key_Return);
                            QVERIFY(!d.isVisible());
                        });
         QVERIFY(opened);
-        QCOMPARE(promised.size(), 7); // R1, R2, C, result, error, band, T1/T
+        // R1, R2, C, result, error, band, T1/T, the rest of the circuit
+        QCOMPARE(promised.size(), 8);
+        QCOMPARE(promised.back().toStdString(), support);
         const auto parts = calc::designInputs(*calc::entryForId("rc4"));
         for (int i = 0; i < 3; ++i) {
             // The boxes get the values the row shows with their units.
