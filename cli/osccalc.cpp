@@ -6,6 +6,7 @@
 #include "cli/console.h"
 #include "cli/design.h"
 #include "cli/json.h"
+#include "cli/simulate.h"
 #include "config.h"
 
 #include <algorithm>
@@ -53,11 +54,15 @@ void printUsage(std::ostream& os) {
     os << tr("Usage: osccalc [--json] CIRCUIT [V1 [V2 [V3 [V4]]]]\n"
              "  or:  osccalc [--json] -\n"
              "  or:  osccalc design CIRCUIT FREQ [options]   (see osccalc design --help)\n"
+             "  or:  osccalc simulate CIRCUIT V1 [V2 [V3 [V4]]] [options]\n"
+             "                                    (see osccalc simulate --help)\n"
              "  or:  osccalc --list | --help | --version\n"
              "CIRCUIT is one of: ",
              "用法：osccalc [--json] 电路 [V1 [V2 [V3 [V4]]]]\n"
              "  或：osccalc [--json] -\n"
              "  或：osccalc design 电路 目标频率 [选项]   （见 osccalc design --help）\n"
+             "  或：osccalc simulate 电路 V1 [V2 [V3 [V4]]] [选项]\n"
+             "                                    （见 osccalc simulate --help）\n"
              "  或：osccalc --list | --help | --version\n"
              "电路是下列之一：")
        << circuitIds() << "\n";
@@ -114,6 +119,7 @@ Exit status:
      was too long)
   3  reading standard input or writing the output failed; the reason is on
      standard error. Lines answered before the failure stay answered.
+  4  simulate only: the simulator (ngspice) is missing or failed.
 )",
              R"(
   电路 V1..V4     数值依次填入输入框 1 到 4（少给的为空）。按窗口的样子输出结果
@@ -152,6 +158,7 @@ Exit status:
   1  输入有错（用 - 时：有一行输入有错）
   2  用法错误（用 - 时：有一行电路未知、数值太多或太长）
   3  读标准输入或写输出失败，原因在标准错误上。失败之前已答的行仍然有效。
+  4  仅 simulate：仿真器（ngspice）不存在或仿真失败。
 )");
 }
 
@@ -424,14 +431,16 @@ int calculateLines(std::istream& in, bool json, std::ostream& out, std::ostream&
     return code;
 }
 
-// The arguments of the design command when the first argument that is not
-// an option is "design": the options before it (such as --json) go to it too.
-std::optional<std::vector<std::string>> designArguments(const std::vector<std::string>& args) {
+// The arguments of a command (design, simulate) when the first argument that
+// is not an option is its name: the options before it (such as --json) go to
+// it too.
+std::optional<std::vector<std::string>> commandArguments(const std::vector<std::string>& args,
+                                                         std::string_view name) {
     const auto isOption = [](const std::string& arg) {
         return arg.starts_with("-") && arg != "-" && arg != "--";
     };
     const auto command = std::find_if_not(args.begin(), args.end(), isOption);
-    if (command == args.end() || *command != "design") {
+    if (command == args.end() || *command != name) {
         return std::nullopt;
     }
     std::vector<std::string> design(args.begin(), command);
@@ -441,8 +450,11 @@ std::optional<std::vector<std::string>> designArguments(const std::vector<std::s
 
 int dispatch(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
              std::ostream& err) {
-    if (const auto design = designArguments(args)) {
+    if (const auto design = commandArguments(args, "design")) {
         return runDesign(*design, out, err);
+    }
+    if (const auto simulate = commandArguments(args, "simulate")) {
+        return runSimulate(*simulate, out, err);
     }
     bool help = false;
     bool version = false;

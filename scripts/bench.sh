@@ -6,7 +6,8 @@
 #  2. the instructions of one start-to-quit of each under callgrind, which
 #     repeat exactly from run to run where times do not;
 #  3. Google Benchmarks of the calculation core, of the design search and of
-#     a menu selection in the real window.
+#     a menu selection in the real window;
+#  4. the simulation: time to a result for every circuit (sim_bench).
 # Usage: scripts/bench.sh [RUNS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -62,3 +63,7 @@ echo
 echo "== menu selection in the window"
 # The offscreen platform warns about the fixed-size window on every start.
 "$bin/ui_bench" 2> >(grep -v propagateSizeHints >&2)
+
+echo
+echo "== simulation (ngspice in the helper, against ngspice -b on the same netlist)"
+"$bin/sim_bench" "$PWD/html" 5

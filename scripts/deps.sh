@@ -3,24 +3,28 @@
 # Usage: scripts/deps.sh run|test|package|fuzz|bench|windows
 set -euo pipefail
 
-common=(cmake g++ make libqt6svg6 qt6-base-dev qt6-svg-dev fonts-wqy-microhei qt6-translations-l10n)
+# libngspice0-dev builds the simulation helper, libngspice0 runs it.
+common=(cmake g++ make libqt6svg6 qt6-base-dev qt6-svg-dev fonts-wqy-microhei qt6-translations-l10n
+    libngspice0-dev libngspice0)
 run=(xvfb xauth)
 # Building the Debian package: cpack's dpkg-shlibdeps (and the file command
 # it runs), help2man for osccalc's manual page, lintian to check the result.
 package=(dpkg-dev file help2man lintian man-db)
 # The packaging tests: the desktop validators, dpkg-shlibdeps for cpack,
 # the cross resource compiler (it borrows the host preprocessor); clang and
-# its runtime for the fuzz targets. The Windows build: the MinGW-w64 cross
+# its runtime for the fuzz targets; the ngspice program, which sim_bench
+# compares the helper with. The Windows build: the MinGW-w64 cross
 # compiler, GoogleTest's sources to build for it, and Wine (64-bit only) to
 # run its tests.
 test=(clang-format libgtest-dev libgmock-dev xvfb xauth locales
     desktop-file-utils appstream binutils-mingw-w64-x86-64 cpp
-    clang libclang-rt-14-dev libbenchmark-dev "${package[@]}"
+    clang libclang-rt-14-dev libbenchmark-dev ngspice "${package[@]}"
     g++-mingw-w64-x86-64-posix googletest wine wine64)
 # What scripts/fuzz.sh needs on its own: clang with the libFuzzer runtime, no Qt.
 fuzz=(cmake make clang libclang-rt-14-dev)
-# scripts/bench.sh: Google Benchmark, and valgrind for instruction counts.
-bench=(libbenchmark-dev valgrind)
+# scripts/bench.sh: Google Benchmark, valgrind for instruction counts, the
+# ngspice program that sim_bench compares with.
+bench=(libbenchmark-dev valgrind ngspice)
 # scripts/windows.sh: Debian's Qt sources and host tools to cross-build Qt,
 # the MinGW-w64 compilers, NSIS for the installer, osslsigncode and openssl
 # for signing; for its test Wine, Xvfb and the tools that drive and

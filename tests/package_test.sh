@@ -64,7 +64,7 @@ for lib in "${qtlibs[@]}"; do
     pkg="libqt6${module,,}6"
     has_dep "$pkg" || fail "Depends lacks $pkg (for $lib)"
 done
-for pkg in libqt6svg6 "fonts-wqy-microhei | fonts-noto-cjk" libc6 libstdc++6; do
+for pkg in libqt6svg6 "fonts-wqy-microhei | fonts-noto-cjk" libngspice0 libc6 libstdc++6; do
     has_dep "$pkg" || fail "Depends lacks $pkg"
 done
 has_dep qt6-translations-l10n "$recommends" || fail "Recommends lacks qt6-translations-l10n"
@@ -77,6 +77,7 @@ if grep -q '^[EW]: ' "$work/lintian.log"; then fail "lintian reports errors or w
 
 echo "== contents"
 for f in \
+    usr/lib/oscillator-calculator/osc-spice \
     usr/lib/oscillator-calculator/html/kiv1.htm \
     usr/lib/oscillator-calculator/html/kiv10.htm \
     usr/lib/oscillator-calculator/html/help.htm \
@@ -121,6 +122,9 @@ OSC_HTML_DIR=$appdir/html QT_QPA_PLATFORM=offscreen "$build/bin/pages_view_tests
 echo "== osccalc through its link"
 out=$("$root/usr/bin/osccalc" rc4 10 10 1) || fail "osccalc exited $?"
 [[ $out == *"T=20.79ms"* ]] || fail "osccalc printed: $out"
+# The simulation helper is found beside the resolved program.
+out=$("$root/usr/bin/osccalc" simulate rc4 10 10 1 --json) || fail "osccalc simulate exited $?"
+[[ $out == *'"oscillates":true'* ]] || fail "osccalc simulate printed: $out"
 
 echo "== the window program through its link, offscreen"
 # The view logs each page it shows under the osc.page category.

@@ -70,8 +70,9 @@ private slots:
         QCOMPARE(top[1]->menu()->objectName(), QStringLiteral("mnuHelp"));
         QCOMPARE(top[2]->text(), QStringLiteral("工具"));
         const QList<QAction*> items = top[2]->menu()->actions();
-        QCOMPARE(items.size(), 1);
+        QCOMPARE(items.size(), 2);
         QCOMPARE(items[0]->text(), QStringLiteral("按目标频率选元件…"));
+        QCOMPARE(items[1]->objectName(), QStringLiteral("mnuScope"));
     }
 
     void disabledWhereNothingComputes() {

@@ -234,6 +234,7 @@ void Form1::select(const calc::CatalogueEntry& entry) {
     circuit_ = &entry;
     applySelection(calc::select(entry));
     markPreviousResults();
+    followScope();
 }
 
 void Form1::followPage(const QString& fileName) {
@@ -249,6 +250,7 @@ void Form1::followPage(const QString& fileName) {
             circuit_ = &entry;
             applyCaptionsAndMode(calc::select(entry));
             markPreviousResults();
+            followScope();
             return;
         }
     }
@@ -272,11 +274,18 @@ void Form1::applyCaptionsAndMode(const calc::Selection& selection) {
     j_ = selection.mode;
 }
 
-void Form1::Command1_Click() {
+calc::Inputs Form1::boxTexts() const {
     calc::Inputs texts;
     for (std::size_t i = 0; i < inputs_.size(); ++i) {
         texts[i] = inputs_[i]->text().toStdString();
     }
+    return texts;
+}
+
+void Form1::Command1_Click() {
+    const calc::Inputs texts = boxTexts();
+    // Before the message box, which waits for the user.
+    followScope();
     const calc::Answer answer = calc::calculate(j_, texts);
     for (std::size_t i = 0; i < results_.size(); ++i) {
         if (answer.lines[i]) {

@@ -4,6 +4,7 @@
 #include "calc/catalogue.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <array>
 
@@ -12,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class ResultLabel;
+class ScopeWindow;
 
 // The program's only window. It holds no logic of its own: the load, the
 // menu items and the "计算" button go to the calculation core (calc::select,
@@ -33,6 +35,9 @@ public:
     // design dialog's "填入" does.
     void fillInputs(const calc::Inputs& texts);
 
+    // The "仿真波形" window while it is open, else nullptr.
+    ScopeWindow* scopeWindow() const;
+
     // Size of the client area below the menu bar, in device-independent pixels.
     static constexpr QSize kClientSize{563, 404};
 
@@ -46,6 +51,9 @@ private:
     void createMenus();
     void createToolsMenu(); // in form1tools.cpp
     void openDesignDialog();
+    void openScopeWindow(); // in form1tools.cpp
+    void followScope();     // tells the open scope window the circuit and boxes
+    calc::Inputs boxTexts() const;
     void setTabOrder();
     void makeAccessible(QLabel* image1, QLabel* heading);
     void createCopyRouting();
@@ -73,4 +81,5 @@ private:
     // nullptr for a line that shows no result.
     std::array<const calc::CatalogueEntry*, 4> lineCircuits_{};
     ResultLabel* selectedLine_ = nullptr; // the last selection made was in it
+    QPointer<ScopeWindow> scope_;         // deletes itself when closed
 };

@@ -2,7 +2,9 @@
 // of the window. Kept apart from form1.cpp, which holds the designed window.
 #include "ui/designdialog.h"
 #include "ui/form1.h"
+#include "ui/scopewindow.h"
 
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -15,6 +17,14 @@ void Form1::createToolsMenu() {
     design->setObjectName(QStringLiteral("mnuDesign"));
     design->setStatusTip(QStringLiteral("为当前电路按目标频率从标准系列中选元件"));
     connect(design, &QAction::triggered, this, &Form1::openDesignDialog);
+    QAction* scope = tools->addAction(QStringLiteral("仿真波形…"));
+    scope->setObjectName(QStringLiteral("mnuScope"));
+    scope->setStatusTip(
+        QStringLiteral("用 ngspice 仿真当前电路和输入框里的数值，和公式的理想波形对照"));
+    // Ctrl+W closes windows and Ctrl+O opens files elsewhere; with Shift,
+    // O (for oscilloscope) is taken by no usual command.
+    scope->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    connect(scope, &QAction::triggered, this, &Form1::openScopeWindow);
     // The quartz circuits and the help page have nothing to choose.
     connect(tools, &QMenu::aboutToShow, this, [this, design] {
         const bool computes = !calc::designInputs(*circuit_).empty();
@@ -39,4 +49,25 @@ void Form1::fillInputs(const calc::Inputs& texts) {
         inputs_[i]->setText(QString::fromStdString(texts[i]));
     }
     command1_->click();
+}
+
+void Form1::openScopeWindow() {
+    if (!scope_) {
+        scope_ = new ScopeWindow(this);
+        scope_->setAttribute(Qt::WA_DeleteOnClose);
+        scope_->follow(*circuit_, boxTexts());
+    }
+    scope_->show();
+    scope_->raise();
+    scope_->activateWindow();
+}
+
+void Form1::followScope() {
+    if (scope_) {
+        scope_->follow(*circuit_, boxTexts());
+    }
+}
+
+ScopeWindow* Form1::scopeWindow() const {
+    return scope_;
 }

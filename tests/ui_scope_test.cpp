@@ -1,0 +1,240 @@
+// The "仿真波形" window as a user reaches it: from the 工具 menu, following
+// "计算" and circuit changes, cancelled and superseded runs, what it says
+// when there is nothing to simulate, and its exports. With OSC_SCOPE_SHOT set
+// to a file name, also saves a picture of the window (the circuit and boxes
+// from OSC_SCOPE_CIRCUIT and OSC_SCOPE_BOXES, "rc4" and "10 10 1" unless told).
+#include "calc/catalogue.h"
+#include "calc/waveform.h"
+#include "sim/engine.h"
+#include "ui/form1.h"
+#include "ui/scopeview.h"
+#include "ui/scopewindow.h"
+
+#include "tests/uitest.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThreadPool>
+
+#include <cmath>
+
+namespace {
+
+using uitest::child;
+
+// Pixels near the channel's colour in the view's screen: the trace's ink.
+int inkOf(ScopeView& view, std::size_t channel) {
+    const QImage image = view.grab().toImage();
+    const QRect screen =
+        ScopeView::screenRect(QRectF(QPointF(0, 0), view.size())).toRect().adjusted(2, 2, -2, -2);
+    const QColor want = ScopeView::channelColour(channel);
+    int ink = 0;
+    for (int y = screen.top(); y <= screen.bottom(); ++y) {
+        for (int x = screen.left(); x <= screen.right(); ++x) {
+            const QColor c = image.pixelColor(x * image.width() / view.width(),
+                                              y * image.height() / view.height());
+            ink += std::abs(c.red() - want.red()) + std::abs(c.green() - want.green()) +
+                       std::abs(c.blue() - want.blue()) <
+                   60;
+        }
+    }
+    return ink;
+}
+
+} // namespace
+
+class ScopeWindowTest : public uitest::FormTest {
+    Q_OBJECT
+
+    void choose(const char* id, const calc::Inputs& boxes) {
+        const calc::CatalogueEntry* entry = calc::entryForId(id);
+        form()
+            .findChild<QAction*>(
+                QString::fromUtf8(entry->menuItem.data(), qsizetype(entry->menuItem.size())))
+            ->trigger();
+        for (std::size_t i = 0; i < boxes.size(); ++i) {
+            child<QLineEdit>(form(), ("Text" + std::to_string(i + 2)).c_str())
+                ->setText(QString::fromStdString(boxes[i]));
+        }
+    }
+    void calculate() { child<QPushButton>(form(), "Command1")->click(); }
+    ScopeWindow* open() {
+        form().findChild<QAction*>(QStringLiteral("mnuScope"))->trigger();
+        return form().scopeWindow();
+    }
+    // Waits for the run shown to end; false after 20 s.
+    static bool finished(ScopeWindow* w) {
+        QSignalSpy spy(w, &ScopeWindow::runFinished);
+        return !w->running() || spy.wait(20000);
+    }
+
+private slots:
+    void opensWithIdealTraceAtOnce() {
+        choose("rc4", {"10", "10", "1", ""});
+        calculate();
+        ScopeWindow* w = open();
+        QVERIFY(w);
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        // Drawn before any simulation: the formula's two channels.
+        QVERIFY(w->running());
+        QCOMPARE(w->view()->picture().channels.size(), std::size_t(2));
+        QVERIFY(inkOf(*w->view(), 0) > 100);
+        QVERIFY(inkOf(*w->view(), 1) > 100);
+        QVERIFY(finished(w));
+        QVERIFY2(w->simulation(), qPrintable(w->status()));
+        QCOMPARE(w->simulation()->outcome, sim::Simulation::Outcome::Oscillates);
+        QVERIFY(!w->view()->picture().channels[0].simulated.time.empty());
+    }
+
+    // A second "计算" while the first runs: only the second's result lands,
+    // and a circuit change follows.
+    void followsAndSupersedes() {
+        choose("rc4", {"10", "10", "1", ""});
+        ScopeWindow* w = open();
+        calculate();
+        child<QLineEdit>(form(), "Text4")->setText(QStringLiteral("0.5"));
+        calculate();
+        QVERIFY(finished(w));
+        QThreadPool::globalInstance()->waitForDone(5000);
+        QCoreApplication::processEvents();
+        QVERIFY2(w->simulation(), qPrintable(w->status()));
+        const auto p = *calc::periods(4, {10, 10, 0.5, 0});
+        QCOMPARE(w->simulation()->formula.t, p.t / 1000);
+
+        choose("rc3", {"10", "0.1", "", ""});
+        QVERIFY(finished(w));
+        QVERIFY2(w->simulation(), qPrintable(w->status()));
+        QCOMPARE(w->simulation()->netlist.probe, std::string("out"));
+        QVERIFY(w->simulation()->netlist.text.find("rc3") != std::string::npos);
+    }
+
+    void cancelLeavesNoResult() {
+        choose("lc4", {"164", "680", "68", "680"});
+        ScopeWindow* w = open();
+        QVERIFY(w->running());
+        QSignalSpy finishedRuns(w, &ScopeWindow::runFinished);
+        child<QPushButton>(*w, "scopeCancel")->click();
+        QVERIFY(!w->running());
+        QThreadPool::globalInstance()->waitForDone(5000);
+        QCoreApplication::processEvents();
+        QVERIFY(!w->simulation());
+        QCOMPARE(finishedRuns.count(), 0);
+        QVERIFY(!w->status().isEmpty());
+    }
+
+    // Nothing to simulate: empty boxes, a quartz circuit, the help page.
+    void saysWhyNothingIsShown() {
+        ScopeWindow* w = open();
+        for (const char* id : {"rc2", "quartz1", "help"}) {
+            choose(id, {"", "", "", ""});
+            QVERIFY(!w->running());
+            QVERIFY(!w->simulation());
+            QVERIFY(!w->status().isEmpty());
+            QCOMPARE(w->view()->picture().note, w->status());
+            QCOMPARE(w->view()->picture().timePerDiv, 0.0);
+        }
+    }
+
+    // The exports: a picture in each format and samples whose rising edges
+    // are the readout's period apart.
+    void exportsPictureAndSamples() {
+        choose("rc4", {"10", "10", "1", ""});
+        ScopeWindow* w = open();
+        QVERIFY(finished(w));
+        QVERIFY2(w->simulation(), qPrintable(w->status()));
+        QTemporaryDir dir;
+        QVERIFY(w->savePicture(dir.filePath("scope.png")));
+        QVERIFY(!QImage(dir.filePath("scope.png")).isNull());
+        QVERIFY(w->savePicture(dir.filePath("scope.svg")));
+        QFile svg(dir.filePath("scope.svg"));
+        QVERIFY(svg.open(QIODevice::ReadOnly) && svg.readAll().contains("<svg"));
+        QVERIFY(w->saveSamples(dir.filePath("scope.csv")));
+        QVERIFY(w->saveNetlist(dir.filePath("scope.cir")));
+
+        QFile csv(dir.filePath("scope.csv"));
+        QVERIFY(csv.open(QIODevice::ReadOnly | QIODevice::Text));
+        csv.readLine();
+        const sim::Measurement& m = w->simulation()->measurement;
+        std::vector<double> rises;
+        double lastT = 0;
+        double lastV = 0;
+        while (!csv.atEnd()) {
+            const QList<QByteArray> cells = csv.readLine().trimmed().split(',');
+            const double t = cells[0].toDouble();
+            const double v = cells[1].toDouble();
+            if (lastV < m.middle && v >= m.middle && t > m.firstEdge - m.period / 4) {
+                rises.push_back(lastT + (m.middle - lastV) / (v - lastV) * (t - lastT));
+            }
+            lastT = t;
+            lastV = v;
+        }
+        QVERIFY(rises.size() >= 2);
+        const double period = (rises.back() - rises.front()) / double(rises.size() - 1);
+        QVERIFY2(std::abs(period / m.period - 1) < 0.01, qPrintable(QString::number(period)));
+        QVERIFY(w->allText().contains(QString::fromStdString(calc::readable(m.frequency, "Hz"))));
+    }
+
+    // The report: one PDF page; the text it prints names every input.
+    void reportIsOnePage() {
+        choose("rc4", {"10", "10", "1", ""});
+        ScopeWindow* w = open();
+        QVERIFY(finished(w));
+        QTemporaryDir dir;
+        QVERIFY(w->saveReport(dir.filePath("report.pdf")));
+        QFile pdf(dir.filePath("report.pdf"));
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        const QByteArray bytes = pdf.readAll();
+        QVERIFY(bytes.startsWith("%PDF"));
+        QCOMPARE(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r"), 1);
+        const QString text = w->allText();
+        for (const auto& caption : calc::entryForId("rc4")->captions) {
+            if (caption != calc::kNone) {
+                QVERIFY(text.contains(QString::fromUtf8(caption.data(), caption.size()) +
+                                      QStringLiteral(" = ")));
+            }
+        }
+        if (const QByteArray shot = qgetenv("OSC_REPORT_SHOT"); !shot.isEmpty()) {
+            QVERIFY(QFile::copy(dir.filePath("report.pdf"), QString::fromLocal8Bit(shot)));
+        }
+    }
+
+    void screenshot() {
+        const QByteArray file = qgetenv("OSC_SCOPE_SHOT");
+        if (file.isEmpty()) {
+            QSKIP("OSC_SCOPE_SHOT not set");
+        }
+        const QByteArray id = qEnvironmentVariableIsSet("OSC_SCOPE_CIRCUIT")
+                                  ? qgetenv("OSC_SCOPE_CIRCUIT")
+                                  : QByteArray("rc4");
+        const QList<QByteArray> values =
+            (qEnvironmentVariableIsSet("OSC_SCOPE_BOXES") ? qgetenv("OSC_SCOPE_BOXES")
+                                                          : QByteArray("10 10 1"))
+                .split(' ');
+        calc::Inputs boxes;
+        for (qsizetype i = 0; i < values.size() && i < 4; ++i) {
+            boxes[std::size_t(i)] = values[i].toStdString();
+        }
+        choose(id.constData(), boxes);
+        calculate();
+        ScopeWindow* w = open();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QVERIFY(finished(w));
+        // OSC_SCOPE_STARTUP: the start-up view instead of the settled one.
+        child<QComboBox>(*w, "scopeViewChoice")
+            ->setCurrentIndex(qEnvironmentVariableIsSet("OSC_SCOPE_STARTUP") ? 1 : 0);
+        QTest::qWait(50);
+        QVERIFY(w->grab().save(QString::fromLocal8Bit(file)));
+    }
+};
+
+int main(int argc, char* argv[]) {
+    return uitest::run<ScopeWindowTest>(argc, argv);
+}
+#include "ui_scope_test.moc"
