@@ -3,6 +3,7 @@
 #include "calc/circuitparts.h"
 #include "cli/osccalc.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <regex>
@@ -153,6 +154,33 @@ TEST(DesignCli, SupportPartsInRowsAndJson) {
         ++boxless;
     }
     EXPECT_EQ(boxless, extra);
+}
+
+// --simulate: every row ends with the simulated figure, the first within 5 %
+// of the target; the candidate rows stay those of the formula otherwise.
+TEST(DesignCli, SimulateConfirmsTheFirstRow) {
+    const Ran plain = osccalc({"design", "lc4", "455kHz", "--top", "3"});
+    const Ran simulated = osccalc({"design", "lc4", "455kHz", "--top", "3", "--simulate"});
+    ASSERT_EQ(simulated.code, 0) << simulated.err;
+    const std::vector<std::string> rows = split(simulated.out, '\n');
+    const std::vector<std::string> formula = split(plain.out, '\n');
+    ASSERT_EQ(rows.size(), formula.size());
+    const std::regex figure(
+        R"((sim f=[0-9.]+ [kM]?Hz \(([+-][0-9.]+)%\) starts|sim: does not start))");
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::string last = rows[i].substr(rows[i].rfind('\t') + 1);
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(last, m, figure)) << rows[i];
+        if (i == 0) {
+            ASSERT_TRUE(m[2].matched) << rows[i];
+            EXPECT_LE(std::abs(std::stod(m[2].str())), 5.0) << rows[i];
+        }
+        EXPECT_NE(plain.out.find(rows[i].substr(0, rows[i].rfind('\t'))), std::string::npos)
+            << rows[i];
+    }
+    const Ran json = osccalc({"design", "lc4", "455kHz", "--top", "1", "--simulate", "--json"});
+    EXPECT_NE(json.out.find("\"simulated\":{\"starts\":true,\"f_hz\":"), std::string::npos)
+        << json.out;
 }
 
 TEST(DesignCli, FrequencyUnits) {
