@@ -444,6 +444,7 @@ std::string checkJson(const sim::Check& check, double targetHz) {
     if (check.starts()) {
         json += ",\"f_hz\":" + jsonNumber(check.frequencyHz) +
                 ",\"error_percent\":" + jsonNumber((check.frequencyHz / targetHz - 1) * 100) +
+                ",\"settled\":" + (check.settled ? "true" : "false") +
                 ",\"confirmed\":" + (sim::confirms(check, targetHz) ? "true" : "false");
     }
     return json + "}";
@@ -459,7 +460,8 @@ std::string checkText(const sim::Check& check, double targetHz) {
     }
     return std::string(tr("sim f=", "仿真 f=")) + calc::hzText(check.frequencyHz) + " (" +
            calc::errorText((check.frequencyHz / targetHz - 1) * 100) + ") " +
-           std::string(tr("starts", "起振"));
+           std::string(check.settled ? tr("starts", "起振")
+                                     : tr("starts, unsettled", "起振，未稳定"));
 }
 
 std::string candidateJson(const calc::Candidate& cand,

@@ -39,7 +39,7 @@ for span in "${spans[@]}"; do
         sim=${row##*$'\t'}
         verdict=off
         # "sim f=456.9kHz (+0.41%) starts": within 5 % is ok.
-        if [[ $sim =~ \(([+-][0-9.]+)%\)\ starts ]] &&
+        if [[ $sim =~ \(([+-][0-9.]+)%\)\ starts$ ]] &&
             awk -v e="${BASH_REMATCH[1]}" 'BEGIN { exit !(e <= 5 && e >= -5) }'; then
             verdict=ok
         fi

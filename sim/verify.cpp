@@ -34,6 +34,7 @@ Check check(std::string_view id, const calc::Candidate& candidate, const RunCont
     c.message = s.message;
     if (s.outcome == Simulation::Outcome::Oscillates) {
         c.frequencyHz = s.measurement.frequency;
+        c.settled = s.measurement.settled;
     }
     return c;
 }
@@ -56,7 +57,8 @@ std::vector<Check> checkAll(std::string_view id, const std::vector<calc::Candida
 }
 
 bool confirms(const Check& check, double targetHz) {
-    return check.starts() && std::abs(check.frequencyHz / targetHz - 1.0) <= kConfirmedWithin;
+    return check.starts() && check.settled &&
+           std::abs(check.frequencyHz / targetHz - 1.0) <= kConfirmedWithin;
 }
 
 Verified verifyDesign(const calc::CatalogueEntry& circuit, const calc::DesignRequest& request,

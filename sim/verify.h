@@ -19,6 +19,7 @@ inline constexpr double kConfirmedWithin = 0.05;
 struct Check {
     Simulation::Outcome outcome = Simulation::Outcome::Engine;
     double frequencyHz = 0.0;    // simulated, when it oscillates
+    bool settled = false;        // its last cycles agree (else the figure is of a few)
     std::optional<Text> message; // why not, otherwise
     bool starts() const { return outcome == Simulation::Outcome::Oscillates; }
     bool ran() const { return starts() || outcome == Simulation::Outcome::DoesNotStart; }
@@ -36,6 +37,7 @@ Check check(std::string_view id, const calc::Candidate& candidate, const RunCont
 std::vector<Check> checkAll(std::string_view id, const std::vector<calc::Candidate>& candidates,
                             std::size_t first, std::size_t count, const RunControl& control);
 
+// Starts, settles and lands within kConfirmedWithin of the target.
 bool confirms(const Check& check, double targetHz);
 
 // How many candidates a design's check looks at for a confirmed one.

@@ -166,7 +166,7 @@ TEST(DesignCli, SimulateConfirmsTheFirstRow) {
     const std::vector<std::string> formula = split(plain.out, '\n');
     ASSERT_EQ(rows.size(), formula.size());
     const std::regex figure(
-        R"((sim f=[0-9.]+ [kM]?Hz \(([+-][0-9.]+)%\) starts|sim: does not start))");
+        R"((sim f=[0-9.]+ [kM]?Hz \(([+-][0-9.]+)%\) starts(, unsettled)?|sim: does not start))");
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const std::string last = rows[i].substr(rows[i].rfind('\t') + 1);
         std::smatch m;

@@ -507,7 +507,8 @@ QStringList DesignDialog::rowTexts(const calc::Candidate& c, const sim::Check* c
                 ? QStringLiteral("不起振")
                 : qs(calc::hzText(check->frequencyHz)) + QStringLiteral(" (") +
                       qs(calc::errorText((check->frequencyHz / request_.targetHz - 1) * 100)) +
-                      QStringLiteral(") 起振");
+                      (check->settled ? QStringLiteral(") 起振")
+                                      : QStringLiteral(") 起振，未稳定"));
     }
     cells << simulated;
     return cells;
