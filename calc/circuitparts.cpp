@@ -112,8 +112,8 @@ std::vector<SupportPart> supportParts(std::string_view id, const std::array<doub
         }
         parts.push_back({"VCC", kMultivibratorSupply, "V"});
     } else if (id == "rc4") {
-        parts.push_back({"C5", 10e-9, "F"}); // pin 5 to ground, against noise
-        parts.push_back({"VCC", 9.0, "V"});
+        parts.push_back({"C5", kTimerControlCap, "F"});
+        parts.push_back({"VCC", kTimerSupply, "V"});
     } else if (hasSupportParts(id)) {
         const StageBias bias = stageBias(id);
         parts.push_back({"Rb1", bias.rb1, "Ω"});

@@ -41,6 +41,10 @@ inline constexpr double kMultivibratorRcMin = 1e3;     // Ω: some 9 mA at 9 V
 // both ≤ β_min·Rc/2; nullopt when then one of them is below 10·Rc.
 std::optional<double> collectorResistor(double r1, double r2);
 
+// ---- The 555 (rc4) ----
+inline constexpr double kTimerSupply = 9.0;       // V
+inline constexpr double kTimerControlCap = 10e-9; // F, pin 5 to ground, against noise
+
 // ---- The LC stages (lc1 .. lc4) ----
 inline constexpr double kStageSupply = 9.0;         // V
 inline constexpr double kBaseEmitterVolts = 0.7;    // V

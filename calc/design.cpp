@@ -140,35 +140,48 @@ std::vector<std::string> startupText(const DesignRules& rules, bool zh) {
                      value(kMultivibratorSupply, "V"));
     }
     if (rules.maxResistorSum > 0) {
-        lines.push_back(zh ? "电源 9 V，5 脚经 0.01 μF 接地"
-                           : "supply 9 V, pin 5 to ground by 0.01 μF");
+        const std::string supply = value(kTimerSupply, "V");
+        const std::string pin5 = value(kTimerControlCap, "F");
+        lines.push_back(zh ? "电源 " + supply + "，5 脚经 " + pin5 + " 接地"
+                           : "supply " + supply + ", pin 5 to ground by " + pin5);
     }
     if (rules.impedance) {
+        // The Colpitts page is common base alone; the other LC row has both.
+        const bool colpitts = rules.startup == Startup::ColpittsLoopGain;
         const StageBias emitter = stageBias("lc1");
         const StageBias base = stageBias("lc4");
         const std::string divider =
             value(emitter.rb1, "Ω") + (zh ? "、" : "/") + value(emitter.rb2, "Ω");
         const std::string bypass = value(kBypassOhm, "Ω");
-        lines.push_back(
-            zh ? "偏置：Rb1、Rb2 为 " + divider + "，Re 共射 " + value(emitter.re, "Ω") +
-                     "（I_E ≈ " + value(emitterCurrent(emitter), "A") + "）、共基 " +
-                     value(base.re, "Ω") + "（I_E ≈ " + value(emitterCurrent(base), "A") +
-                     "，管子不饱和）；旁路电容 Cb、Ce 取容抗不超过 " + bypass +
-                     " 的最小 E6 值；电源 " + value(kStageSupply, "V")
-               : "bias: Rb1/Rb2 " + divider + ", Re " + value(emitter.re, "Ω") +
-                     " common emitter (I_E about " + value(emitterCurrent(emitter), "A") + "), " +
-                     value(base.re, "Ω") + " common base (about " +
-                     value(emitterCurrent(base), "A") +
-                     ", not saturating); bypasses Cb, Ce the smallest E6 value of at most " +
-                     bypass + "; supply " + value(kStageSupply, "V"));
+        const std::string baseRe = value(base.re, "Ω");
+        const std::string baseIe = value(emitterCurrent(base), "A");
+        std::string re;
+        if (zh) {
+            re = colpitts ? baseRe + "（I_E ≈ " + baseIe + "，管子不饱和）"
+                          : "共射 " + value(emitter.re, "Ω") + "（I_E ≈ " +
+                                value(emitterCurrent(emitter), "A") + "）、共基 " + baseRe +
+                                "（I_E ≈ " + baseIe + "，管子不饱和）";
+        } else {
+            re = colpitts ? baseRe + " (I_E about " + baseIe + ", not saturating)"
+                          : value(emitter.re, "Ω") + " common emitter (I_E about " +
+                                value(emitterCurrent(emitter), "A") + "), " + baseRe +
+                                " common base (about " + baseIe + ", not saturating)";
+        }
+        const std::string bypasses = colpitts ? "Cb" : (zh ? "Cb、Ce" : "Cb, Ce");
+        lines.push_back(zh ? "偏置：Rb1、Rb2 为 " + divider + "，Re " + re + "；旁路电容 " +
+                                 bypasses + " 取容抗不超过 " + bypass + " 的最小 E6 值；电源 " +
+                                 value(kStageSupply, "V")
+                           : "bias: Rb1/Rb2 " + divider + ", Re " + re + "; bypass " + bypasses +
+                                 " the smallest E6 value of at most " + bypass + "; supply " +
+                                 value(kStageSupply, "V"));
     }
     if (rules.startup == Startup::ColpittsLoopGain) {
         const std::string gain = threeDigits(kColpittsMinLoopGain);
         const std::string q = threeDigits(kCoilQ);
-        lines.push_back(zh ? "起振：按上面的共基偏置（r_e = 25.85 mV / I_E）和 Q = " + q +
+        lines.push_back(zh ? "起振：按这一偏置（r_e = 25.85 mV / I_E）和 Q = " + q +
                                  " 的线圈，C1、C2 与发射极给回路的环路增益不小于 " + gain
                            : "start-up: loop gain >= " + gain +
-                                 " with the common-base bias (r_e = 25.85 mV / I_E) and a coil "
+                                 " with this bias (r_e = 25.85 mV / I_E) and a coil "
                                  "of Q " +
                                  q);
     }
