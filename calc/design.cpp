@@ -117,6 +117,79 @@ double defaultTolerance(Kind kind, Series series) {
     return kind == Kind::Resistor ? 5.0 : 10.0;
 }
 
+namespace {
+
+// The rules that make the circuit start, and the parts they choose.
+std::vector<std::string> startupText(const DesignRules& rules, bool zh) {
+    const auto value = [&](double v, std::string_view unit) {
+        return engineeringText(v, unit, 2, zh ? " " : "");
+    };
+    std::vector<std::string> lines;
+    if (rules.startup == Startup::SaturatingSwitches) {
+        const std::string beta = threeDigits(kMultivibratorBetaMin);
+        const std::string ratio = threeDigits(kMultivibratorRecovery);
+        const std::string rcMin = value(kMultivibratorRcMin, "Ω");
+        lines.push_back(
+            zh ? "集电极电阻 Rc1 = Rc2 取 " + rcMin + " 起最小的 E6 值，使 R1、R2 ≤ β·Rc/2（β 按 " +
+                     beta + " 计，导通的管子饱和），且 R1、R2 ≥ " + ratio +
+                     "·Rc（截止的管子来得及恢复）；电源 " + value(kMultivibratorSupply, "V")
+               : "Rc1 = Rc2 the smallest E6 value from " + rcMin +
+                     " with R1, R2 <= beta*Rc/2 (beta " + beta +
+                     ": the conducting transistor saturates) and R1, R2 >= " + ratio +
+                     "*Rc (the other recovers in time); supply " +
+                     value(kMultivibratorSupply, "V"));
+    }
+    if (rules.maxResistorSum > 0) {
+        const std::string supply = value(kTimerSupply, "V");
+        const std::string pin5 = value(kTimerControlCap, "F");
+        lines.push_back(zh ? "电源 " + supply + "，5 脚经 " + pin5 + " 接地"
+                           : "supply " + supply + ", pin 5 to ground by " + pin5);
+    }
+    if (rules.impedance) {
+        // The Colpitts page is common base alone; the other LC row has both.
+        const bool colpitts = rules.startup == Startup::ColpittsLoopGain;
+        const StageBias emitter = stageBias("lc1");
+        const StageBias base = stageBias("lc4");
+        const std::string divider =
+            value(emitter.rb1, "Ω") + (zh ? "、" : "/") + value(emitter.rb2, "Ω");
+        const std::string bypass = value(kBypassOhm, "Ω");
+        const std::string baseRe = value(base.re, "Ω");
+        const std::string baseIe = value(emitterCurrent(base), "A");
+        std::string re;
+        if (zh) {
+            re = colpitts ? baseRe + "（I_E ≈ " + baseIe + "，管子不饱和）"
+                          : "共射 " + value(emitter.re, "Ω") + "（I_E ≈ " +
+                                value(emitterCurrent(emitter), "A") + "）、共基 " + baseRe +
+                                "（I_E ≈ " + baseIe + "，管子不饱和）";
+        } else {
+            re = colpitts ? baseRe + " (I_E about " + baseIe + ", not saturating)"
+                          : value(emitter.re, "Ω") + " common emitter (I_E about " +
+                                value(emitterCurrent(emitter), "A") + "), " + baseRe +
+                                " common base (about " + baseIe + ", not saturating)";
+        }
+        const std::string bypasses = colpitts ? "Cb" : (zh ? "Cb、Ce" : "Cb, Ce");
+        lines.push_back(zh ? "偏置：Rb1、Rb2 为 " + divider + "，Re " + re + "；旁路电容 " +
+                                 bypasses + " 取容抗不超过 " + bypass + " 的最小 E6 值；电源 " +
+                                 value(kStageSupply, "V")
+                           : "bias: Rb1/Rb2 " + divider + ", Re " + re + "; bypass " + bypasses +
+                                 " the smallest E6 value of at most " + bypass + "; supply " +
+                                 value(kStageSupply, "V"));
+    }
+    if (rules.startup == Startup::ColpittsLoopGain) {
+        const std::string gain = threeDigits(kColpittsMinLoopGain);
+        const std::string q = threeDigits(kCoilQ);
+        lines.push_back(zh ? "起振：按这一偏置（r_e = 25.85 mV / I_E）和 Q = " + q +
+                                 " 的线圈，C1、C2 与发射极给回路的环路增益不小于 " + gain
+                           : "start-up: loop gain >= " + gain +
+                                 " with this bias (r_e = 25.85 mV / I_E) and a coil "
+                                 "of Q " +
+                                 q);
+    }
+    return lines;
+}
+
+} // namespace
+
 std::vector<std::string> rulesText(const DesignRules& rules, Language language) {
     const bool zh = language == Language::Chinese;
     const auto value = [&](double v, std::string_view unit) {
@@ -160,6 +233,9 @@ std::vector<std::string> rulesText(const DesignRules& rules, Language language) 
             value(std::sqrt(rules.impedance->low * rules.impedance->high), "Ω");
         lines.push_back(zh ? "回路阻抗 √(L/C) 在 " + span + " 之间，越接近 " + best + " 越好"
                            : "sqrt(L/C) " + span + ", best near " + best);
+    }
+    for (std::string& line : startupText(rules, zh)) {
+        lines.push_back(std::move(line));
     }
     const std::string band = hzText(rules.band.low) + std::string(to) + hzText(rules.band.high);
     lines.push_back(zh ? "常用频率 " + band : "usual " + band);
@@ -507,6 +583,11 @@ DesignResult design(const CatalogueEntry& circuit, const DesignRequest& request)
         if (rules->duty) {
             cand.duty = p.t1 / p.t;
         }
+        std::array<double, 4> si{};
+        for (const DesignInput& in : inputs) {
+            si[in.box] = x[in.box] * std::pow(10.0, in.unitExponent);
+        }
+        cand.support = supportParts(circuit.id, si, cand.frequencyHz);
         const Band band = bandOf(mode, x, inputs, tolerance);
         cand.fMinHz = band.minHz;
         cand.fMaxHz = band.maxHz;

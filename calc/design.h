@@ -2,6 +2,7 @@
 
 #include "calc/calculate.h"
 #include "calc/catalogue.h"
+#include "calc/circuitparts.h"
 #include "calc/modes.h"
 #include "calc/quantity.h"
 
@@ -127,6 +128,9 @@ struct Candidate {
     double fMaxHz = 0.0;
     std::optional<double> impedanceOhm; // √(L/C) of an LC tank
     std::optional<Coil> coil;           // the inductor is wound to inputs' value
+    // The rest of the page's circuit (bias, collector resistors, supply),
+    // chosen for these values; not in `lines`, which are the boxes' alone.
+    std::vector<SupportPart> support;
 };
 
 enum class DesignProblem {

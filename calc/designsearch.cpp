@@ -1,5 +1,7 @@
 #include "calc/designsearch.h"
 
+#include "calc/circuitparts.h"
+
 #include <algorithm>
 #include <cmath>
 #include <iterator>
@@ -520,11 +522,21 @@ private:
         return {static_cast<std::size_t>(lo - v.begin()), static_cast<std::size_t>(hi - v.begin())};
     }
 
-    // The rules on values alone hold already: each level took only what they allow.
+    // The rules on values alone hold already: each level took only what they
+    // allow. Left: the duty, the start-up and a standard coil's impedance.
     bool obeysRules(const Found& f) const {
         if (duty_) {
             const Periods p = *periods(mode_, f.x);
             if (!duty_->contains(p.t1 / p.t)) {
+                return false;
+            }
+        }
+        if (rules_.startup != Startup::None) {
+            std::array<double, 4> si{};
+            for (std::size_t b = 0; b < 4; ++b) {
+                si[b] = f.x[b] * scale_[b];
+            }
+            if (!starts(rules_, si, f.hz)) {
                 return false;
             }
         }

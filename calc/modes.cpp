@@ -5,6 +5,8 @@ namespace calc {
 namespace {
 
 // The rules of a sound design. Ranges: film capacitors in the Wien bridge,
+// the multivibrator's R 10 kΩ to 100 kΩ as its page advises (Rc chosen to
+// suit, see circuitparts.h) and C to 100 μF, whose middle then keeps R there,
 // the gate oscillator's R from 10 kΩ (its input protection), the 555's
 // R1 + R2 within what its threshold current allows at 5 V, no electrolytic
 // in an LC tank. Square waves from the multivibrator unless a duty is asked
@@ -12,7 +14,18 @@ namespace {
 // capacitive divider takes C2 two to ten times C1: the feedback C1/(C1 + C2)
 // then lies between 1/11 and 1/3. A tank between 50 Ω and 5 kΩ oscillates
 // with an ordinary transistor and is not swamped by the coil's resistance.
-// Bands: where the formula still describes the circuit.
+// Neither makes the Colpitts stage start: its loop gain with the stated
+// bias must be 3 at least. The multivibrator's transistors must saturate
+// and recover: R between 10·Rc and β_min·Rc/2.
+// Bands: where the first designs, simulated as the pages' whole circuits
+// (2N3904 at 9 V, scripts/bandsweep.sh), land within 5 % of the target with
+// a point or so to spare: the Wien bridge's 3 MHz op-amp runs 4 % low at
+// 30 kHz and 14 % at 100 kHz; the 555's 100 ns delays 5 % low at 100 kHz;
+// the transformer and common-emitter Hartley stages 4-5 % low from 2 MHz
+// on (the transistor's capacitances in the tank), so mode 5 stops at 1 MHz
+// although the common-base Hartley holds to 100 MHz; the gate oscillator
+// goes 30 % low above 100 kHz. The multivibrator and the Colpitts stage
+// hold across theirs.
 // The design's order of the boxes: a term's parts together (R1 and C1 of the
 // multivibrator, C1 and C2 of the divider), the last one bisected.
 constexpr Span kNone{};
@@ -25,23 +38,24 @@ const std::array<ModeTraits, 7> kModes{{
     // mode tested        zero test      T1,T2  T     f      Hz/unit message
     {1, B{1, 1, 0, 0}, B{1, 1, 0, 0}, false, "ms", "kHz", 1e3, nullptr,
      DesignRules{R{{{1e3, 1e6}, {100e-12, 10e-6}, kNone}}, {}, 0.0, 0.0, {}, {},
-                 {1.0, 1e6}, O{0, 1, 2, 3}}},
+                 {1.0, 30e3}, O{0, 1, 2, 3}}},
     {2, B{1, 1, 1, 1}, B{1, 1, 1, 1}, true, "ms", "kHz", 1e3, nullptr,
-     DesignRules{R{{{1e3, 1e6}, {100e-12, 1000e-6}, kNone}}, Span{0.45, 0.55}, 0.0, 0.0, {}, {},
-                 {0.1, 100e3}, O{0, 2, 1, 3}, true}},
+     DesignRules{R{{{10e3, 100e3}, {100e-12, 100e-6}, kNone}}, Span{0.45, 0.55}, 0.0, 0.0, {}, {},
+                 {0.1, 100e3}, O{0, 2, 1, 3}, true, Startup::SaturatingSwitches}},
     {3, B{1, 1, 0, 0}, B{1, 1, 0, 0}, false, "ms", "kHz", 1e3, nullptr,
      DesignRules{R{{{10e3, 1e6}, {100e-12, 10e-6}, kNone}}, {}, 0.0, 0.0, {}, {},
-                 {0.1, 200e3}, O{0, 1, 2, 3}}},
+                 {0.1, 100e3}, O{0, 1, 2, 3}}},
     {4, B{1, 1, 1, 0}, B{1, 1, 1, 0}, true, "ms", "kHz", 1e3, nullptr,
      DesignRules{R{{{1e3, 3.3e6}, {100e-12, 1000e-6}, kNone}}, Span{0.5, 0.75}, 0.5, 3.3e6, {}, {},
-                 {0.1, 200e3}, O{0, 1, 2, 3}}},
+                 {0.1, 100e3}, O{0, 1, 2, 3}}},
     {5, B{1, 1, 0, 0}, B{1, 1, 0, 0}, false, "ms", "kHz", 1e3, nullptr,
      DesignRules{R{{kNone, {10e-12, 1e-6}, {0.1e-6, 1.0}}}, {}, 0.0, 0.0, {}, Span{50, 5e3},
-                 {1e3, 100e6}, O{0, 1, 2, 3}}},
+                 {1e3, 1e6}, O{0, 1, 2, 3}}},
     // C may be 0: tf adds a fixed 2 pF and the series C1-C2 to it.
     {6, B{1, 1, 1, 1}, B{1, 0, 1, 1}, false, "μs", "MHz", 1e6, nullptr,
      DesignRules{R{{kNone, {10e-12, 1e-6}, {0.1e-6, 1.0}}}, {}, 0.0, 0.0,
-                 BoxRatio{3, 2, {2, 10}}, Span{50, 5e3}, {1e3, 100e6}, O{2, 3, 0, 1}}},
+                 BoxRatio{3, 2, {2, 10}}, Span{50, 5e3}, {1e3, 100e6}, O{2, 3, 0, 1}, false,
+                 Startup::ColpittsLoopGain}},
     {7, B{}, B{}, false, "", "", 0.0, kNoCalculation, std::nullopt},
 }};
 // clang-format on

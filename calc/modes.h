@@ -31,6 +31,13 @@ struct BoxRatio {
     Span span;
 };
 
+// What makes a circuit start beyond its values' ranges (circuitparts.h).
+enum class Startup {
+    None,
+    SaturatingSwitches, // rc2: 10·Rc <= R1, R2 <= β_min·Rc/2 with Rc chosen
+    ColpittsLoopGain,   // lc4: loop gain >= 3 with the stated bias
+};
+
 struct DesignRules {
     std::array<Span, kKinds> range; // each part's values: R, C, L (the coil's winding range)
     std::optional<Span> duty;       // T1/T when the user asks for none
@@ -45,6 +52,7 @@ struct DesignRules {
     // The last two boxes add a term of their own to the period (R2·C2 of the
     // multivibrator): ranking by error, they are bisected as one sorted list.
     bool lastTwoOneTerm = false;
+    Startup startup = Startup::None;
 };
 
 struct ModeTraits {

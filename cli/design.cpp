@@ -6,6 +6,7 @@
 #include "calc/quantity.h"
 #include "cli/json.h"
 #include "cli/osccalc.h"
+#include "sim/verify.h"
 
 #include <algorithm>
 #include <charconv>
@@ -26,7 +27,8 @@ void printDesignUsage(std::ostream& os) {
     os << tr("Usage: osccalc design CIRCUIT FREQ", "用法：osccalc design 电路 目标频率")
        << " [--duty D] [--series E24] [--cseries E6]\n"
           "                      [--lseries E12] [--fix NAME=VALUE]... [--range K=LOW..HIGH]...\n"
-          "                      [--tol R=5,C=10,L=10] [--top N] [--closest] [--json]\n";
+          "                      [--tol R=5,C=10,L=10] [--top N] [--closest] [--simulate]\n"
+          "                      [--json]\n";
 }
 
 calc::Language language() {
@@ -71,9 +73,18 @@ void printDesignHelp(std::ostream& os) {
                   A wound coil (lc1..lc4) makes up any difference, and its
                   rounding to three digits is all the error: there the
                   closest of the 100 best-ranked combinations.
+  --simulate      Runs each listed combination in ngspice as the page's whole
+                  circuit (the parts beside the boxes as listed) and adds the
+                  simulated f and "starts" / "does not start". The first line
+                  is then the best-ranked combination the simulator puts
+                  within 5 % of the target (from the first 20 where none
+                  listed is); the error column stays the distance to the
+                  standard values. Without ngspice (or when it fails) the
+                  list is the formula's alone, with the reason on standard
+                  error and exit status 0.
   --json          One JSON object: circuit, target_hz, series, warnings,
                   candidates (inputs, parts, lines, error_percent, duty,
-                  f_min_hz, f_max_hz, impedance_ohm, coil).
+                  f_min_hz, f_max_hz, impedance_ohm, coil, simulated).
 
 The rules of a sound design, per circuit:
 )",
@@ -97,9 +108,15 @@ The rules of a sound design, per circuit:
   --closest       只按频率误差排序，仍然遵守设计规则。线圈按值绕制时（lc1～lc4）
                   误差只来自线圈值取三位数字的舍入：从排在前面的 100 组中取误差
                   最小的。
+  --simulate      用 ngspice 把列出的每一组当作页面上的整个电路仿真（输入框以外
+                  的元件按列出的值），加上仿真的 f 和“起振”/“不起振”。第一行
+                  是仿真频率与目标相差 5% 以内、排在最前的一组（列出的都不是
+                  时，从前 20 组中找）；误差一栏仍是与标准值的差距。没有
+                  ngspice（或仿真失败）时只按公式列出，原因写在标准错误上，
+                  退出状态为 0。
   --json          输出一个 JSON 对象：circuit、target_hz、series、warnings、
                   candidates（inputs、parts、lines、error_percent、duty、
-                  f_min_hz、f_max_hz、impedance_ohm、coil）。
+                  f_min_hz、f_max_hz、impedance_ohm、coil、simulated）。
 
 各电路的设计规则：
 )");
@@ -123,8 +140,9 @@ nearest standard values, not the accuracy of the circuit: the formula itself
 and the parts' tolerances (the band) move the frequency much more.
 
 Each line: the parts, the result lines as the window shows them for those
-values, the error, the band the tolerances allow and, for rc2 and rc4, T1/T,
-separated by tabs. The box values (JSON "inputs") fed back to
+values, the error, the band the tolerances allow, for rc2 and rc4 T1/T, and
+the rest of the page's circuit as the rules choose it (collector resistors,
+bias, bypasses, supply; JSON "parts" with "box": false), separated by tabs. The box values (JSON "inputs") fed back to
 "osccalc CIRCUIT V1 V2 ..." give exactly those result lines. A target outside
 the circuit's usual band still gets designs, with a warning on standard error.
 
@@ -144,7 +162,8 @@ LC 电路的线圈按列出的值绕制或调节（L≈...），旁边列出最�
 范围）对频率的影响大得多。
 
 每行依次是：元件，按这些值窗口显示的结果行，误差，容差允许的频率范围，rc2 和
-rc4 还有 T1/T，用制表符分隔。把输入框的值（JSON 的 "inputs"）交给
+rc4 的 T1/T，以及按规则选出的电路其余元件（集电极电阻、偏置、旁路电容、电源；
+JSON "parts" 中 "box" 为 false），用制表符分隔。把输入框的值（JSON 的 "inputs"）交给
 "osccalc 电路 V1 V2 ..."，得到的正是这些结果行。目标超出电路的常用频段时仍给出
 结果，并在标准错误上提醒一行。
 
@@ -184,6 +203,7 @@ struct Parsed {
     std::vector<std::string> seen;                               // single-valued options given
     bool json = false;
     bool help = false;
+    bool simulate = false;
 };
 
 // Reads the options; returns the reason of a usage error, or "".
@@ -198,6 +218,10 @@ std::string parse(const std::vector<std::string>& args, Parsed& p) {
         }
         if (arg == "--") {
             optionsEnded = true;
+            continue;
+        }
+        if (arg == "--simulate") {
+            p.simulate = true;
             continue;
         }
         if (arg == "--json" || arg == "--help" || arg == "-h" || arg == "--closest") {
@@ -412,6 +436,34 @@ std::vector<std::string> shownLines(const std::array<std::string, 4>& lines) {
     return shown;
 }
 
+std::string checkJson(const sim::Check& check, double targetHz) {
+    if (!check.ran()) {
+        return "{\"error\":" + jsonString(check.message ? check.message->chinese : "") + "}";
+    }
+    std::string json = "{\"starts\":" + std::string(check.starts() ? "true" : "false");
+    if (check.starts()) {
+        json += ",\"f_hz\":" + jsonNumber(check.frequencyHz) +
+                ",\"error_percent\":" + jsonNumber((check.frequencyHz / targetHz - 1) * 100) +
+                ",\"settled\":" + (check.settled ? "true" : "false") +
+                ",\"confirmed\":" + (sim::confirms(check, targetHz) ? "true" : "false");
+    }
+    return json + "}";
+}
+
+// "仿真 f=456.9kHz (+0.41%) 起振" or "仿真：不起振"; the reason when it did not run.
+std::string checkText(const sim::Check& check, double targetHz) {
+    if (!check.ran()) {
+        return std::string(tr("sim: -", "仿真：—"));
+    }
+    if (!check.starts()) {
+        return std::string(tr("sim: does not start", "仿真：不起振"));
+    }
+    return std::string(tr("sim f=", "仿真 f=")) + calc::hzText(check.frequencyHz) + " (" +
+           calc::errorText((check.frequencyHz / targetHz - 1) * 100) + ") " +
+           std::string(check.settled ? tr("starts", "起振")
+                                     : tr("starts, unsettled", "起振，未稳定"));
+}
+
 std::string candidateJson(const calc::Candidate& cand,
                           const std::vector<calc::DesignInput>& inputs) {
     std::string parts;
@@ -420,7 +472,13 @@ std::string candidateJson(const calc::Candidate& cand,
         parts += "\"name\":" + jsonString(in.name) +
                  ",\"value\":" + jsonString(calc::partText(in, cand.inputs[in.box])) +
                  ",\"wound\":" + (in.kind == calc::Kind::Inductor && cand.coil ? "true" : "false") +
-                 "}";
+                 ",\"box\":true}";
+    }
+    // The rest of the circuit: not in a box, chosen by the rules.
+    for (const calc::SupportPart& part : cand.support) {
+        parts += ",{\"name\":" + jsonString(part.name) +
+                 ",\"value\":" + jsonString(calc::supportText(part).substr(part.name.size() + 1)) +
+                 ",\"wound\":false,\"box\":false}";
     }
     std::string json = "{\"inputs\":" + jsonArray(inputTexts(cand, inputs)) + ",\"parts\":[" +
                        parts + "],\"lines\":" + jsonArray(shownLines(cand.lines)) +
@@ -489,6 +547,14 @@ int runDesign(const std::vector<std::string>& args, std::ostream& out, std::ostr
     } else {
         result = calc::design(*circuit, p.request);
     }
+    std::vector<sim::Check> checks;
+    std::optional<sim::Text> simulator;
+    if (p.simulate && !result.candidates.empty()) {
+        sim::Verified verified = sim::verifyDesign(*circuit, p.request, result, sim::RunControl{});
+        checks = std::move(verified.checks);
+        simulator = std::move(verified.unavailable);
+    }
+    const auto simulated = [&](std::size_t c) { return c < checks.size() && !simulator; };
 
     if (p.json) {
         // The same in every language, as the window words it.
@@ -506,9 +572,17 @@ int runDesign(const std::vector<std::string>& args, std::ostream& out, std::ostr
         } else {
             json += ",\"candidates\":[";
             for (std::size_t c = 0; c < result.candidates.size(); ++c) {
-                json += (c ? "," : "") + candidateJson(result.candidates[c], inputs);
+                std::string one = candidateJson(result.candidates[c], inputs);
+                if (simulated(c)) {
+                    one.insert(one.size() - 1,
+                               ",\"simulated\":" + checkJson(checks[c], p.request.targetHz));
+                }
+                json += (c ? "," : "") + one;
             }
             json += "]";
+            if (simulator) {
+                json += ",\"simulator\":" + jsonString(simulator->chinese);
+            }
         }
         out << json << "}\n";
     } else if (result.candidates.empty()) {
@@ -522,7 +596,13 @@ int runDesign(const std::vector<std::string>& args, std::ostream& out, std::ostr
              calc::warningsText(result, p.request.targetHz, language())) {
             err << tr("note: ", "注意：") << warning << "\n";
         }
-        for (const calc::Candidate& cand : result.candidates) {
+        if (simulator) {
+            err << tr("note: ", "注意：")
+                << (language() == calc::Language::Chinese ? simulator->chinese : simulator->english)
+                << "\n";
+        }
+        for (std::size_t c = 0; c < result.candidates.size(); ++c) {
+            const calc::Candidate& cand = result.candidates[c];
             std::string line = calc::partsText(cand, inputs, p.request);
             for (const std::string& field : shownLines(cand.lines)) {
                 line += "\t" + field;
@@ -531,6 +611,12 @@ int runDesign(const std::vector<std::string>& args, std::ostream& out, std::ostr
                     calc::bandText(cand, circuit->mode);
             if (cand.duty) {
                 line += "\tT1/T=" + calc::threeDigits(*cand.duty);
+            }
+            if (!cand.support.empty()) {
+                line += "\t" + calc::supportText(cand.support);
+            }
+            if (simulated(c)) {
+                line += "\t" + checkText(checks[c], p.request.targetHz);
             }
             out << line << "\n";
         }

@@ -411,15 +411,42 @@ double defaultSupply(std::string_view id) {
     return b ? b->supply : 0.0;
 }
 
+namespace {
+
+// The card "NAME node node value" with its value replaced, and a comment
+// above it saying so (the stated value's note stays as the default).
+void replacePart(std::string& text, const PartValue& part) {
+    if (!(part.value > 0) || !std::isfinite(part.value) || part.name.empty() ||
+        part.name.find_first_of(" \n*") != std::string::npos) {
+        return;
+    }
+    const std::string head = "\n" + part.name + " ";
+    const std::size_t at = text.find(head);
+    if (at == std::string::npos) {
+        return;
+    }
+    const std::size_t end = text.find('\n', at + 1);
+    const std::size_t value = text.rfind(' ', end) + 1;
+    text.replace(value, end - value, spiceNumber(part.value));
+    text.insert(at + 1, "* " + part.name + " as the design chose it\n");
+}
+
+} // namespace
+
 std::optional<Netlist> buildNetlist(std::string_view id, const std::array<double, 4>& boxes,
-                                    double formulaPeriod, std::optional<double> supply) {
+                                    double formulaPeriod, std::optional<double> supply,
+                                    std::span<const PartValue> parts) {
     const Builder* b = builder(id);
     const double vcc = supply.value_or(b ? b->supply : 0.0);
     if (!b || !(vcc > 0) || !std::isfinite(vcc) || !(formulaPeriod > 0) ||
         !std::isfinite(formulaPeriod)) {
         return std::nullopt;
     }
-    return b->build(boxes, formulaPeriod, vcc);
+    Netlist netlist = b->build(boxes, formulaPeriod, vcc);
+    for (const PartValue& part : parts) {
+        replacePart(netlist.text, part);
+    }
+    return netlist;
 }
 
 } // namespace sim

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -27,11 +28,20 @@ bool hasNetlist(std::string_view id);
 // The supply voltage a circuit runs at unless told otherwise.
 double defaultSupply(std::string_view id);
 
+// A stated part's value replaced, by its card's name in the netlist ("RC1",
+// "RB1", "CE"): a design's choice for the parts beside the boxes.
+struct PartValue {
+    std::string name;
+    double value = 0.0; // Ω, F, H
+};
+
 // Box values in each box's own unit (kΩ, μF, mH, pF ... as the captions say),
 // the formula's period in s; nullopt for a circuit without a netlist or a
-// supply that is not positive.
+// supply that is not positive. `parts` replace stated values (a name the
+// netlist lacks, or a value not positive and finite, is left out).
 std::optional<Netlist> buildNetlist(std::string_view id, const std::array<double, 4>& boxes,
-                                    double formulaPeriod, std::optional<double> supply = {});
+                                    double formulaPeriod, std::optional<double> supply = {},
+                                    std::span<const PartValue> parts = {});
 
 // A number as the netlist writes it: C locale, 10 significant digits.
 std::string spiceNumber(double value);

@@ -108,7 +108,7 @@ Simulation simulateNetlist(const Netlist& netlist, const RunControl& control) {
 }
 
 Simulation simulate(std::string_view id, const calc::Inputs& boxes, std::optional<double> supply,
-                    const RunControl& control) {
+                    const RunControl& control, std::span<const PartValue> parts) {
     Simulation s;
     const calc::CatalogueEntry* entry = calc::entryForId(id);
     if (!entry || entry->kind != calc::EntryKind::Circuit || !hasNetlist(id)) {
@@ -132,7 +132,7 @@ Simulation simulate(std::string_view id, const calc::Inputs& boxes, std::optiona
     // The mode's units (ms and kHz, or μs and MHz) to s and Hz.
     const double perSecond = traits->hzPerUnit;
     s.formula = {p->t1 / perSecond, p->t2 / perSecond, p->t / perSecond, p->f * perSecond};
-    const std::optional<Netlist> netlist = buildNetlist(id, x, s.formula.t, supply);
+    const std::optional<Netlist> netlist = buildNetlist(id, x, s.formula.t, supply, parts);
     if (!netlist) {
         s.outcome = Simulation::Outcome::BadInput;
         s.message = Text{calc::kInputError, calc::kInputError};

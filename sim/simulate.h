@@ -51,8 +51,9 @@ struct Simulation {
 
 // The circuit `id` (rc1 .. lc4) with the box texts as the window takes them.
 // `supply` replaces the circuit's own supply voltage.
+// `parts` replace stated values of the parts beside the boxes (buildNetlist).
 Simulation simulate(std::string_view id, const calc::Inputs& boxes, std::optional<double> supply,
-                    const RunControl& control);
+                    const RunControl& control, std::span<const PartValue> parts = {});
 
 // Runs and measures a netlist as built by buildNetlist (or changed since).
 Simulation simulateNetlist(const Netlist& netlist, const RunControl& control);

@@ -159,7 +159,7 @@ INSTANTIATE_TEST_SUITE_P(
     Defaults, Reach,
     ::testing::Values(
         ReachRow{"rc1", {"1", "0.0001", "", ""}, {"1000", "10", "", ""}},
-        ReachRow{"rc2", {"1", "1", "0.0001", "0.0001"}, {"1000", "1000", "1000", "1000"}},
+        ReachRow{"rc2", {"10", "10", "0.0001", "0.0001"}, {"100", "100", "100", "100"}},
         ReachRow{"rc3", {"10", "0.0001", "", ""}, {"1000", "10", "", ""}},
         ReachRow{"rc4", {"1", "1", "0.0001", ""}, {"3300", "3300", "1000", ""}},
         ReachRow{"lc1", {"0.0001", "0.00001", "", ""}, {"1000", "1", "", ""}},
@@ -214,6 +214,12 @@ TEST(Rules, HoldForTheFirstAnswerAcrossTheBand) {
             if (rules.capacitorRatio) {
                 EXPECT_TRUE(rules.capacitorRatio->span.contains(si["C2"] / si["C1"])) << id;
             }
+            std::array<double, 4> boxes{};
+            for (const calc::DesignInput& in : inputs) {
+                boxes[in.box] = si[in.name];
+            }
+            EXPECT_TRUE(calc::starts(rules, boxes, first.frequencyHz)) << id << " " << target;
+            EXPECT_EQ(first.support.empty(), c.mode == 1 || c.mode == 3) << id;
             if (rules.impedance) {
                 ASSERT_TRUE(first.impedanceOhm && first.coil) << id;
                 EXPECT_TRUE(rules.impedance->contains(*first.impedanceOhm))
@@ -307,8 +313,13 @@ std::vector<Ranked> bruteForce(const calc::CatalogueEntry& c, const Space& space
         const calc::Periods p = *calc::periods(c.mode, x);
         r.hz = p.f * (c.mode == 6 ? 1e6 : 1e3);
         r.error = std::abs(r.hz / target - 1.0);
+        std::array<double, 4> boxes{};
+        for (const calc::DesignInput& in : inputs) {
+            boxes[in.box] = x[in.box] * std::pow(10.0, in.unitExponent);
+        }
         const bool obeys = (!duty || duty->contains(p.t1 / p.t)) &&
-                           (rules.maxResistorSum == 0 || resistors <= rules.maxResistorSum);
+                           (rules.maxResistorSum == 0 || resistors <= rules.maxResistorSum) &&
+                           calc::starts(rules, boxes, r.hz);
         if (obeys) {
             all.push_back(r);
         }
@@ -445,8 +456,15 @@ TEST(OptimalTank, MatchesBruteForce) {
                 const double a = std::stod(cc), b1 = std::stod(c1), b2 = std::stod(c2);
                 const double total = (a + 2 + b1 * b2 / (b1 + b2)) * pf;
                 const double z = 1 / (2 * std::numbers::pi * target * total);
+                // The coil that gives the target, as the search rounds it.
+                const double l =
+                    calc::roundedDecimal(
+                        1 / (std::pow(2 * std::numbers::pi * target, 2) * total) / 1e-6, 3)
+                        .value() *
+                    1e-6;
                 if (!rules.capacitorRatio->span.contains(b2 / b1) ||
-                    !rules.impedance->contains(z)) {
+                    !rules.impedance->contains(z) ||
+                    !calc::starts(rules, {l, a * pf, b1 * pf, b2 * pf}, target)) {
                     continue;
                 }
                 const int values = 1 + (a != b1 && a != b2) + (b1 != b2);
@@ -592,16 +610,16 @@ TEST(Design, Timer555AtHalfDutyIsJustAboveHalf) {
 }
 
 TEST(Design, UnreachableDutyOffersTheNearest) {
-    // R1 and both capacitors fixed: only R2 moves T1/T, and 1 k to 10 M for
-    // R2 cannot bring it to 0.99 with R1 = 1 k.
+    // R1 and both capacitors fixed: only R2 moves T1/T, and its range cannot
+    // bring it to 0.99 with R1 at the range's low end.
     calc::DesignRequest r;
-    r.targetHz = 10;
+    r.targetHz = 20;
     r.duty = 0.99;
-    r.fixed = {"1", std::nullopt, "1", "1"};
+    r.fixed = {"10", std::nullopt, "1", "1"};
     const calc::DesignResult d = calc::design(circuit("rc2"), r);
     ASSERT_EQ(d.problem, P::DutyUnreachable) << d.reason;
     ASSERT_TRUE(d.nearestDuty);
-    // R2 at its lowest, 1 k: T1 = T2.
+    // R2 at its lowest, 10 k: T1 = T2.
     EXPECT_DOUBLE_EQ(*d.nearestDuty, 0.5);
     EXPECT_NE(d.reason.find("0.5"), std::string::npos) << d.reason;
 }

@@ -1,7 +1,9 @@
 // osccalc design, run in-process: output forms, exit codes, and that every
 // candidate's values fed back to the calculation give exactly its lines.
+#include "calc/circuitparts.h"
 #include "cli/osccalc.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <regex>
@@ -79,8 +81,9 @@ TEST_P(DesignLines, FeedBackToTheCalculation) {
     const std::regex band(R"(f=[0-9.]+\.\.[0-9.]+(kHz|MHz))");
     for (const std::string& row : rows) {
         const std::vector<std::string> fields = split(row, '\t');
-        const bool duty = fields.back().starts_with("T1/T=");
-        ASSERT_EQ(fields.size(), 1 + q.lines + 2 + duty) << row;
+        const bool support = calc::hasSupportParts(q.args.front());
+        const bool duty = fields[fields.size() - 1 - support].starts_with("T1/T=");
+        ASSERT_EQ(fields.size(), 1 + q.lines + 2 + duty + support) << row;
         EXPECT_TRUE(std::regex_match(fields[0], parts)) << row;
         EXPECT_TRUE(std::regex_match(fields[1 + q.lines], error)) << row;
         EXPECT_TRUE(std::regex_match(fields[2 + q.lines], band)) << row;
@@ -127,6 +130,58 @@ INSTANTIATE_TEST_SUITE_P(
         Query{"CoilFixed", {"lc2", "100kHz", "--fix", "L=1mH", "--top", "2"}, 2, 2},
         Query{"Timer555PercentDuty", {"rc4", "30Hz", "--duty=75%", "--fix", "C=10u"}, 4, 5}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The rest of the circuit: the last field of a text row, and in JSON the
+// parts that are no box, each once.
+TEST(DesignCli, SupportPartsInRowsAndJson) {
+    const Ran text = osccalc({"design", "lc4", "455kHz", "--top", "1"});
+    const Ran json = osccalc({"design", "lc4", "455kHz", "--top", "1", "--json"});
+    ASSERT_EQ(text.code, 0) << text.err;
+    ASSERT_EQ(json.code, 0) << json.err;
+    const std::vector<std::string> fields = split(split(text.out, '\n').at(0), '\t');
+    std::size_t extra = 0;
+    for (const std::string& part : split(fields.back(), ' ')) {
+        const std::string name = part.substr(0, part.find('='));
+        const std::string entry = "{\"name\":\"" + name + "\",\"value\":\"" +
+                                  part.substr(name.size() + 1) +
+                                  "\",\"wound\":false,\"box\":false}";
+        EXPECT_NE(json.out.find(entry), std::string::npos) << entry << "\n" << json.out;
+        ++extra;
+    }
+    EXPECT_GE(extra, 4u) << fields.back(); // Rb1, Rb2, Re, Cb at least
+    std::size_t boxless = 0;
+    for (std::size_t at = 0; (at = json.out.find("\"box\":false", at)) != std::string::npos; ++at) {
+        ++boxless;
+    }
+    EXPECT_EQ(boxless, extra);
+}
+
+// --simulate: every row ends with the simulated figure, the first within 5 %
+// of the target; the candidate rows stay those of the formula otherwise.
+TEST(DesignCli, SimulateConfirmsTheFirstRow) {
+    const Ran plain = osccalc({"design", "lc4", "455kHz", "--top", "3"});
+    const Ran simulated = osccalc({"design", "lc4", "455kHz", "--top", "3", "--simulate"});
+    ASSERT_EQ(simulated.code, 0) << simulated.err;
+    const std::vector<std::string> rows = split(simulated.out, '\n');
+    const std::vector<std::string> formula = split(plain.out, '\n');
+    ASSERT_EQ(rows.size(), formula.size());
+    const std::regex figure(
+        R"((sim f=[0-9.]+ [kM]?Hz \(([+-][0-9.]+)%\) starts(, unsettled)?|sim: does not start))");
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::string last = rows[i].substr(rows[i].rfind('\t') + 1);
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(last, m, figure)) << rows[i];
+        if (i == 0) {
+            ASSERT_TRUE(m[2].matched) << rows[i];
+            EXPECT_LE(std::abs(std::stod(m[2].str())), 5.0) << rows[i];
+        }
+        EXPECT_NE(plain.out.find(rows[i].substr(0, rows[i].rfind('\t'))), std::string::npos)
+            << rows[i];
+    }
+    const Ran json = osccalc({"design", "lc4", "455kHz", "--top", "1", "--simulate", "--json"});
+    EXPECT_NE(json.out.find("\"simulated\":{\"starts\":true,\"f_hz\":"), std::string::npos)
+        << json.out;
+}
 
 TEST(DesignCli, FrequencyUnits) {
     const Ran hz = osccalc({"design", "rc1", "1000"});
@@ -229,7 +284,7 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"DutyOne", {"rc2", "1kHz", "--duty", "1"}, 1, "between 0 and 1"},
         Failure{
             "DutyUnreachable",
-            {"rc2", "10Hz", "--duty", "0.99", "--fix", "R1=1", "--fix", "C1=1", "--fix", "C2=1"},
+            {"rc2", "20Hz", "--duty", "0.99", "--fix", "R1=10", "--fix", "C1=1", "--fix", "C2=1"},
             1,
             "the nearest duty is 0.5"},
         Failure{"FixedLetters", {"rc4", "1kHz", "--fix", "C=abc"}, 1, "C=\"abc\""},

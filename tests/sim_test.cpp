@@ -3,7 +3,9 @@
 // of known shape.
 
 #include "calc/catalogue.h"
+#include "calc/numtext.h"
 #include "sim/simulate.h"
+#include "sim/verify.h"
 #include "tests/pagemarkers.h"
 
 #include <gtest/gtest.h>
@@ -88,6 +90,51 @@ TEST(Simulation, RingingThatDiesAwayDoesNotOscillate) {
     EXPECT_EQ(s.outcome, sim::Simulation::Outcome::DoesNotStart);
     ASSERT_TRUE(s.message);
     EXPECT_NE(s.message->chinese.find("不起振"), std::string::npos);
+}
+
+// A design's choice replaces a stated value by the card's name; what the
+// netlist lacks, or no value, is left out.
+TEST(Netlist, PartsReplaceStatedValuesByName) {
+    const sim::PartValue parts[] = {{"RC1", 2200}, {"RC2", -1}, {"NOPE", 1}};
+    const auto n = sim::buildNetlist("rc2", {47, 22, 10, 10}, 1.0, {}, parts);
+    ASSERT_TRUE(n);
+    EXPECT_NE(n->text.find("\nRC1 vcc c1 2200\n"), std::string::npos) << n->text;
+    EXPECT_NE(n->text.find("\nRC2 vcc c2 1k\n"), std::string::npos) << n->text;
+    EXPECT_EQ(n->text.find("NOPE"), std::string::npos);
+}
+
+// The first design across each circuit's usual band, simulated with the
+// parts the design lists beside the boxes, starts within 5 % of the target;
+// each of those parts is a card of the netlist that ran.
+TEST(Simulation, FirstDesignsStartNearTheirTargetAcrossTheBand) {
+    for (const char* id : {"rc1", "rc2", "rc3", "rc4", "lc1", "lc2", "lc3", "lc4"}) {
+        const calc::CatalogueEntry& c = *calc::entryForId(id);
+        const calc::Span band = calc::designRules(c.mode)->band;
+        for (const double share : {0.0, 0.5, 1.0}) {
+            calc::DesignRequest r;
+            r.targetHz = band.low * std::pow(band.high / band.low, share);
+            SCOPED_TRACE(std::string(id) + " " + std::to_string(r.targetHz));
+            calc::DesignResult d = calc::design(c, r);
+            ASSERT_FALSE(d.candidates.empty()) << d.reason;
+            const sim::Verified v = sim::verifyDesign(c, r, d, {});
+            ASSERT_FALSE(v.unavailable) << v.unavailable->english;
+            EXPECT_TRUE(v.checks.at(0).starts());
+            EXPECT_NEAR(v.checks.at(0).frequencyHz / r.targetHz, 1.0, sim::kConfirmedWithin);
+            const calc::Candidate& first = d.candidates.front();
+            std::array<double, 4> boxes{};
+            for (std::size_t i = 0; i < boxes.size(); ++i) {
+                boxes[i] = calc::toNumber(first.inputs[i]);
+            }
+            const auto parts = sim::netlistParts(first);
+            const auto n = sim::buildNetlist(id, boxes, 1 / first.frequencyHz, {}, parts);
+            ASSERT_TRUE(n);
+            for (const sim::PartValue& part : parts) {
+                EXPECT_NE(n->text.find("* " + part.name + " as the design chose it\n"),
+                          std::string::npos)
+                    << part.name;
+            }
+        }
+    }
 }
 
 TEST(Simulation, FailuresSayWhy) {

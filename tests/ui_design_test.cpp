@@ -12,6 +12,7 @@
 
 #include <QAbstractSpinBox>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -119,6 +120,7 @@ private slots:
         action(form(), "mnuRc4")->trigger();
         QStringList promised;
         calc::Inputs inputs;
+        std::string support;
         const bool opened =
             withDialog([&] { action(form(), "mnuDesign")->trigger(); },
                        [&](DesignDialog& d) {
@@ -136,11 +138,16 @@ private slots:
                            QCOMPARE(table->currentRow(), 1);
                            promised = rowTexts(table, 1);
                            inputs = d.result().candidates.at(1).inputs;
+                           support = calc::supportText(d.result().candidates.at(1).support);
                            QTest::keyClick(table, Qt::Key_Return);
                            QVERIFY(!d.isVisible());
                        });
         QVERIFY(opened);
-        QCOMPARE(promised.size(), 7); // R1, R2, C, result, error, band, T1/T
+        // R1, R2, C, result, error, band, T1/T, the rest of the circuit, the
+        // simulation (not asked for)
+        QCOMPARE(promised.size(), 9);
+        QCOMPARE(promised[7].toStdString(), support);
+        QVERIFY(promised[8].isEmpty());
         const auto parts = calc::designInputs(*calc::entryForId("rc4"));
         for (int i = 0; i < 3; ++i) {
             // The boxes get the values the row shows with their units.
@@ -270,6 +277,27 @@ private slots:
             const bool duty = d.findChild<QLineEdit*>(QStringLiteral("dutyEdit")) != nullptr;
             QCOMPARE(duty, std::string_view(id) == "rc2" || std::string_view(id) == "rc4");
         }
+    }
+
+    // With 仿真验证 the search also runs the simulator, off the GUI thread:
+    // every row gets its figure, the first one within 5 % of the target.
+    void simulateFillsTheColumn() {
+        DesignDialog d(*calc::entryForId("lc4"));
+        d.show();
+        child<QLineEdit>(d, "targetEdit")->setText(QStringLiteral("0.455")); // MHz
+        child<QCheckBox>(d, "simulateCheck")->setChecked(true);
+        child<QPushButton>(d, "searchButton")->click();
+        QVERIFY(d.searching());
+        QTRY_VERIFY_WITH_TIMEOUT(!d.searching(), 20000);
+        auto* table = child<QTableWidget>(d, "candidateTable");
+        QCOMPARE(static_cast<std::size_t>(table->rowCount()), d.checks().size());
+        const int column = table->columnCount() - 1;
+        QCOMPARE(table->horizontalHeaderItem(column)->text(), QStringLiteral("仿真"));
+        for (int row = 0; row < table->rowCount(); ++row) {
+            QVERIFY2(table->item(row, column)->text().contains(QStringLiteral("起振")),
+                     qPrintable(table->item(row, column)->text()));
+        }
+        QVERIFY(sim::confirms(d.checks().front(), 455e3));
     }
 
     // A search at a usual target, or one that draws a long warning, leaves

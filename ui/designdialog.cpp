@@ -77,6 +77,9 @@ DesignDialog::DesignDialog(const calc::CatalogueEntry& circuit, QWidget* parent)
 // A search still running finishes first: it reads the catalogue and writes
 // only its own result.
 DesignDialog::~DesignDialog() {
+    if (cancel_) {
+        *cancel_ = true;
+    }
     if (worker_) {
         worker_->wait();
     }
@@ -138,6 +141,10 @@ void DesignDialog::createControls() {
     if (rules_ && rules_->duty) {
         headers << QStringLiteral("T1/T");
     }
+    if (calc::hasSupportParts(circuit_.id)) {
+        headers << QStringLiteral("其他元件");
+    }
+    headers << QStringLiteral("仿真");
     table_->setColumnCount(static_cast<int>(headers.size()));
     table_->setHorizontalHeaderLabels(headers);
     table_->setMinimumSize(720, 190);
@@ -286,6 +293,15 @@ QWidget* DesignDialog::createForm() {
     closest_->setAccessibleName(QStringLiteral("只按误差排序"));
     topLayout->addWidget(top_);
     topLayout->addWidget(closest_);
+    // Each combination run in ngspice as the page's whole circuit: a second
+    // or two for five.
+    simulate_ = new QCheckBox(QStringLiteral("仿真验证(&V)"), topRow);
+    simulate_->setObjectName(QStringLiteral("simulateCheck"));
+    simulate_->setAccessibleName(QStringLiteral("仿真验证"));
+    simulate_->setToolTip(QStringLiteral("用 ngspice 仿真每一组：第一行换成仿真频率与目标相差 5% "
+                                         "以内、排在最前的一组"));
+    simulate_->setEnabled(sim::hasNetlist(circuit_.id));
+    topLayout->addWidget(simulate_);
     topLayout->addStretch();
     row(QStringLiteral("列出组合数(&N)："), topRow, QStringLiteral("列出组合数"), top_);
 
@@ -417,31 +433,45 @@ void DesignDialog::search() {
     searching_ = true;
     say(QStringLiteral("正在查找…"));
     const calc::CatalogueEntry* circuit = &circuit_;
-    const auto result = std::make_shared<calc::DesignResult>();
+    const auto found = std::make_shared<Found>();
     const calc::DesignRequest request = *r;
-    QThread* worker =
-        QThread::create([circuit, request, result] { *result = calc::design(*circuit, request); });
+    const bool simulate = simulate_->isChecked();
+    if (cancel_) {
+        *cancel_ = true;
+    }
+    const auto cancel = std::make_shared<std::atomic<bool>>(false);
+    cancel_ = cancel;
+    QThread* worker = QThread::create([circuit, request, found, simulate, cancel] {
+        found->result = calc::design(*circuit, request);
+        if (simulate && !found->result.candidates.empty()) {
+            sim::RunControl control;
+            control.cancel = cancel.get();
+            found->verified = sim::verifyDesign(*circuit, request, found->result, control);
+        }
+    });
     connect(worker, &QThread::finished, this,
-            [this, generation, request, result] { finishSearch(generation, request, *result); });
+            [this, generation, request, found] { finishSearch(generation, request, *found); });
     connect(worker, &QThread::finished, worker, &QObject::deleteLater);
     worker_ = worker;
     worker->start();
 }
 
 void DesignDialog::finishSearch(unsigned generation, const calc::DesignRequest& request,
-                                const calc::DesignResult& result) {
+                                const Found& found) {
     if (generation != generation_) {
         return;
     }
     searching_ = false;
     request_ = request;
-    result_ = result;
+    result_ = found.result;
+    checks_ = found.verified.checks;
+    simulator_ = found.verified.unavailable;
     showResult();
     emit searched();
 }
 
 // The texts of a candidate's row, column by column.
-QStringList DesignDialog::rowTexts(const calc::Candidate& c) const {
+QStringList DesignDialog::rowTexts(const calc::Candidate& c, const sim::Check* check) const {
     QStringList cells;
     for (const calc::DesignInput& in : inputs_) {
         const QString part = qs(calc::partText(in, c.inputs[in.box]));
@@ -465,6 +495,22 @@ QStringList DesignDialog::rowTexts(const calc::Candidate& c) const {
     if (c.duty) {
         cells << qs(calc::threeDigits(*c.duty));
     }
+    if (calc::hasSupportParts(circuit_.id)) {
+        cells << qs(calc::supportText(c.support));
+    }
+    // The simulated figure, where the search ran the simulator.
+    QString simulated;
+    if (check) {
+        simulated =
+            !check->ran() ? QStringLiteral("—")
+            : !check->starts()
+                ? QStringLiteral("不起振")
+                : qs(calc::hzText(check->frequencyHz)) + QStringLiteral(" (") +
+                      qs(calc::errorText((check->frequencyHz / request_.targetHz - 1) * 100)) +
+                      (check->settled ? QStringLiteral(") 起振")
+                                      : QStringLiteral(") 起振，未稳定"));
+    }
+    cells << simulated;
     return cells;
 }
 
@@ -504,7 +550,9 @@ void DesignDialog::showResult() {
     table_->clearContents();
     table_->setRowCount(static_cast<int>(result_.candidates.size()));
     for (int row = 0; row < table_->rowCount(); ++row) {
-        const QStringList cells = rowTexts(result_.candidates[static_cast<std::size_t>(row)]);
+        const auto at = static_cast<std::size_t>(row);
+        const QStringList cells = rowTexts(
+            result_.candidates[at], at < checks_.size() && !simulator_ ? &checks_[at] : nullptr);
         for (int column = 0; column < cells.size(); ++column) {
             table_->setItem(row, column, new QTableWidgetItem(cells[column]));
         }
@@ -530,6 +578,12 @@ void DesignDialog::showResult() {
     for (const std::string& warning :
          calc::warningsText(result_, request_.targetHz, calc::Language::Chinese)) {
         text += QStringLiteral("\n注意：") + qs(warning);
+    }
+    if (simulator_) {
+        text += QStringLiteral("\n注意：") + qs(simulator_->chinese);
+    } else if (!checks_.empty()) {
+        text += QStringLiteral("\n“仿真”一栏是把每一组当作页面上的整个电路仿真得到的频率；"
+                               "第一行是与目标相差 5% 以内、排在最前的一组。");
     }
     say(text);
     table_->selectRow(0);

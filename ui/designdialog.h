@@ -3,12 +3,15 @@
 #include "calc/calculate.h"
 #include "calc/catalogue.h"
 #include "calc/design.h"
+#include "sim/verify.h"
 
 #include <QDialog>
 #include <QPointer>
 #include <QStringList>
 
 #include <array>
+#include <atomic>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -35,6 +38,8 @@ public:
     const std::optional<calc::Inputs>& chosen() const { return chosen_; }
     // What the last search found (for the table and for tests).
     const calc::DesignResult& result() const { return result_; }
+    // The simulated figure of each candidate, when "仿真验证" was on.
+    const std::vector<sim::Check>& checks() const { return checks_; }
     // A search is running (off the GUI thread); its result replaces the table.
     bool searching() const { return searching_; }
 
@@ -47,10 +52,13 @@ private:
     QWidget* createForm();
     QWidget* createRangeRow(calc::Kind kind);
     void search();
-    void finishSearch(unsigned generation, const calc::DesignRequest& request,
-                      const calc::DesignResult& result);
+    struct Found {
+        calc::DesignResult result;
+        sim::Verified verified;
+    };
+    void finishSearch(unsigned generation, const calc::DesignRequest& request, const Found& found);
     void fill();
-    QStringList rowTexts(const calc::Candidate& c) const;
+    QStringList rowTexts(const calc::Candidate& c, const sim::Check* check = nullptr) const;
     int tableWidthFor(const std::vector<calc::Candidate>& rows) const;
     void widenTableTo(int width);
     void showResult();
@@ -71,6 +79,7 @@ private:
     std::array<QLineEdit*, calc::kKinds> tolerance_{};
     QSpinBox* top_ = nullptr;
     QCheckBox* closest_ = nullptr;
+    QCheckBox* simulate_ = nullptr;
     QPushButton* searchButton_ = nullptr;
     QLabel* status_ = nullptr;
     QTableWidget* table_ = nullptr;
@@ -78,8 +87,12 @@ private:
 
     calc::DesignRequest request_;
     calc::DesignResult result_;
+    std::vector<sim::Check> checks_;
+    std::optional<sim::Text> simulator_; // why the simulator could not run
     std::optional<calc::Inputs> chosen_;
     unsigned generation_ = 0; // of the newest search; an older one's result is dropped
     bool searching_ = false;
     QPointer<QThread> worker_; // the newest search's thread, while it runs
+    // Set to stop the newest search's simulations (superseded, or closing).
+    std::shared_ptr<std::atomic<bool>> cancel_;
 };
