@@ -69,4 +69,46 @@ inline std::vector<Marked> markedSections(const std::string& html, std::string_v
     return found;
 }
 
+// A figure of the simulated circuit, marked as
+//   <!-- simulated: ID INPUT... [vcc=V] | F | DEV -->  (F as "2.035 Hz", DEV as "-2.68%")
+//   <!-- simulated: ID INPUT... [vcc=V] | 不起振 -->   (the model does not start)
+// followed by what the reader sees, up to <!-- /simulated -->.
+struct Simulated {
+    std::string id;
+    std::vector<std::string> inputs;
+    std::string supply;    // V; empty for the circuit's own
+    std::string frequency; // empty when it does not start
+    std::string deviation; // from the formula's f
+    std::string content;
+    std::string marker;
+};
+
+inline constexpr std::string_view kDoesNotStart = "不起振";
+
+inline std::vector<Simulated> simulatedFigures(const std::string& html) {
+    std::vector<Simulated> found;
+    for (Marked& m : markedSections(html, "simulated")) {
+        Simulated s;
+        s.marker = m.marker;
+        std::stringstream head(m.fields.at(0));
+        head >> s.id;
+        for (std::string token; head >> token;) {
+            if (token.rfind("vcc=", 0) == 0) {
+                s.supply = token.substr(4);
+            } else {
+                s.inputs.push_back(token);
+            }
+        }
+        if (m.fields.size() == 3) {
+            s.frequency = m.fields[1];
+            s.deviation = m.fields[2];
+        } else if (m.fields.size() != 2 || m.fields[1] != kDoesNotStart) {
+            throw std::runtime_error("malformed simulated marker: " + s.marker);
+        }
+        s.content = std::move(m.content);
+        found.push_back(std::move(s));
+    }
+    return found;
+}
+
 } // namespace pagetest

@@ -586,6 +586,37 @@ TEST_P(Page, ToleranceFiguresAgreeWithTheCalculation) {
     }
 }
 
+// Every computing page shows its first worked example as the simulated
+// circuit measured it (pages_sim_tests runs the simulation on these markers).
+TEST_P(Page, SimulatedFiguresAreShown) {
+    const auto found = pagetest::simulatedFigures(html);
+    if (GetParam() == "help.htm" || menuEntryFor(GetParam()).mode == 7) {
+        EXPECT_TRUE(found.empty()) << "no circuit simulated here";
+        return;
+    }
+    const auto pageExamples = examples(html);
+    ASSERT_FALSE(pageExamples.empty());
+    const Example& first = pageExamples.front();
+    EXPECT_TRUE(std::any_of(found.begin(), found.end(),
+                            [&](const pagetest::Simulated& s) {
+                                return s.id == first.id && s.inputs == first.inputs &&
+                                       s.supply.empty() && !s.frequency.empty();
+                            }))
+        << "no simulated figure for " << first.marker;
+    for (const auto& s : found) {
+        SCOPED_TRACE(s.marker);
+        const calc::CatalogueEntry* entry = calc::entryForId(s.id);
+        ASSERT_NE(entry, nullptr) << "unknown id " << s.id;
+        EXPECT_EQ(fileNameOf(entry->page), GetParam()) << "figure of another page";
+        const std::string visible = visibleText(s.content);
+        for (const std::string& shown :
+             s.frequency.empty() ? std::vector<std::string>{std::string(pagetest::kDoesNotStart)}
+                                 : std::vector{s.frequency, shownDeviation(s.deviation)}) {
+            EXPECT_TRUE(containsItem(visible, shown)) << "missing \"" << shown << "\"";
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Catalogue, Page, ::testing::ValuesIn(catalogueFiles()),
                          [](const auto& info) {
                              std::string name = info.param;
@@ -661,6 +692,22 @@ TEST(PageScanning, ToleranceMarkersParse) {
         tolerances("<!-- tolerance: rc1 16 0.01 | 5 | a | b | c | d --><!-- /tolerance -->"),
         std::runtime_error);
     EXPECT_THROW(tolerances("<!-- tolerance: rc1 16 | 5 | a | b | c | d -->"), std::runtime_error);
+}
+
+TEST(PageScanning, SimulatedMarkersParse) {
+    const auto found = pagetest::simulatedFigures(
+        "<!-- simulated: rc2 47 22 10 10 vcc=5 | 1.989 Hz | -4.87% -->seen<!-- /simulated -->"
+        "<!-- simulated: rc1 1.6 0.0001 | 不起振 -->x<!-- /simulated -->");
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].inputs, (std::vector<std::string>{"47", "22", "10", "10"}));
+    EXPECT_EQ(found[0].supply, "5");
+    EXPECT_EQ(found[0].frequency, "1.989 Hz");
+    EXPECT_EQ(found[0].deviation, "-4.87%");
+    EXPECT_EQ(found[1].supply, "");
+    EXPECT_EQ(found[1].frequency, "");
+    EXPECT_THROW(
+        pagetest::simulatedFigures("<!-- simulated: rc1 1 1 | 1 Hz --><!-- /simulated -->"),
+        std::runtime_error);
 }
 
 TEST(PageScanning, ToleranceCornersAndDeviations) {
