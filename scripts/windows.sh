@@ -12,33 +12,41 @@
 # one line, when Qt has not been built yet (the test command uses it).
 # Signing: with OSC_SIGN_CERT and OSC_SIGN_KEY (PEM files; OSC_SIGN_PASS for
 # the key's passphrase) both programs and the installer are signed.
-# Usage: scripts/windows.sh [--test] [--qt-only] [--if-cached]
-# OSC_QT_MINGW_DIR overrides the cache folder (default
-# ${XDG_CACHE_HOME:-~/.cache}/oscillator-calculator/qt6-mingw).
+# ngspice's shared library, which the simulation helper osc-spice.exe loads,
+# is built the same way from Debian's ngspice source package, cached beside
+# Qt, and its source archive goes beside the packages too.
+# Usage: scripts/windows.sh [--test] [--qt-only] [--ngspice-only] [--if-cached]
+# OSC_QT_MINGW_DIR and OSC_NGSPICE_MINGW_DIR override the cache folders
+# (default ${XDG_CACHE_HOME:-~/.cache}/oscillator-calculator/qt6-mingw and
+# .../ngspice-mingw).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
 run_test=0
 qt_only=0
+ngspice_only=0
 if_cached=0
 for arg in "$@"; do
     case $arg in
     --test) run_test=1 ;;
     --qt-only) qt_only=1 ;;
+    --ngspice-only) ngspice_only=1 ;;
     --if-cached) if_cached=1 ;;
-    *) echo "usage: $0 [--test] [--qt-only] [--if-cached]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--test] [--qt-only] [--ngspice-only] [--if-cached]" >&2; exit 2 ;;
     esac
 done
 
 cache=${OSC_QT_MINGW_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/oscillator-calculator/qt6-mingw}
 prefix=$cache/prefix
+ng_cache=${OSC_NGSPICE_MINGW_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/oscillator-calculator/ngspice-mingw}
+ng_prefix=$ng_cache/prefix
 toolchain=$root/cmake/mingw-w64-x86_64.cmake
 jobs=${OSC_JOBS:-2}
 
-if ((if_cached)) && [[ ! -f $prefix/.complete ]]; then
-    echo "Skipped the Windows window program: no Qt for MinGW in $cache yet" \
-        "(scripts/windows.sh builds it once, 17-68 min)"
+if ((if_cached && !ngspice_only)) && [[ ! -f $prefix/.complete-svg || ! -f $ng_prefix/.complete ]]; then
+    echo "Skipped the Windows window program: no Qt ($cache) or ngspice ($ng_cache) for MinGW yet" \
+        "(scripts/windows.sh builds them once, 17-68 min)"
     exit 0
 fi
 scripts/deps.sh windows
@@ -46,11 +54,13 @@ scripts/deps.sh windows
 now() { date +%s; }
 elapsed() { echo "$(($(now) - $1)) s"; }
 
-# The source entries are the machine's own binary entries with their type
-# changed, in a private apt configuration, so the system's lists stay as they are.
-fetch_qt_source() {
-    local apt=$cache/apt
-    mkdir -p "$apt/sources.list.d" "$apt/lists/partial" "$apt/cache/archives/partial" "$cache/src"
+# Debian's source package $2 unpacked into $1/src. The source entries are
+# the machine's own binary entries with their type changed, in a private apt
+# configuration under $1/apt, so the system's lists stay as they are.
+fetch_source() {
+    local dir=$1 package=$2
+    local apt=$dir/apt
+    mkdir -p "$apt/sources.list.d" "$apt/lists/partial" "$apt/cache/archives/partial" "$dir/src"
     rm -f "$apt/sources.list.d/"*
     local f n=0
     for f in /etc/apt/sources.list.d/*.sources; do
@@ -65,12 +75,17 @@ fetch_qt_source() {
         -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache=$apt/cache"
         -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache=)
     apt-get "${opts[@]}" update
-    (cd "$cache/src" && apt-get "${opts[@]}" source qt6-base)
+    (cd "$dir/src" && apt-get "${opts[@]}" source "$package")
 }
 
 # qtbase for x86_64 MinGW, against the host's Qt tools (moc, rcc, uic).
-# Only what the window uses is built.
+# Only what the window uses is built: Core, Gui, Widgets and Concurrent (the
+# scope window simulates off the GUI thread).
 build_qt() {
+    if [[ -f $prefix/.complete && ! -d $prefix/lib/cmake/Qt6Concurrent ]]; then
+        echo "Qt for MinGW: the cached build has no Qt Concurrent; building it again"
+        rm -f "$prefix/.complete"
+    fi
     if [[ -f $prefix/.complete ]]; then
         echo "Qt for MinGW: reusing $prefix"
         return
@@ -78,7 +93,7 @@ build_qt() {
     local src
     src=$(find "$cache/src" -maxdepth 1 -type d -name 'qt6-base-*' 2>/dev/null | head -n1 || true)
     if [[ -z $src ]]; then
-        fetch_qt_source
+        fetch_source "$cache" qt6-base
         src=$(find "$cache/src" -maxdepth 1 -type d -name 'qt6-base-*' | head -n1)
     fi
     local build=$cache/build
@@ -94,7 +109,7 @@ build_qt() {
         -qt-zlib -qt-libpng -qt-libjpeg -qt-freetype -qt-harfbuzz -qt-pcre -qt-doubleconversion \
         -no-opengl -no-dbus -no-icu -no-glib -no-feature-vulkan -no-feature-tabletevent \
         -no-feature-sql -no-feature-network -no-feature-printsupport -no-feature-xml \
-        -no-feature-concurrent -no-feature-testlib \
+        -no-feature-testlib \
         -- -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
         -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake)
     echo "Qt configure: $(elapsed "$t")"
@@ -106,6 +121,73 @@ build_qt() {
     echo "Qt install: $(elapsed "$t")"
     echo "Qt build tree: $(du -sh "$build" | cut -f1), prefix: $(du -sh "$prefix" | cut -f1)"
     touch "$prefix/.complete"
+}
+
+# Qt Svg from Debian's qt6-svg source, into the same prefix: the scope window
+# exports SVG and draws the page's schematic into its report.
+build_qt_svg() {
+    if [[ -f $prefix/.complete-svg ]]; then
+        echo "Qt Svg for MinGW: reusing $prefix"
+        return
+    fi
+    local src
+    src=$(find "$cache/src" -maxdepth 1 -type d -name 'qt6-svg-*' 2>/dev/null | head -n1 || true)
+    if [[ -z $src ]]; then
+        fetch_source "$cache" qt6-svg
+        src=$(find "$cache/src" -maxdepth 1 -type d -name 'qt6-svg-*' | head -n1)
+    fi
+    local build=$cache/build-svg t
+    rm -rf "$build"
+    t=$(now)
+    cmake -S "$src" -B "$build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$prefix/lib/cmake/Qt6/qt.toolchain.cmake" \
+        -DQT_CHAINLOAD_TOOLCHAIN_FILE="$toolchain" \
+        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+        -DCMAKE_BUILD_TYPE=Release -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF >/dev/null
+    cmake --build "$build" --parallel "$jobs"
+    cmake --install "$build"
+    echo "Qt Svg build: $(elapsed "$t")"
+    touch "$prefix/.complete-svg"
+}
+
+# libngspice for x86_64 MinGW: the shared library and its header, nothing
+# else. The pages' netlists use no XSPICE code models and no OSDI devices, so
+# neither is built (and no spinit or code-model files are needed); no OpenMP,
+# so no libgomp beside it; no X11, readline or FFTW. libgcc is linked in.
+build_ngspice() {
+    if [[ -f $ng_prefix/.complete ]]; then
+        echo "ngspice for MinGW: reusing $ng_prefix"
+        return
+    fi
+    local src
+    src=$(find "$ng_cache/src" -maxdepth 1 -type d -name 'ngspice-*' 2>/dev/null | head -n1 || true)
+    if [[ -z $src ]]; then
+        fetch_source "$ng_cache" ngspice
+        src=$(find "$ng_cache/src" -maxdepth 1 -type d -name 'ngspice-*' | head -n1)
+    fi
+    local build=$ng_cache/build
+    rm -rf "$build" "$ng_prefix"
+    mkdir -p "$build"
+    local t
+    t=$(now)
+    # Debian's source has no configure script; autogen.sh makes it.
+    [[ -x $src/configure ]] || (cd "$src" && ./autogen.sh)
+    # Cross-configuring cannot run the malloc(0) probe (MinGW's malloc is
+    # fine), and the "header" /proc/meminfo it finds is the build machine's.
+    (cd "$build" && ac_cv_func_malloc_0_nonnull=yes ac_cv_func_realloc_0_nonnull=yes \
+        ac_cv_header__proc_meminfo=no \
+        "$src/configure" --build="$("$src/config.guess")" --host=x86_64-w64-mingw32 \
+        --prefix="$ng_prefix" CC=x86_64-w64-mingw32-gcc-posix LDFLAGS=-static-libgcc \
+        --with-ngshared --disable-debug --disable-xspice --disable-osdi --disable-cider \
+        --disable-openmp --without-x --with-readline=no --with-editline=no --with-fftw3=no \
+        >"$build/configure.log")
+    echo "ngspice configure: $(elapsed "$t")"
+    t=$(now)
+    make -C "$build" -j"$jobs" >"$build/make.log"
+    echo "ngspice build: $(elapsed "$t")"
+    make -C "$build" install >/dev/null
+    echo "ngspice prefix: $(du -sh "$ng_prefix" | cut -f1)"
+    touch "$ng_prefix/.complete"
 }
 
 version=$(sed -nE '/^project\(/,/\)/s/^[[:space:]]*VERSION[[:space:]]+([0-9.]+).*/\1/p' CMakeLists.txt)
@@ -374,10 +456,16 @@ test_reproducible() {
     echo "Reproducible: a second build of oscillator-calculator.exe is the same bytes ($(elapsed "$t"))"
 }
 
+if ((ngspice_only)); then
+    build_ngspice
+    exit 0
+fi
 build_qt
+build_qt_svg
 if ((qt_only)); then
     exit 0
 fi
+build_ngspice
 build_app
 package_app
 if ((run_test)); then
