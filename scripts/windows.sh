@@ -174,19 +174,27 @@ build_ngspice() {
     [[ -x $src/configure ]] || (cd "$src" && ./autogen.sh)
     # Cross-configuring cannot run the malloc(0) probe (MinGW's malloc is
     # fine), and the "header" /proc/meminfo it finds is the build machine's.
+    # libtool would refuse a DLL whose libstdc++ it cannot check, and build
+    # the static library only.
     (cd "$build" && ac_cv_func_malloc_0_nonnull=yes ac_cv_func_realloc_0_nonnull=yes \
-        ac_cv_header__proc_meminfo=no \
+        ac_cv_header__proc_meminfo=no lt_cv_deplibs_check_method=pass_all \
         "$src/configure" --build="$("$src/config.guess")" --host=x86_64-w64-mingw32 \
-        --prefix="$ng_prefix" CC=x86_64-w64-mingw32-gcc-posix LDFLAGS=-static-libgcc \
+        --prefix="$ng_prefix" CC=x86_64-w64-mingw32-gcc-posix CXX=x86_64-w64-mingw32-g++-posix \
+        LDFLAGS=-static-libgcc --disable-static \
         --with-ngshared --disable-debug --disable-xspice --disable-osdi --disable-cider \
         --disable-openmp --without-x --with-readline=no --with-editline=no --with-fftw3=no \
         >"$build/configure.log")
+    # The C++ runtime (for the HICUM model) linked in, with the threads it
+    # uses, so that the DLL needs Windows' own DLLs only.
+    find "$build" -name Makefile -exec sed -i 's/-lstdc++/-l:libstdc++.a -l:libwinpthread.a/g' {} +
     echo "ngspice configure: $(elapsed "$t")"
     t=$(now)
     make -C "$build" -j"$jobs" >"$build/make.log"
     echo "ngspice build: $(elapsed "$t")"
     make -C "$build" install >/dev/null
-    echo "ngspice prefix: $(du -sh "$ng_prefix" | cut -f1)"
+    echo "ngspice prefix: $(du -sh "$ng_prefix" | cut -f1); libngspice-0.dll imports" \
+        "$(x86_64-w64-mingw32-objdump -p "$ng_prefix/bin/libngspice-0.dll" |
+            sed -n 's/.*DLL Name: //p' | tr '\n' ' ')"
     touch "$ng_prefix/.complete"
 }
 
@@ -197,13 +205,15 @@ win_build=$root/build-win64
 zip=$win_build/$name.zip
 setup=$win_build/$name-setup.exe
 qt_source=$win_build/$name-qt-source.tar
+ngspice_source=$win_build/$name-ngspice-source.tar
 
 build_app() {
     local t
     t=$(now)
     # The PNG renderings of the pictures come from the host's Qt SVG.
     cmake --preset app >/dev/null
-    cmake --build --preset app --target svgpng -j"$jobs"
+    # The Linux osccalc and its helper, which osccalc.exe's simulation is compared with.
+    cmake --build --preset app --target svgpng osccalc osc-spice -j"$jobs"
     configure_app "$win_build"
     cmake --build "$win_build" -j"$jobs"
     echo "Program build: $(elapsed "$t")"
@@ -213,12 +223,15 @@ build_app() {
 configure_app() {
     local qt_src
     qt_src=$(find "$cache/src" -maxdepth 1 -type d -name 'qt6-base-*' | head -n1)
+    local ng_src
+    ng_src=$(find "$ng_cache/src" -maxdepth 1 -type d -name 'ngspice-*' | head -n1)
     cmake -S "$root" -B "$1" -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$prefix/lib/cmake/Qt6/qt.toolchain.cmake" \
         -DQT_CHAINLOAD_TOOLCHAIN_FILE="$toolchain" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
         -DCMAKE_BUILD_TYPE=Release -DOSC_BUILD_TESTS=OFF \
-        -DOSC_HOST_SVGPNG="$host_build/bin/svgpng" -DOSC_QT_SOURCE_DIR="$qt_src" >/dev/null
+        -DOSC_HOST_SVGPNG="$host_build/bin/svgpng" -DOSC_QT_SOURCE_DIR="$qt_src" \
+        -DOSC_NGSPICE_PREFIX="$ng_prefix" -DOSC_NGSPICE_SOURCE_DIR="$ng_src" >/dev/null
 }
 
 # The zip and the installer from the build's install rules; the programs are
@@ -231,11 +244,14 @@ package_app() {
     if [[ -n ${OSC_SIGN_CERT:-} ]]; then
         packaging/sign.sh "$setup"
     fi
-    # The Qt source the DLLs were built from, as Debian publishes it.
+    # The Qt and ngspice sources the DLLs were built from, as Debian publishes them.
     (cd "$cache/src" && tar --sort=name --owner=0 --group=0 --numeric-owner \
-        --mtime=@0 -cf "$qt_source" qt6-base_*)
-    echo "Packages ($(elapsed "$t")): zip $(du -h "$zip" | cut -f1), installer" \
-        "$(du -h "$setup" | cut -f1), Qt source $(du -h "$qt_source" | cut -f1), in $win_build"
+        --mtime=@0 -cf "$qt_source" qt6-base_* qt6-svg_*)
+    (cd "$ng_cache/src" && tar --sort=name --owner=0 --group=0 --numeric-owner \
+        --mtime=@0 -cf "$ngspice_source" ngspice_*)
+    echo "Packages ($(elapsed "$t")): zip $(stat -c %s "$zip") bytes, installer" \
+        "$(stat -c %s "$setup") bytes, Qt source $(du -h "$qt_source" | cut -f1)," \
+        "ngspice source $(du -h "$ngspice_source" | cut -f1), in $win_build"
 }
 
 # A private Wine prefix and Xvfb display, both gone at exit. HOME is private
@@ -358,7 +374,10 @@ smoke_test() {
         -format '%[fx:round(mean*w*h)]' info:)
     echo "Ink in the input boxes: $ink pixels"
     ((ink >= 40)) || fail "the typed numbers are not drawn in the input boxes ($ink dark pixels)"
+    scope_test "$window" "$label"
 
+    xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
+    sleep 0.5
     xdotool key alt+F4
     for i in $(seq 150); do
         if ! kill -0 "$app_pid" 2>/dev/null; then
@@ -370,7 +389,84 @@ smoke_test() {
     app_pid=
     [[ -n $status ]] || fail "the program did not exit within 30 s of closing its window"
     ((status == 0)) || fail "the program exited with status $status"
+    helpers_left && fail "an osc-spice.exe process is left after the program exited"
     echo "Smoke test ($label) passed: $(elapsed "$t")"
+}
+
+# Whether a simulation helper runs in this test's prefix (Wine's processes
+# carry the Windows program's path in their command line; other builds on the
+# machine may run theirs in other prefixes).
+helpers_left() {
+    local pid
+    for pid in $(pgrep -f 'osc-spice\.exe'); do
+        grep -qzx "WINEPREFIX=$WINEPREFIX" "/proc/$pid/environ" 2>/dev/null && return 0
+    done
+    return 1
+}
+
+# Pixels of channel 1's colour (yellow) in the middle of the scope window's
+# plot area, on the screenshot $1 of the window at $2 (x y width height): the
+# screen is the left three fifths of the window between the run row and the
+# status line; the channels' scales under it are left out.
+scope_ink() {
+    local x=$(($2 + $4 * 9 / 100)) y=$(($3 + 70 + ($5 - 150) * 20 / 100))
+    local w=$(($4 * 42 / 100)) h=$((($5 - 150) * 55 / 100))
+    convert "$1" -crop "${w}x${h}+${x}+${y}" +repage -fx 'r > 0.8 && g > 0.7 && b < 0.45' \
+        -format '%[fx:round(mean*w*h)]' info:
+}
+
+# The scope window (工具 → 仿真波形…, Ctrl+Shift+O) for the main window $1's
+# circuit and boxes simulates it at once. Its start-up view (显示: 起振过程)
+# draws nothing but the simulated trace, so ink of channel 1's colour in
+# the plot area means the helper ran and its waveform arrived. Then a run
+# started by a new supply voltage and cancelled while the helper runs leaves
+# no helper process. Screenshot: $win_build/wine-$2-scope.png.
+scope_test() {
+    local main=$1 label=$2 t i scope= ink=0 shot=$win_build/wine-$2-scope.png
+    t=$(now)
+    xdotool windowfocus --sync "$main" 2>/dev/null || xdotool windowfocus "$main"
+    sleep 0.5
+    xdotool key ctrl+shift+o
+    for i in $(seq 100); do
+        scope=$(xdotool search --onlyvisible --name '^仿真波形$' 2>/dev/null | head -n1 || true)
+        [[ -n $scope ]] && break
+        sleep 0.2
+    done
+    [[ -n $scope ]] || fail "no window titled 仿真波形 within 20 s of Ctrl+Shift+O"
+    xdotool windowfocus --sync "$scope" 2>/dev/null || xdotool windowfocus "$scope"
+    sleep 0.5
+    xdotool key alt+s
+    sleep 0.3
+    xdotool key Down
+    local X Y WIDTH HEIGHT SCREEN WINDOW
+    for i in $(seq 60); do
+        sleep 0.5
+        import -window root "$shot"
+        eval "$(xdotool getwindowgeometry --shell "$scope")"
+        ink=$(scope_ink "$shot" "$X" "$Y" "$WIDTH" "$HEIGHT")
+        ((ink >= 300)) && break
+    done
+    echo "Scope window: $ink pixels of the simulated trace in the plot area after $(elapsed "$t")"
+    ((ink >= 300)) || fail "the scope window drew no simulated trace within 30 s ($ink pixels)"
+
+    # 电源电压 up by one step starts a new run; 取消仿真 as soon as its helper runs.
+    xdotool key alt+v
+    sleep 0.3
+    xdotool key Up
+    for i in $(seq 100); do
+        helpers_left && break
+        sleep 0.05
+    done
+    helpers_left || fail "no osc-spice.exe process ran for the new supply voltage"
+    xdotool key alt+c
+    for i in $(seq 40); do
+        helpers_left || break
+        sleep 0.05
+    done
+    helpers_left && fail "an osc-spice.exe process is left 2 s after 取消仿真"
+    echo "Scope window: the cancelled run left no osc-spice.exe process"
+    xdotool key alt+F4
+    sleep 0.5
 }
 
 # What the packages hold: no SVG (the Windows Qt cannot read it), CRLF text.
@@ -379,11 +475,17 @@ check_contents() {
     listing=$(unzip -Z1 "$zip")
     grep -q '\.svg$' <<<"$listing" && fail "the zip holds SVG files"
     local file
-    for file in README.txt LICENSE.txt THIRD-PARTY-NOTICES.txt licenses/Qt-LGPL-3.0-only.txt; do
+    for file in osc-spice.exe libngspice-0.dll; do
+        grep -qx "$name/$file" <<<"$listing" || fail "the zip lacks $file"
+    done
+    for file in README.txt LICENSE.txt THIRD-PARTY-NOTICES.txt licenses/Qt-LGPL-3.0-only.txt \
+        licenses/ngspice-LGPL-2.0.txt; do
         grep -qx "$name/$file" <<<"$listing" || fail "the zip lacks $file"
         unzip -p "$zip" "$name/$file" | grep -q $'[^\r]$' && fail "$file has LF line ends"
     done
-    echo "Zip: $(wc -l <<<"$listing") entries, no SVG, CRLF text files"
+    grep -qiE 'libgomp|spinit|\.cm$' <<<"$listing" &&
+        fail "the zip holds OpenMP's runtime or ngspice's init or code-model files"
+    echo "Zip: $(wc -l <<<"$listing") entries, no SVG, CRLF text files, the simulator"
 }
 
 # From the zip, unpacked into a folder whose path has spaces and Chinese.
@@ -392,6 +494,11 @@ test_zip() {
     mkdir -p "$dir"
     unzip -q "$zip" -d "$dir"
     smoke_test "$dir/$name/oscillator-calculator.exe" zip
+    # osccalc.exe there runs the helper beside it, as the Linux osccalc does.
+    bash tests/osccalc_simulate_same_test.sh "$host_build/bin/osccalc" \
+        "$dir/$name/osccalc.exe" wine || fail "osccalc.exe simulate differs from the Linux osccalc"
+    helpers_left && fail "an osc-spice.exe process is left after osccalc.exe simulate"
+    return 0
 }
 
 # Silent install, the installed program, silent uninstall, and nothing of
