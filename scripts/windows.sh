@@ -428,7 +428,8 @@ scope_test() {
     sleep 0.5
     xdotool key ctrl+shift+o
     for i in $(seq 100); do
-        scope=$(xdotool search --onlyvisible --name '^仿真波形$' 2>/dev/null | head -n1 || true)
+        # Qt adds the program's name to the title.
+        scope=$(xdotool search --onlyvisible --name '^仿真波形' 2>/dev/null | head -n1 || true)
         [[ -n $scope ]] && break
         sleep 0.2
     done
