@@ -101,8 +101,8 @@ set(rule "======================================================================
 set(notices "振荡电路计算器 ${PROJECT_VERSION}（Windows 64 位版）所含第三方组件的许可声明
 Third-party notices for the Windows package of 振荡电路计算器 ${PROJECT_VERSION}
 
-Qt ${Qt6_VERSION} (Qt6Core.dll, Qt6Gui.dll, Qt6Widgets.dll, Qt6Concurrent.dll,
-Qt6Svg.dll, platforms\\qwindows.dll, styles\\qwindowsvistastyle.dll,
+Qt ${Qt6_VERSION} (Qt6Core.dll, Qt6Gui.dll, Qt6Widgets.dll, Qt6Svg.dll,
+platforms\\qwindows.dll, styles\\qwindowsvistastyle.dll,
 imageformats\\qgif.dll) is used under the GNU Lesser General Public License
 version 3; its text is in licenses\\Qt-LGPL-3.0-only.txt, and the GNU GPL
 version 3 it builds on in licenses\\Qt-GPL-3.0-only.txt. These DLLs were built,
