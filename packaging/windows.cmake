@@ -8,6 +8,17 @@ set(OSC_QT_SOURCE_DIR "" CACHE PATH
 if(NOT EXISTS "${OSC_QT_SOURCE_DIR}/LICENSES/LGPL-3.0-only.txt")
     message(FATAL_ERROR "OSC_QT_SOURCE_DIR must name the qt6-base source (scripts/windows.sh sets it)")
 endif()
+# The simulation runs in osc-spice.exe, which loads libngspice-0.dll; both
+# built by scripts/windows.sh, which also names the source.
+if(NOT TARGET osc-spice)
+    message(FATAL_ERROR "The Windows package needs libngspice for Windows in ${OSC_NGSPICE_PREFIX} "
+                        "(scripts/windows.sh builds it)")
+endif()
+set(OSC_NGSPICE_SOURCE_DIR "" CACHE PATH
+    "The unpacked Debian ngspice source libngspice-0.dll was built from (licences, version)")
+if(NOT EXISTS "${OSC_NGSPICE_SOURCE_DIR}/debian/copyright")
+    message(FATAL_ERROR "OSC_NGSPICE_SOURCE_DIR must name the ngspice source (scripts/windows.sh sets it)")
+endif()
 set(text_dir ${CMAKE_CURRENT_BINARY_DIR}/windows-text)
 
 # Windows' editors want CRLF line ends; a byte-order mark makes Notepad read
@@ -40,7 +51,8 @@ set(mingw_runtime_dir /usr/x86_64-w64-mingw32/lib)
 set(dll_links ${CMAKE_CURRENT_BINARY_DIR}/dll-links)
 file(REMOVE_RECURSE ${dll_links})
 file(MAKE_DIRECTORY ${dll_links})
-foreach(dir ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS} ${gcc_runtime_dir} ${mingw_runtime_dir})
+foreach(dir ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS} ${OSC_NGSPICE_DLL_DIR} ${gcc_runtime_dir}
+        ${mingw_runtime_dir})
     file(GLOB dlls ${dir}/*.dll)
     foreach(dll ${dlls})
         get_filename_component(dll_name ${dll} NAME)
@@ -62,6 +74,9 @@ set(qt_src ${OSC_QT_SOURCE_DIR})
 file(GLOB qt_dsc ${qt_src}/../qt6-base_*.dsc)
 file(STRINGS "${qt_dsc}" qt_deb_version REGEX "^Version: ")
 string(REPLACE "Version: " "" qt_deb_version "${qt_deb_version}")
+file(GLOB qt_svg_dsc ${qt_src}/../qt6-svg_*.dsc)
+file(STRINGS "${qt_svg_dsc}" qt_svg_deb_version REGEX "^Version: ")
+string(REPLACE "Version: " "" qt_svg_deb_version "${qt_svg_deb_version}")
 set(OSC_QT_SOURCE_ARCHIVE ${PROJECT_NAME}-${PROJECT_VERSION}-win64-qt-source.tar)
 
 file(READ ${PROJECT_SOURCE_DIR}/LICENSE text)
@@ -70,6 +85,15 @@ file(READ ${qt_src}/LICENSES/LGPL-3.0-only.txt text)
 osc_windows_text(${text_dir}/licenses/Qt-LGPL-3.0-only.txt "${text}")
 file(READ ${qt_src}/LICENSES/GPL-3.0-only.txt text)
 osc_windows_text(${text_dir}/licenses/Qt-GPL-3.0-only.txt "${text}")
+set(ng_src ${OSC_NGSPICE_SOURCE_DIR})
+file(GLOB ng_dsc ${ng_src}/../ngspice_*.dsc)
+file(STRINGS "${ng_dsc}" ng_deb_version REGEX "^Version: ")
+string(REPLACE "Version: " "" ng_deb_version "${ng_deb_version}")
+set(OSC_NGSPICE_SOURCE_ARCHIVE ${PROJECT_NAME}-${PROJECT_VERSION}-win64-ngspice-source.tar)
+# Numparam, inside the DLL, is under the LGPL 2; Debian's copyright file
+# only points to the text.
+file(READ /usr/share/common-licenses/LGPL-2 text)
+osc_windows_text(${text_dir}/licenses/ngspice-LGPL-2.0.txt "${text}")
 
 # Component, where it is, licence files (in the Qt source, or the Debian
 # package's copyright file for MinGW's runtime).
@@ -77,13 +101,15 @@ set(rule "======================================================================
 set(notices "振荡电路计算器 ${PROJECT_VERSION}（Windows 64 位版）所含第三方组件的许可声明
 Third-party notices for the Windows package of 振荡电路计算器 ${PROJECT_VERSION}
 
-Qt ${Qt6_VERSION} (Qt6Core.dll, Qt6Gui.dll, Qt6Widgets.dll, platforms\\qwindows.dll,
-styles\\qwindowsvistastyle.dll, imageformats\\qgif.dll) is used under the GNU
-Lesser General Public License version 3; its text is in licenses\\Qt-LGPL-3.0-only.txt,
-and the GNU GPL version 3 it builds on in licenses\\Qt-GPL-3.0-only.txt. These DLLs
-were built, without changes of ours, from Debian's qt6-base source package version
-${qt_deb_version}. Its files as Debian publishes them (the .dsc, the upstream
-archive and Debian's patches) are distributed beside this package as
+Qt ${Qt6_VERSION} (Qt6Core.dll, Qt6Gui.dll, Qt6Widgets.dll, Qt6Svg.dll,
+platforms\\qwindows.dll, styles\\qwindowsvistastyle.dll,
+imageformats\\qgif.dll) is used under the GNU Lesser General Public License
+version 3; its text is in licenses\\Qt-LGPL-3.0-only.txt, and the GNU GPL
+version 3 it builds on in licenses\\Qt-GPL-3.0-only.txt. These DLLs were built,
+without changes of ours, from Debian's qt6-base source package version
+${qt_deb_version} and (Qt6Svg.dll) its qt6-svg source package version
+${qt_svg_deb_version}. Their files as Debian publishes them (the .dsc, the upstream
+archives and Debian's patches) are distributed beside this package as
 ${OSC_QT_SOURCE_ARCHIVE}; the build options are those in
 scripts/windows.sh of this program's source. You may replace the DLLs with
 another build of the same Qt version.
@@ -122,6 +148,27 @@ osc_notice("Smooth Scaling Algorithm" "Qt6Gui.dll"
     ${qt_src}/src/gui/painting/QIMAGETRANSFORM_LICENSE.txt)
 osc_notice("sRGB colour profile" "Qt6Gui.dll" ${ext}/icc/LICENSE.txt)
 
+# ngspice, with the copyright file of the Debian source it was built from,
+# which gives every file's licence.
+osc_notice("ngspice (circuit simulator)" "libngspice-0.dll, loaded by osc-spice.exe")
+string(APPEND notices "
+libngspice-0.dll was built, without changes of ours, from Debian's ngspice
+source package version ${ng_deb_version}, without its XSPICE, OSDI, CIDER and
+ADMS parts. Its files as Debian publishes them are distributed beside this
+package as ${OSC_NGSPICE_SOURCE_ARCHIVE}; the build options are those in
+scripts/windows.sh of this program's source. ngspice is distributed under the
+modified (3-clause) BSD licence; some of its files are under other licences,
+as Debian's copyright file below lists them. Of the parts in the DLL, Numparam
+(src/frontend/numparam) is used under the GNU Library General Public License
+version 2, whose text is in licenses\\ngspice-LGPL-2.0.txt: you may replace
+libngspice-0.dll with another build of the same ngspice version. The sparse
+matrix package (src/maths/sparse) is under the Expat licence, a few files
+under the PostgreSQL licence and the getopt functions under the 4-clause BSD
+licence, whose texts follow.
+")
+file(READ ${ng_src}/debian/copyright text)
+string(APPEND notices "\n${text}")
+
 # MinGW-w64's runtime DLLs, with the copyright file of the Debian package
 # they come from (for libstdc++ and libgcc it holds the GCC Runtime Library
 # Exception).
@@ -145,6 +192,7 @@ osc_windows_text(${text_dir}/THIRD-PARTY-NOTICES.txt "${notices}")
 file(READ ${CMAKE_CURRENT_SOURCE_DIR}/windows-readme.txt text)
 string(REPLACE "@VERSION@" "${PROJECT_VERSION}" text "${text}")
 string(REPLACE "@QT_SOURCE_ARCHIVE@" "${OSC_QT_SOURCE_ARCHIVE}" text "${text}")
+string(REPLACE "@NGSPICE_SOURCE_ARCHIVE@" "${OSC_NGSPICE_SOURCE_ARCHIVE}" text "${text}")
 osc_windows_text(${text_dir}/README.txt "${text}")
 install(DIRECTORY ${text_dir}/ DESTINATION .)
 
@@ -167,6 +215,58 @@ install(CODE "
         endforeach()
     endif()
 ")
+
+# The installer's welcome and finish pages and its header show the program's
+# icon and name, drawn from the icon at 96 and 144 DPI.
+set(pictures ${CMAKE_CURRENT_BINARY_DIR}/installer-pictures)
+set(picture_files ${pictures}/welcome.bmp ${pictures}/welcome@144dpi.bmp ${pictures}/header.bmp
+    ${pictures}/header@144dpi.bmp)
+find_program(OSC_CONVERT convert REQUIRED) # ImageMagick, which the script runs
+add_custom_command(OUTPUT ${picture_files}
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/installer-pictures.sh ${OSC_HOST_SVGPNG}
+            ${PROJECT_SOURCE_DIR}/ui/resources/icon.svg
+            /usr/share/fonts/truetype/wqy/wqy-microhei.ttc "${OSC_TITLE}" "版本 ${PROJECT_VERSION}"
+            ${pictures}
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/installer-pictures.sh ${PROJECT_SOURCE_DIR}/ui/resources/icon.svg
+    VERBATIM)
+add_custom_target(installer_pictures ALL DEPENDS ${picture_files})
+set(CPACK_NSIS_MUI_WELCOMEFINISHPAGE_BITMAP ${pictures}/welcome.bmp)
+set(CPACK_NSIS_MUI_HEADERIMAGE ${pictures}/header.bmp)
+# NSIS takes one picture of each and stretches it to the page's control; on a
+# screen of 120 DPI or more the large ones replace them once the window
+# exists, before the first page loads its picture.
+set(dpi_pictures "
+  !macro OSC_IF_HIGH_DPI label
+    System::Call 'user32::GetDC(p0)p.r1'
+    System::Call 'gdi32::GetDeviceCaps(pr1,i88)i.r0'
+    System::Call 'user32::ReleaseDC(p0,pr1)'
+    IntCmp $0 120 0 \${label}
+  !macroend
+  !macro OSC_LARGE_HEADER
+    File \"/oname=$PLUGINSDIR\\modern-header.bmp\" \"${pictures}/header@144dpi.bmp\"
+    SetBrandingImage /IMGID=1046 /RESIZETOFIT \"$PLUGINSDIR\\modern-header.bmp\"
+  !macroend
+  !define MUI_CUSTOMFUNCTION_GUIINIT OscLargePictures
+  Function OscLargePictures
+    Push $0
+    Push $1
+    !insertmacro OSC_IF_HIGH_DPI done
+    File \"/oname=$PLUGINSDIR\\modern-wizard.bmp\" \"${pictures}/welcome@144dpi.bmp\"
+    !insertmacro OSC_LARGE_HEADER
+    done:
+    Pop $1
+    Pop $0
+  FunctionEnd
+  !define MUI_CUSTOMFUNCTION_UNGUIINIT un.OscLargePictures
+  Function un.OscLargePictures
+    Push $0
+    Push $1
+    !insertmacro OSC_IF_HIGH_DPI done
+    !insertmacro OSC_LARGE_HEADER
+    done:
+    Pop $1
+    Pop $0
+  FunctionEnd")
 
 # Both packages unpack to the same folder: the zip holds it as its top
 # folder, the installer fills C:\Program Files\振荡电路计算器 with it.
@@ -211,7 +311,8 @@ set(CPACK_NSIS_DEFINES "
   FunctionEnd
   Function un.onUninstSuccess
     DeleteRegKey /ifempty SHCTX \"Software\\${CPACK_PACKAGE_VENDOR}\"
-  FunctionEnd")
+  FunctionEnd
+  ${dpi_pictures}")
 set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "
   SectionGetSize 0 \$0
   WriteRegDWORD SHCTX \"${uninstall_key}\" \"EstimatedSize\" \$0")

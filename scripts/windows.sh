@@ -12,33 +12,41 @@
 # one line, when Qt has not been built yet (the test command uses it).
 # Signing: with OSC_SIGN_CERT and OSC_SIGN_KEY (PEM files; OSC_SIGN_PASS for
 # the key's passphrase) both programs and the installer are signed.
-# Usage: scripts/windows.sh [--test] [--qt-only] [--if-cached]
-# OSC_QT_MINGW_DIR overrides the cache folder (default
-# ${XDG_CACHE_HOME:-~/.cache}/oscillator-calculator/qt6-mingw).
+# ngspice's shared library, which the simulation helper osc-spice.exe loads,
+# is built the same way from Debian's ngspice source package, cached beside
+# Qt, and its source archive goes beside the packages too.
+# Usage: scripts/windows.sh [--test] [--qt-only] [--ngspice-only] [--if-cached]
+# OSC_QT_MINGW_DIR and OSC_NGSPICE_MINGW_DIR override the cache folders
+# (default ${XDG_CACHE_HOME:-~/.cache}/oscillator-calculator/qt6-mingw and
+# .../ngspice-mingw).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
 run_test=0
 qt_only=0
+ngspice_only=0
 if_cached=0
 for arg in "$@"; do
     case $arg in
     --test) run_test=1 ;;
     --qt-only) qt_only=1 ;;
+    --ngspice-only) ngspice_only=1 ;;
     --if-cached) if_cached=1 ;;
-    *) echo "usage: $0 [--test] [--qt-only] [--if-cached]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--test] [--qt-only] [--ngspice-only] [--if-cached]" >&2; exit 2 ;;
     esac
 done
 
 cache=${OSC_QT_MINGW_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/oscillator-calculator/qt6-mingw}
 prefix=$cache/prefix
+ng_cache=${OSC_NGSPICE_MINGW_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/oscillator-calculator/ngspice-mingw}
+ng_prefix=$ng_cache/prefix
 toolchain=$root/cmake/mingw-w64-x86_64.cmake
 jobs=${OSC_JOBS:-2}
 
-if ((if_cached)) && [[ ! -f $prefix/.complete ]]; then
-    echo "Skipped the Windows window program: no Qt for MinGW in $cache yet" \
-        "(scripts/windows.sh builds it once, 17-68 min)"
+if ((if_cached && !ngspice_only)) && [[ ! -f $prefix/.complete-svg || ! -f $ng_prefix/.complete ]]; then
+    echo "Skipped the Windows window program: no Qt ($cache) or ngspice ($ng_cache) for MinGW yet" \
+        "(scripts/windows.sh builds them once, 17-68 min)"
     exit 0
 fi
 scripts/deps.sh windows
@@ -46,11 +54,13 @@ scripts/deps.sh windows
 now() { date +%s; }
 elapsed() { echo "$(($(now) - $1)) s"; }
 
-# The source entries are the machine's own binary entries with their type
-# changed, in a private apt configuration, so the system's lists stay as they are.
-fetch_qt_source() {
-    local apt=$cache/apt
-    mkdir -p "$apt/sources.list.d" "$apt/lists/partial" "$apt/cache/archives/partial" "$cache/src"
+# Debian's source package $2 unpacked into $1/src. The source entries are
+# the machine's own binary entries with their type changed, in a private apt
+# configuration under $1/apt, so the system's lists stay as they are.
+fetch_source() {
+    local dir=$1 package=$2
+    local apt=$dir/apt
+    mkdir -p "$apt/sources.list.d" "$apt/lists/partial" "$apt/cache/archives/partial" "$dir/src"
     rm -f "$apt/sources.list.d/"*
     local f n=0
     for f in /etc/apt/sources.list.d/*.sources; do
@@ -65,12 +75,17 @@ fetch_qt_source() {
         -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache=$apt/cache"
         -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache=)
     apt-get "${opts[@]}" update
-    (cd "$cache/src" && apt-get "${opts[@]}" source qt6-base)
+    (cd "$dir/src" && apt-get "${opts[@]}" source "$package")
 }
 
 # qtbase for x86_64 MinGW, against the host's Qt tools (moc, rcc, uic).
-# Only what the window uses is built.
+# Only what the window uses is built: Core, Gui, Widgets and Concurrent (the
+# scope window simulates off the GUI thread).
 build_qt() {
+    if [[ -f $prefix/.complete && ! -d $prefix/lib/cmake/Qt6Concurrent ]]; then
+        echo "Qt for MinGW: the cached build has no Qt Concurrent; building it again"
+        rm -f "$prefix/.complete"
+    fi
     if [[ -f $prefix/.complete ]]; then
         echo "Qt for MinGW: reusing $prefix"
         return
@@ -78,7 +93,7 @@ build_qt() {
     local src
     src=$(find "$cache/src" -maxdepth 1 -type d -name 'qt6-base-*' 2>/dev/null | head -n1 || true)
     if [[ -z $src ]]; then
-        fetch_qt_source
+        fetch_source "$cache" qt6-base
         src=$(find "$cache/src" -maxdepth 1 -type d -name 'qt6-base-*' | head -n1)
     fi
     local build=$cache/build
@@ -94,7 +109,7 @@ build_qt() {
         -qt-zlib -qt-libpng -qt-libjpeg -qt-freetype -qt-harfbuzz -qt-pcre -qt-doubleconversion \
         -no-opengl -no-dbus -no-icu -no-glib -no-feature-vulkan -no-feature-tabletevent \
         -no-feature-sql -no-feature-network -no-feature-printsupport -no-feature-xml \
-        -no-feature-concurrent -no-feature-testlib \
+        -no-feature-testlib \
         -- -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
         -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake)
     echo "Qt configure: $(elapsed "$t")"
@@ -108,6 +123,81 @@ build_qt() {
     touch "$prefix/.complete"
 }
 
+# Qt Svg from Debian's qt6-svg source, into the same prefix: the scope window
+# exports SVG and draws the page's schematic into its report.
+build_qt_svg() {
+    if [[ -f $prefix/.complete-svg ]]; then
+        echo "Qt Svg for MinGW: reusing $prefix"
+        return
+    fi
+    local src
+    src=$(find "$cache/src" -maxdepth 1 -type d -name 'qt6-svg-*' 2>/dev/null | head -n1 || true)
+    if [[ -z $src ]]; then
+        fetch_source "$cache" qt6-svg
+        src=$(find "$cache/src" -maxdepth 1 -type d -name 'qt6-svg-*' | head -n1)
+    fi
+    local build=$cache/build-svg t
+    rm -rf "$build"
+    t=$(now)
+    cmake -S "$src" -B "$build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$prefix/lib/cmake/Qt6/qt.toolchain.cmake" \
+        -DQT_CHAINLOAD_TOOLCHAIN_FILE="$toolchain" \
+        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+        -DCMAKE_BUILD_TYPE=Release -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF >/dev/null
+    cmake --build "$build" --parallel "$jobs"
+    cmake --install "$build"
+    echo "Qt Svg build: $(elapsed "$t")"
+    touch "$prefix/.complete-svg"
+}
+
+# libngspice for x86_64 MinGW: the shared library and its header, nothing
+# else. The pages' netlists use no XSPICE code models and no OSDI devices, so
+# neither is built (and no spinit or code-model files are needed); no OpenMP,
+# so no libgomp beside it; no X11, readline or FFTW. libgcc is linked in.
+build_ngspice() {
+    if [[ -f $ng_prefix/.complete ]]; then
+        echo "ngspice for MinGW: reusing $ng_prefix"
+        return
+    fi
+    local src
+    src=$(find "$ng_cache/src" -maxdepth 1 -type d -name 'ngspice-*' 2>/dev/null | head -n1 || true)
+    if [[ -z $src ]]; then
+        fetch_source "$ng_cache" ngspice
+        src=$(find "$ng_cache/src" -maxdepth 1 -type d -name 'ngspice-*' | head -n1)
+    fi
+    local build=$ng_cache/build
+    rm -rf "$build" "$ng_prefix"
+    mkdir -p "$build"
+    local t
+    t=$(now)
+    # Debian's source has no configure script; autogen.sh makes it.
+    [[ -x $src/configure ]] || (cd "$src" && ./autogen.sh)
+    # Cross-configuring cannot run the malloc(0) probe (MinGW's malloc is
+    # fine), and the "header" /proc/meminfo it finds is the build machine's.
+    # libtool would refuse a DLL whose libstdc++ it cannot check, and build
+    # the static library only.
+    (cd "$build" && ac_cv_func_malloc_0_nonnull=yes ac_cv_func_realloc_0_nonnull=yes \
+        ac_cv_header__proc_meminfo=no lt_cv_deplibs_check_method=pass_all \
+        "$src/configure" --build="$("$src/config.guess")" --host=x86_64-w64-mingw32 \
+        --prefix="$ng_prefix" CC=x86_64-w64-mingw32-gcc-posix CXX=x86_64-w64-mingw32-g++-posix \
+        LDFLAGS=-static-libgcc --disable-static \
+        --with-ngshared --disable-debug --disable-xspice --disable-osdi --disable-cider \
+        --disable-openmp --without-x --with-readline=no --with-editline=no --with-fftw3=no \
+        >"$build/configure.log")
+    # The C++ runtime (for the HICUM model) linked in, with the threads it
+    # uses, so that the DLL needs Windows' own DLLs only.
+    find "$build" -name Makefile -exec sed -i 's/-lstdc++/-l:libstdc++.a -l:libwinpthread.a/g' {} +
+    echo "ngspice configure: $(elapsed "$t")"
+    t=$(now)
+    make -C "$build" -j"$jobs" >"$build/make.log"
+    echo "ngspice build: $(elapsed "$t")"
+    make -C "$build" install >/dev/null
+    echo "ngspice prefix: $(du -sh "$ng_prefix" | cut -f1); libngspice-0.dll imports" \
+        "$(x86_64-w64-mingw32-objdump -p "$ng_prefix/bin/libngspice-0.dll" |
+            sed -n 's/.*DLL Name: //p' | tr '\n' ' ')"
+    touch "$ng_prefix/.complete"
+}
+
 version=$(sed -nE '/^project\(/,/\)/s/^[[:space:]]*VERSION[[:space:]]+([0-9.]+).*/\1/p' CMakeLists.txt)
 name=oscillator-calculator-$version-win64
 host_build=$root/build-app
@@ -115,13 +205,15 @@ win_build=$root/build-win64
 zip=$win_build/$name.zip
 setup=$win_build/$name-setup.exe
 qt_source=$win_build/$name-qt-source.tar
+ngspice_source=$win_build/$name-ngspice-source.tar
 
 build_app() {
     local t
     t=$(now)
     # The PNG renderings of the pictures come from the host's Qt SVG.
     cmake --preset app >/dev/null
-    cmake --build --preset app --target svgpng -j"$jobs"
+    # The Linux osccalc and its helper, which osccalc.exe's simulation is compared with.
+    cmake --build --preset app --target svgpng osccalc osc-spice -j"$jobs"
     configure_app "$win_build"
     cmake --build "$win_build" -j"$jobs"
     echo "Program build: $(elapsed "$t")"
@@ -131,12 +223,15 @@ build_app() {
 configure_app() {
     local qt_src
     qt_src=$(find "$cache/src" -maxdepth 1 -type d -name 'qt6-base-*' | head -n1)
+    local ng_src
+    ng_src=$(find "$ng_cache/src" -maxdepth 1 -type d -name 'ngspice-*' | head -n1)
     cmake -S "$root" -B "$1" -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$prefix/lib/cmake/Qt6/qt.toolchain.cmake" \
         -DQT_CHAINLOAD_TOOLCHAIN_FILE="$toolchain" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
         -DCMAKE_BUILD_TYPE=Release -DOSC_BUILD_TESTS=OFF \
-        -DOSC_HOST_SVGPNG="$host_build/bin/svgpng" -DOSC_QT_SOURCE_DIR="$qt_src" >/dev/null
+        -DOSC_HOST_SVGPNG="$host_build/bin/svgpng" -DOSC_QT_SOURCE_DIR="$qt_src" \
+        -DOSC_NGSPICE_PREFIX="$ng_prefix" -DOSC_NGSPICE_SOURCE_DIR="$ng_src" >/dev/null
 }
 
 # The zip and the installer from the build's install rules; the programs are
@@ -149,11 +244,14 @@ package_app() {
     if [[ -n ${OSC_SIGN_CERT:-} ]]; then
         packaging/sign.sh "$setup"
     fi
-    # The Qt source the DLLs were built from, as Debian publishes it.
+    # The Qt and ngspice sources the DLLs were built from, as Debian publishes them.
     (cd "$cache/src" && tar --sort=name --owner=0 --group=0 --numeric-owner \
-        --mtime=@0 -cf "$qt_source" qt6-base_*)
-    echo "Packages ($(elapsed "$t")): zip $(du -h "$zip" | cut -f1), installer" \
-        "$(du -h "$setup" | cut -f1), Qt source $(du -h "$qt_source" | cut -f1), in $win_build"
+        --mtime=@0 -cf "$qt_source" qt6-base_* qt6-svg_*)
+    (cd "$ng_cache/src" && tar --sort=name --owner=0 --group=0 --numeric-owner \
+        --mtime=@0 -cf "$ngspice_source" ngspice_*)
+    echo "Packages ($(elapsed "$t")): zip $(stat -c %s "$zip") bytes, installer" \
+        "$(stat -c %s "$setup") bytes, Qt source $(du -h "$qt_source" | cut -f1)," \
+        "ngspice source $(du -h "$ngspice_source" | cut -f1), in $win_build"
 }
 
 # A private Wine prefix and Xvfb display, both gone at exit. HOME is private
@@ -276,7 +374,10 @@ smoke_test() {
         -format '%[fx:round(mean*w*h)]' info:)
     echo "Ink in the input boxes: $ink pixels"
     ((ink >= 40)) || fail "the typed numbers are not drawn in the input boxes ($ink dark pixels)"
+    scope_test "$window" "$label"
 
+    xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
+    sleep 0.5
     xdotool key alt+F4
     for i in $(seq 150); do
         if ! kill -0 "$app_pid" 2>/dev/null; then
@@ -288,7 +389,85 @@ smoke_test() {
     app_pid=
     [[ -n $status ]] || fail "the program did not exit within 30 s of closing its window"
     ((status == 0)) || fail "the program exited with status $status"
+    helpers_left && fail "an osc-spice.exe process is left after the program exited"
     echo "Smoke test ($label) passed: $(elapsed "$t")"
+}
+
+# Whether a simulation helper runs in this test's prefix (Wine's processes
+# carry the Windows program's path in their command line; other builds on the
+# machine may run theirs in other prefixes).
+helpers_left() {
+    local pid
+    for pid in $(pgrep -f 'osc-spice\.exe'); do
+        grep -qzx "WINEPREFIX=$WINEPREFIX" "/proc/$pid/environ" 2>/dev/null && return 0
+    done
+    return 1
+}
+
+# Pixels of channel 1's colour (yellow) in the middle of the scope window's
+# plot area, on the screenshot $1 of the window at $2 (x y width height): the
+# screen is the left three fifths of the window between the run row and the
+# status line; the channels' scales under it are left out.
+scope_ink() {
+    local x=$(($2 + $4 * 9 / 100)) y=$(($3 + 70 + ($5 - 150) * 20 / 100))
+    local w=$(($4 * 42 / 100)) h=$((($5 - 150) * 55 / 100))
+    convert "$1" -crop "${w}x${h}+${x}+${y}" +repage -fx 'r > 0.8 && g > 0.7 && b < 0.45' \
+        -format '%[fx:round(mean*w*h)]' info:
+}
+
+# The scope window (工具 → 仿真波形…, Ctrl+Shift+O) for the main window $1's
+# circuit and boxes simulates it at once. Its start-up view (显示: 起振过程)
+# draws nothing but the simulated trace, so ink of channel 1's colour in
+# the plot area means the helper ran and its waveform arrived. Then a run
+# started by a new supply voltage and cancelled while the helper runs leaves
+# no helper process. Screenshot: $win_build/wine-$2-scope.png.
+scope_test() {
+    local main=$1 label=$2 t i scope= ink=0 shot=$win_build/wine-$2-scope.png
+    t=$(now)
+    xdotool windowfocus --sync "$main" 2>/dev/null || xdotool windowfocus "$main"
+    sleep 0.5
+    xdotool key ctrl+shift+o
+    for i in $(seq 100); do
+        # Qt adds the program's name to the title.
+        scope=$(xdotool search --onlyvisible --name '^仿真波形' 2>/dev/null | head -n1 || true)
+        [[ -n $scope ]] && break
+        sleep 0.2
+    done
+    [[ -n $scope ]] || fail "no window titled 仿真波形 within 20 s of Ctrl+Shift+O"
+    xdotool windowfocus --sync "$scope" 2>/dev/null || xdotool windowfocus "$scope"
+    sleep 0.5
+    xdotool key alt+s
+    sleep 0.3
+    xdotool key Down
+    local X Y WIDTH HEIGHT SCREEN WINDOW
+    for i in $(seq 60); do
+        sleep 0.5
+        import -window root "$shot"
+        eval "$(xdotool getwindowgeometry --shell "$scope")"
+        ink=$(scope_ink "$shot" "$X" "$Y" "$WIDTH" "$HEIGHT")
+        ((ink >= 300)) && break
+    done
+    echo "Scope window: $ink pixels of the simulated trace in the plot area after $(elapsed "$t")"
+    ((ink >= 300)) || fail "the scope window drew no simulated trace within 30 s ($ink pixels)"
+
+    # 电源电压 up by one step starts a new run; 取消仿真 as soon as its helper runs.
+    xdotool key alt+v
+    sleep 0.3
+    xdotool key Up
+    for i in $(seq 100); do
+        helpers_left && break
+        sleep 0.05
+    done
+    helpers_left || fail "no osc-spice.exe process ran for the new supply voltage"
+    xdotool key alt+c
+    for i in $(seq 40); do
+        helpers_left || break
+        sleep 0.05
+    done
+    helpers_left && fail "an osc-spice.exe process is left 2 s after 取消仿真"
+    echo "Scope window: the cancelled run left no osc-spice.exe process"
+    xdotool key alt+F4
+    sleep 0.5
 }
 
 # What the packages hold: no SVG (the Windows Qt cannot read it), CRLF text.
@@ -297,11 +476,17 @@ check_contents() {
     listing=$(unzip -Z1 "$zip")
     grep -q '\.svg$' <<<"$listing" && fail "the zip holds SVG files"
     local file
-    for file in README.txt LICENSE.txt THIRD-PARTY-NOTICES.txt licenses/Qt-LGPL-3.0-only.txt; do
+    for file in osc-spice.exe libngspice-0.dll; do
+        grep -qx "$name/$file" <<<"$listing" || fail "the zip lacks $file"
+    done
+    for file in README.txt LICENSE.txt THIRD-PARTY-NOTICES.txt licenses/Qt-LGPL-3.0-only.txt \
+        licenses/ngspice-LGPL-2.0.txt; do
         grep -qx "$name/$file" <<<"$listing" || fail "the zip lacks $file"
         unzip -p "$zip" "$name/$file" | grep -q $'[^\r]$' && fail "$file has LF line ends"
     done
-    echo "Zip: $(wc -l <<<"$listing") entries, no SVG, CRLF text files"
+    grep -qiE 'libgomp|spinit|\.cm$' <<<"$listing" &&
+        fail "the zip holds OpenMP's runtime or ngspice's init or code-model files"
+    echo "Zip: $(wc -l <<<"$listing") entries, no SVG, CRLF text files, the simulator"
 }
 
 # From the zip, unpacked into a folder whose path has spaces and Chinese.
@@ -310,6 +495,11 @@ test_zip() {
     mkdir -p "$dir"
     unzip -q "$zip" -d "$dir"
     smoke_test "$dir/$name/oscillator-calculator.exe" zip
+    # osccalc.exe there runs the helper beside it, as the Linux osccalc does.
+    bash tests/osccalc_simulate_same_test.sh "$host_build/bin/osccalc" \
+        "$dir/$name/osccalc.exe" wine || fail "osccalc.exe simulate differs from the Linux osccalc"
+    helpers_left && fail "an osc-spice.exe process is left after osccalc.exe simulate"
+    return 0
 }
 
 # Silent install, the installed program, silent uninstall, and nothing of
@@ -374,10 +564,16 @@ test_reproducible() {
     echo "Reproducible: a second build of oscillator-calculator.exe is the same bytes ($(elapsed "$t"))"
 }
 
+if ((ngspice_only)); then
+    build_ngspice
+    exit 0
+fi
 build_qt
+build_qt_svg
 if ((qt_only)); then
     exit 0
 fi
+build_ngspice
 build_app
 package_app
 if ((run_test)); then
