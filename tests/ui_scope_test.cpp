@@ -12,13 +12,18 @@
 
 #include "tests/uitest.h"
 
+#include <QAccessible>
+#include <QAccessibleInterface>
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
@@ -203,6 +208,40 @@ private slots:
         if (const QByteArray shot = qgetenv("OSC_REPORT_SHOT"); !shot.isEmpty()) {
             QVERIFY(QFile::copy(dir.filePath("report.pdf"), QString::fromLocal8Bit(shot)));
         }
+    }
+
+    // Going round the window with Tab: every stop has a name a screen
+    // reader says, and the readout and the table are among them, the
+    // readout read as shown and the table cell by cell.
+    void tabReachesNamedReadoutAndTable() {
+        choose("rc4", {"10", "10", "1", ""});
+        calculate();
+        ScopeWindow* w = open();
+        QVERIFY(finished(w));
+        QApplication::setActiveWindow(w);
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        auto* choice = child<QComboBox>(*w, "scopeViewChoice");
+        choice->setFocus();
+        QSet<QWidget*> reached;
+        for (QWidget* f = choice; !reached.contains(f); f = QApplication::focusWidget()) {
+            reached << f;
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(f);
+            QVERIFY2(!a->text(QAccessible::Name).isEmpty(), qPrintable(f->objectName()));
+            QTest::keyClick(f, Qt::Key_Tab);
+        }
+        // Round the whole window: no control keeps Tab to itself.
+        QCOMPARE(QApplication::focusWidget(), choice);
+        auto* readout = child<QLabel>(*w, "scopeReadout");
+        auto* table = child<QTableWidget>(*w, "scopeTable");
+        QVERIFY(reached.contains(readout));
+        QVERIFY(reached.contains(table));
+        QCOMPARE(QAccessible::queryAccessibleInterface(readout)->text(QAccessible::Name),
+                 readout->text());
+        QAccessibleTableInterface* cells =
+            QAccessible::queryAccessibleInterface(table)->tableInterface();
+        QVERIFY(cells);
+        QCOMPARE(cells->rowCount(), table->rowCount());
+        QCOMPARE(cells->cellAt(0, 2)->text(QAccessible::Name), table->item(0, 2)->text());
     }
 
     void screenshot() {

@@ -216,8 +216,9 @@ void ScopeWindow::createControls() {
     readout_->setObjectName(QStringLiteral("scopeReadout"));
     readout_->setWordWrap(true);
     readout_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // A stop on the Tab path whose name is what it shows (set in refresh).
     readout_->setFocusPolicy(Qt::TabFocus);
-    readout_->setAccessibleName(QStringLiteral("测得的波形参数"));
+    readout_->setAccessibleDescription(QStringLiteral("测得的波形参数"));
     side->addWidget(readout_);
     table_ = new QTableWidget(0, 4, this);
     table_->setObjectName(QStringLiteral("scopeTable"));
@@ -226,6 +227,8 @@ void ScopeWindow::createControls() {
                                        QStringLiteral("仿真"), QStringLiteral("差")});
     table_->verticalHeader()->hide();
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the table for the next control; the arrows move in it.
+    table_->setTabKeyNavigation(false);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table_->horizontalHeader()->setStretchLastSection(true);
     side->addWidget(table_, 1);
@@ -247,6 +250,7 @@ void ScopeWindow::createControls() {
     statusLabel_ = new QLabel(this);
     statusLabel_->setObjectName(QStringLiteral("scopeStatus"));
     statusLabel_->setWordWrap(true);
+    statusLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     layout->addWidget(statusLabel_);
     layout->addWidget(createExportRow());
     resize(1100, 600);
@@ -687,7 +691,11 @@ void ScopeWindow::refresh() {
     model_->setText(modelLine());
     exact_->setText(exactLines_);
     exact_->setCursorPosition(0);
+    readout_->setAccessibleName(readout_->text().isEmpty() ? QStringLiteral("还没有测得的波形参数")
+                                                           : readout_->text());
     statusLabel_->setText(status_);
+    // Why nothing is shown is a Tab stop while there is something to say.
+    statusLabel_->setFocusPolicy(status_.isEmpty() ? Qt::NoFocus : Qt::TabFocus);
     for (QPushButton* b : exports_) {
         const QString name = b->objectName();
         const bool needsRun =
