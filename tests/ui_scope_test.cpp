@@ -10,6 +10,7 @@
 #include "ui/scopeview.h"
 #include "ui/scopewindow.h"
 
+#include "tests/pagemarkers.h"
 #include "tests/uitest.h"
 
 #include <QAccessible>
@@ -29,6 +30,7 @@
 #include <QThreadPool>
 
 #include <cmath>
+#include <sstream>
 
 namespace {
 
@@ -242,6 +244,55 @@ private slots:
         QVERIFY(cells);
         QCOMPARE(cells->rowCount(), table->rowCount());
         QCOMPARE(cells->cellAt(0, 2)->text(QAccessible::Name), table->item(0, 2)->text());
+    }
+
+    // The tolerance row gives each page's first tolerance figure: the band's
+    // ends are the page's f lines, its deviations the page's.
+    void toleranceRowAsThePageGivesIt() {
+        ScopeWindow* w = open();
+        for (const calc::CatalogueEntry& entry : calc::kCatalogue) {
+            if (entry.kind != calc::EntryKind::Circuit || entry.mode == 7) {
+                continue;
+            }
+            QFile page(QCoreApplication::applicationDirPath() + QStringLiteral("/html/") +
+                       QString::fromUtf8(entry.page.data(), qsizetype(entry.page.size()))
+                           .section(u'\\', -1));
+            QVERIFY(page.open(QIODevice::ReadOnly));
+            const auto marked = pagetest::markedSections(page.readAll().toStdString(), "tolerance");
+            QVERIFY(!marked.empty());
+            const std::vector<std::string>& fields = marked.front().fields;
+            // "rc4 10 10 1": the id, then the values of the boxes used, in order.
+            std::istringstream nominal(fields[0]);
+            std::string id;
+            nominal >> id;
+            calc::Inputs boxes;
+            for (std::size_t i = 0; i < boxes.size(); ++i) {
+                if (entry.captions[i] != calc::kNone) {
+                    nominal >> boxes[i];
+                }
+            }
+            choose(id.c_str(), boxes);
+            calculate();
+            auto hz = [](const std::string& line) { // "f=6.167MHz"
+                const std::size_t unit = line.find_first_not_of("f=0123456789.");
+                const double scale = line[unit] == 'M' ? 1e6 : line[unit] == 'k' ? 1e3 : 1.0;
+                return QString::fromStdString(
+                    calc::readable(std::stod(line.substr(2)) * scale, "Hz"));
+            };
+            auto table = child<QTableWidget>(*w, "scopeTable");
+            int row = 0;
+            while (row < table->rowCount() &&
+                   !table->item(row, 0)->text().startsWith(QStringLiteral("f 的容差范围"))) {
+                ++row;
+            }
+            QVERIFY2(row < table->rowCount(), qPrintable(QString::fromStdString(id)));
+            QCOMPARE(table->item(row, 1)->text(),
+                     hz(fields[4]) + QStringLiteral(" ～ ") + hz(fields[2]));
+            QCOMPARE(table->item(row, 3)->text(),
+                     QString::fromStdString(fields[5] + " ～ " + fields[3])
+                         .replace(u'%', QStringLiteral(" %")));
+        }
+        w->close();
     }
 
     void screenshot() {

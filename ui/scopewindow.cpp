@@ -1,5 +1,6 @@
 #include "ui/scopewindow.h"
 
+#include "calc/design.h"
 #include "calc/modes.h"
 #include "calc/numtext.h"
 #include "sim/circuits.h"
@@ -173,6 +174,63 @@ void fitChannel(ScopeChannel& ch, double halfHeight, double supply) {
     }
     ch.voltsPerDiv = perDiv;
     ch.centreVolts = (low + high) / 2;
+}
+
+// The frequency band of the parts' tolerances, as the pages' tolerance
+// sections give it: every part at the low end of its tolerance, then every
+// one at the high end, computed by the design search for the values in the
+// boxes as one candidate. Resistors ±5 %, capacitors ±10 % or ±20 % from
+// 1 μF (electrolytic), inductors ±10 %.
+struct ToleranceBand {
+    double lowHz = 0;
+    double highHz = 0;
+    QString tolerances; // "R ±5 %，C ±20 %"
+};
+
+std::optional<ToleranceBand> toleranceBand(const calc::CatalogueEntry& entry,
+                                           const calc::Inputs& boxes,
+                                           const calc::FormulaTimes& formula) {
+    const std::vector<calc::DesignInput> inputs = calc::designInputs(entry);
+    const calc::DesignRules* rules = calc::designRules(entry.mode);
+    if (inputs.empty() || !rules) {
+        return std::nullopt;
+    }
+    calc::DesignRequest request;
+    request.targetHz = 1 / formula.t;
+    request.top = 1;
+    // The values' own duty: the search's usual duty window is no question here.
+    if (rules->duty && formula.t1 > 0) {
+        request.duty = formula.t1 / formula.t;
+    }
+    std::array<bool, calc::kKinds> used{};
+    bool electrolytic = false;
+    for (const calc::DesignInput& in : inputs) {
+        request.fixed[in.box] = boxes[in.box];
+        used[static_cast<std::size_t>(in.kind)] = true;
+        electrolytic |= in.kind == calc::Kind::Capacitor &&
+                        calc::baseValueOf(in, boxes[in.box]).value_or(0) >= 1e-6;
+    }
+    ToleranceBand band;
+    QStringList tolerances;
+    for (std::size_t k = 0; k < calc::kKinds; ++k) {
+        calc::PartOptions& part = request.parts[k];
+        const auto kind = static_cast<calc::Kind>(k);
+        part.tolerance = kind == calc::Kind::Capacitor && electrolytic
+                             ? 20.0
+                             : calc::defaultTolerance(kind, part.series);
+        if (used[k]) {
+            tolerances
+                << QStringLiteral("%1 ±%2 %").arg(QChar::fromLatin1("RCL"[k])).arg(*part.tolerance);
+        }
+    }
+    const calc::DesignResult result = calc::design(entry, request);
+    if (result.candidates.empty()) {
+        return std::nullopt; // values the search refuses (outside its rules)
+    }
+    band.lowHz = result.candidates.front().fMinHz;
+    band.highHz = result.candidates.front().fMaxHz;
+    band.tolerances = tolerances.join(QStringLiteral("，"));
+    return band;
 }
 
 } // namespace
@@ -627,6 +685,20 @@ void ScopeWindow::fillTable() {
                 duty.difference = QString::asprintf("%+.1f 个百分点", 100 * (m->duty - t1 / f.t));
             }
             rows.push_back(duty);
+        }
+        if (const std::optional<ToleranceBand> band = toleranceBand(*entry_, boxes_, f)) {
+            Row r{QStringLiteral("f 的容差范围（%1）").arg(band->tolerances),
+                  readable(band->lowHz, "Hz") + QStringLiteral(" ～ ") +
+                      readable(band->highHz, "Hz"),
+                  none,
+                  percent(band->lowHz * f.t - 1, true) + QStringLiteral(" ～ ") +
+                      percent(band->highHz * f.t - 1, true)};
+            if (m) {
+                r.simulated = band->lowHz <= m->frequency && m->frequency <= band->highHz
+                                  ? QStringLiteral("在范围内")
+                                  : QStringLiteral("在范围外");
+            }
+            rows.push_back(r);
         }
         Row amplitude{QStringLiteral("CH1 振幅（峰峰值）"), QStringLiteral("—"), none, {}};
         Row settle{QStringLiteral("稳定所需周期"), QStringLiteral("—"), none, {}};
