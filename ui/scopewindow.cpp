@@ -184,7 +184,7 @@ void fitChannel(ScopeChannel& ch, double halfHeight, double supply) {
 struct ToleranceBand {
     double lowHz = 0;
     double highHz = 0;
-    QString tolerances; // "R ±5 %，C ±20 %"
+    QString tolerances; // "R±5%，C±20%"
 };
 
 std::optional<ToleranceBand> toleranceBand(const calc::CatalogueEntry& entry,
@@ -220,7 +220,7 @@ std::optional<ToleranceBand> toleranceBand(const calc::CatalogueEntry& entry,
                              : calc::defaultTolerance(kind, part.series);
         if (used[k]) {
             tolerances
-                << QStringLiteral("%1 ±%2 %").arg(QChar::fromLatin1("RCL"[k])).arg(*part.tolerance);
+                << QStringLiteral("%1±%2%").arg(QChar::fromLatin1("RCL"[k])).arg(*part.tolerance);
         }
     }
     const calc::DesignResult result = calc::design(entry, request);
@@ -284,6 +284,7 @@ void ScopeWindow::createControls() {
     table_->setHorizontalHeaderLabels({QStringLiteral("量"), QStringLiteral("公式"),
                                        QStringLiteral("仿真"), QStringLiteral("差")});
     table_->verticalHeader()->hide();
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Tab leaves the table for the next control; the arrows move in it.
     table_->setTabKeyNavigation(false);
@@ -687,12 +688,17 @@ void ScopeWindow::fillTable() {
             rows.push_back(duty);
         }
         if (const std::optional<ToleranceBand> band = toleranceBand(*entry_, boxes_, f)) {
-            Row r{QStringLiteral("f 的容差范围（%1）").arg(band->tolerances),
-                  readable(band->lowHz, "Hz") + QStringLiteral(" ～ ") +
-                      readable(band->highHz, "Hz"),
-                  none,
-                  percent(band->lowHz * f.t - 1, true) + QStringLiteral(" ～ ") +
-                      percent(band->highHz * f.t - 1, true)};
+            // One unit for both ends where they share it: "38.17～63.29 Hz".
+            QString low = readable(band->lowHz, "Hz");
+            const QString high = readable(band->highHz, "Hz");
+            if (low.section(u' ', -1) == high.section(u' ', -1)) {
+                low = low.section(u' ', 0, 0);
+            }
+            // On two lines: the table has no room for a long name.
+            Row r{QStringLiteral("f 范围\n（%1）").arg(band->tolerances),
+                  low + QStringLiteral("～") + high, none,
+                  QString::asprintf("%+.2f～%+.2f %%", 100 * (band->lowHz * f.t - 1),
+                                    100 * (band->highHz * f.t - 1))};
             if (m) {
                 r.simulated = band->lowHz <= m->frequency && m->frequency <= band->highHz
                                   ? QStringLiteral("在范围内")
@@ -866,7 +872,7 @@ QString ScopeWindow::allText() const {
         out << QStringLiteral("公式结果：") + exactLines_;
     }
     for (int r = 0; r < table_->rowCount(); ++r) {
-        QString line = table_->item(r, 0)->text() + QStringLiteral("：公式 ") +
+        QString line = table_->item(r, 0)->text().remove(u'\n') + QStringLiteral("：公式 ") +
                        table_->item(r, 1)->text() + QStringLiteral("，仿真 ") +
                        table_->item(r, 2)->text();
         if (!table_->item(r, 3)->text().isEmpty()) {
