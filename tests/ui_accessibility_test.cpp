@@ -1,6 +1,7 @@
 // What a screen reader is told about the window, read through Qt's
 // accessibility interfaces, and the copyable result lines.
 #include "tests/uitest.h"
+#include "ui/helpview.h"
 
 #include <QAccessible>
 #include <QAccessibleInterface>
@@ -93,6 +94,18 @@ private slots:
         const QStringList lines = uitest::linesOf(1, {"1", "1", "", ""});
         QCOMPARE(t->text(QAccessible::Name), lines[calc::T]);
         QCOMPARE(nameOf(w, "Label8"), lines[calc::F]);
+    }
+
+    // F1, wherever the focus is, shows the help page as its menu item does.
+    void f1ShowsTheHelpPage() {
+        Form1& w = form();
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+        const calc::CatalogueEntry& help = calc::kCatalogue.back();
+        QCOMPARE(help.kind, calc::EntryKind::Help);
+        QCOMPARE(w.findChild<HelpView*>(QStringLiteral("WebBrowser1"))->source().fileName(),
+                 QString::fromUtf8(help.page.data(), help.page.size()).section(u'\\', -1));
     }
 
     void messageTextIsReadable() {

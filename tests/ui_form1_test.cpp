@@ -73,6 +73,17 @@ QString shownPage(Form1& w) {
     return child<HelpView>(w, "WebBrowser1")->source().toLocalFile();
 }
 
+// The circuit menu's checked items, by object name.
+QStringList checkedCircuits(Form1& w) {
+    QStringList out;
+    for (QAction* a : child<QMenu>(w, "mnuSel")->actions()) {
+        if (a->isChecked()) {
+            out << a->objectName();
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 class Form1Test : public uitest::FormTest {
@@ -94,6 +105,8 @@ private slots:
         }
         QCOMPARE(child<QLabel>(w, "Lable1")->text(), QStringLiteral("电路简介"));
         QVERIFY(!child<QLabel>(w, "Image1")->pixmap().isNull());
+        // The start-up state calculates as the first circuit, whose page it shows.
+        QCOMPARE(checkedCircuits(w), QStringList{"mnuRc1"});
     }
 
     // Every menu item, against what the core's catalogue says it selects
@@ -129,6 +142,11 @@ private slots:
         // A selection touches neither the inputs nor the results.
         QCOMPARE(child<QLineEdit>(w, "Text5")->text(), QStringLiteral("4"));
         QCOMPARE(results(w), (QStringList{"", "", "T=", "f="}));
+        // The circuit chosen carries the check mark; help is no circuit.
+        QCOMPARE(checkedCircuits(w), entry.kind == calc::EntryKind::Help
+                                         ? QStringList{}
+                                         : QStringList{QString::fromLatin1(entry.menuItem.data(),
+                                                                           entry.menuItem.size())});
     }
 
     void topMenusRunNothing() {
@@ -173,10 +191,14 @@ private slots:
                 QCOMPARE(actions[i]->text(), itemCaptions[menu][i]);
             }
         }
+        // The circuits take a check mark; help alone has a key, the usual one.
+        for (QAction* a : sel) {
+            QVERIFY(a->isCheckable());
+        }
+        QCOMPARE(help[0]->shortcut(), QKeySequence(QKeySequence::HelpContents));
         for (QAction* a : sel + help + top) {
             QVERIFY(!a->isSeparator());
-            QVERIFY(!a->isCheckable());
-            QVERIFY(a->shortcut().isEmpty());
+            QCOMPARE(a->shortcut().isEmpty(), a != help[0]);
             QVERIFY(!a->text().contains('&'));
             QVERIFY(a->isEnabled() && a->isVisible());
         }
@@ -437,6 +459,7 @@ private slots:
         QVERIFY(clickLink(view, "kiv4.htm"));
         QCOMPARE(shownPage(w), QDir(w.adress()).filePath("html/kiv4.htm"));
         QCOMPARE(captions(w), captionsOf("rc4"));
+        QCOMPARE(checkedCircuits(w), QStringList{"mnuRc4"});
         QCOMPARE(int(w.j()), 4);
         QCOMPARE(child<QLineEdit>(w, "Text2")->text(), QStringLiteral("1"));
         QCOMPARE(results(w), before);

@@ -10,20 +10,27 @@
 #include "ui/scopeview.h"
 #include "ui/scopewindow.h"
 
+#include "tests/pagemarkers.h"
 #include "tests/uitest.h"
 
+#include <QAccessible>
+#include <QAccessibleInterface>
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
 
 #include <cmath>
+#include <sstream>
 
 namespace {
 
@@ -203,6 +210,91 @@ private slots:
         if (const QByteArray shot = qgetenv("OSC_REPORT_SHOT"); !shot.isEmpty()) {
             QVERIFY(QFile::copy(dir.filePath("report.pdf"), QString::fromLocal8Bit(shot)));
         }
+    }
+
+    // Going round the window with Tab: every stop has a name a screen
+    // reader says, and the readout and the table are among them, the
+    // readout read as shown and the table cell by cell.
+    void tabReachesNamedReadoutAndTable() {
+        choose("rc4", {"10", "10", "1", ""});
+        calculate();
+        ScopeWindow* w = open();
+        QVERIFY(finished(w));
+        QApplication::setActiveWindow(w);
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        auto* choice = child<QComboBox>(*w, "scopeViewChoice");
+        choice->setFocus();
+        QSet<QWidget*> reached;
+        for (QWidget* f = choice; !reached.contains(f); f = QApplication::focusWidget()) {
+            reached << f;
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(f);
+            QVERIFY2(!a->text(QAccessible::Name).isEmpty(), qPrintable(f->objectName()));
+            QTest::keyClick(f, Qt::Key_Tab);
+        }
+        // Round the whole window: no control keeps Tab to itself.
+        QCOMPARE(QApplication::focusWidget(), choice);
+        auto* readout = child<QLabel>(*w, "scopeReadout");
+        auto* table = child<QTableWidget>(*w, "scopeTable");
+        QVERIFY(reached.contains(readout));
+        QVERIFY(reached.contains(table));
+        QCOMPARE(QAccessible::queryAccessibleInterface(readout)->text(QAccessible::Name),
+                 readout->text());
+        QAccessibleTableInterface* cells =
+            QAccessible::queryAccessibleInterface(table)->tableInterface();
+        QVERIFY(cells);
+        QCOMPARE(cells->rowCount(), table->rowCount());
+        QCOMPARE(cells->cellAt(0, 2)->text(QAccessible::Name), table->item(0, 2)->text());
+    }
+
+    // The tolerance row gives each page's first tolerance figure: the band's
+    // ends are the page's f lines, its deviations the page's.
+    void toleranceRowAsThePageGivesIt() {
+        ScopeWindow* w = open();
+        for (const calc::CatalogueEntry& entry : calc::kCatalogue) {
+            if (entry.kind != calc::EntryKind::Circuit || entry.mode == 7) {
+                continue;
+            }
+            QFile page(QCoreApplication::applicationDirPath() + QStringLiteral("/html/") +
+                       QString::fromUtf8(entry.page.data(), qsizetype(entry.page.size()))
+                           .section(u'\\', -1));
+            QVERIFY(page.open(QIODevice::ReadOnly));
+            const auto marked = pagetest::markedSections(page.readAll().toStdString(), "tolerance");
+            QVERIFY(!marked.empty());
+            const std::vector<std::string>& fields = marked.front().fields;
+            // "rc4 10 10 1": the id, then the values of the boxes used, in order.
+            std::istringstream nominal(fields[0]);
+            std::string id;
+            nominal >> id;
+            calc::Inputs boxes;
+            for (std::size_t i = 0; i < boxes.size(); ++i) {
+                if (entry.captions[i] != calc::kNone) {
+                    nominal >> boxes[i];
+                }
+            }
+            choose(id.c_str(), boxes);
+            calculate();
+            auto hz = [](const std::string& line) { // "f=6.167MHz"
+                const std::size_t unit = line.find_first_not_of("f=0123456789.");
+                const double scale = line[unit] == 'M' ? 1e6 : line[unit] == 'k' ? 1e3 : 1.0;
+                return std::stod(line.substr(2)) * scale;
+            };
+            auto table = child<QTableWidget>(*w, "scopeTable");
+            int row = 0;
+            while (row < table->rowCount() &&
+                   !table->item(row, 0)->text().startsWith(QStringLiteral("f 范围"))) {
+                ++row;
+            }
+            QVERIFY2(row < table->rowCount(), id.c_str());
+            // "38.17～63.29 Hz", the page's two f lines read as the table writes f.
+            const QStringList ends = table->item(row, 1)->text().split(u'～');
+            QCOMPARE(ends.size(), 2);
+            QVERIFY(
+                QString::fromStdString(calc::readable(hz(fields[4]), "Hz")).startsWith(ends[0]));
+            QCOMPARE(ends[1], QString::fromStdString(calc::readable(hz(fields[2]), "Hz")));
+            QCOMPARE(table->item(row, 3)->text(),
+                     QString::fromStdString(fields[5] + "～" + fields[3]).replace(u'%', "") + " %");
+        }
+        w->close();
     }
 
     void screenshot() {

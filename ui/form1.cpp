@@ -9,6 +9,7 @@
 #include "ui/wholecharvalidator.h"
 
 #include <QAccessible>
+#include <QActionGroup>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -76,6 +77,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
                    Qt::MSWindowsFixedSizeDialogHint);
 
     Form_Load();
+    markCircuitInUse();
     inputs_[0]->setFocus();
 }
 
@@ -87,6 +89,9 @@ void Form1::createMenus() {
         QString::fromUtf8(calc::kHelpMenuCaption.data(), calc::kHelpMenuCaption.size()));
     help->setObjectName(QString::fromLatin1(calc::kHelpMenu.data(), calc::kHelpMenu.size()));
 
+    // The circuit in use carries the check mark; on the help page none does.
+    circuits_ = new QActionGroup(this);
+    circuits_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     for (const calc::CatalogueEntry& entry : calc::kCatalogue) {
         if (entry.kind == calc::EntryKind::Startup) {
             continue; // it has no menu item
@@ -95,7 +100,21 @@ void Form1::createMenus() {
         QAction* action =
             menu->addAction(QString::fromUtf8(entry.menuCaption.data(), entry.menuCaption.size()));
         action->setObjectName(QString::fromLatin1(entry.menuItem.data(), entry.menuItem.size()));
+        if (entry.kind == calc::EntryKind::Help) {
+            action->setShortcut(QKeySequence::HelpContents);
+        } else {
+            action->setCheckable(true);
+            circuits_->addAction(action);
+        }
         connect(action, &QAction::triggered, this, [this, &entry] { select(entry); });
+    }
+}
+
+void Form1::markCircuitInUse() {
+    const calc::CatalogueEntry& shown = menuEntryOf(*circuit_);
+    for (QAction* action : circuits_->actions()) {
+        action->setChecked(action->objectName().toUtf8() ==
+                           QByteArray(shown.menuItem.data(), qsizetype(shown.menuItem.size())));
     }
 }
 
@@ -234,6 +253,7 @@ void Form1::select(const calc::CatalogueEntry& entry) {
     circuit_ = &entry;
     applySelection(calc::select(entry));
     markPreviousResults();
+    markCircuitInUse();
     followScope();
 }
 
@@ -250,6 +270,7 @@ void Form1::followPage(const QString& fileName) {
             circuit_ = &entry;
             applyCaptionsAndMode(calc::select(entry));
             markPreviousResults();
+            markCircuitInUse();
             followScope();
             return;
         }

@@ -9,6 +9,7 @@
 #include <array>
 
 class HelpView;
+class QActionGroup;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -67,12 +68,16 @@ private:
     void Command1_Click();
     // Greys the result lines calculated for another circuit than the one shown.
     void markPreviousResults();
+    // Checks the menu item of the circuit shown (the start-up state's is the
+    // first circuit's), none for the help page.
+    void markCircuitInUse();
 
     std::array<QLineEdit*, 4> inputs_{};    // Text2..Text5
     std::array<QLabel*, 4> captions_{};     // Label1..Label4
     std::array<ResultLabel*, 4> results_{}; // Label5..Label8
     QPushButton* command1_ = nullptr;
     HelpView* webBrowser1_ = nullptr;
+    QActionGroup* circuits_ = nullptr; // the circuit menu's items
 
     QString adress_;
     calc::Mode j_ = 0;

@@ -1,5 +1,6 @@
 #include "ui/scopewindow.h"
 
+#include "calc/design.h"
 #include "calc/modes.h"
 #include "calc/numtext.h"
 #include "sim/circuits.h"
@@ -175,6 +176,63 @@ void fitChannel(ScopeChannel& ch, double halfHeight, double supply) {
     ch.centreVolts = (low + high) / 2;
 }
 
+// The frequency band of the parts' tolerances, as the pages' tolerance
+// sections give it: every part at the low end of its tolerance, then every
+// one at the high end, computed by the design search for the values in the
+// boxes as one candidate. Resistors ±5 %, capacitors ±10 % or ±20 % from
+// 1 μF (electrolytic), inductors ±10 %.
+struct ToleranceBand {
+    double lowHz = 0;
+    double highHz = 0;
+    QString tolerances; // "R±5%，C±20%"
+};
+
+std::optional<ToleranceBand> toleranceBand(const calc::CatalogueEntry& entry,
+                                           const calc::Inputs& boxes,
+                                           const calc::FormulaTimes& formula) {
+    const std::vector<calc::DesignInput> inputs = calc::designInputs(entry);
+    const calc::DesignRules* rules = calc::designRules(entry.mode);
+    if (inputs.empty() || !rules) {
+        return std::nullopt;
+    }
+    calc::DesignRequest request;
+    request.targetHz = 1 / formula.t;
+    request.top = 1;
+    // The values' own duty: the search's usual duty window is no question here.
+    if (rules->duty && formula.t1 > 0) {
+        request.duty = formula.t1 / formula.t;
+    }
+    std::array<bool, calc::kKinds> used{};
+    bool electrolytic = false;
+    for (const calc::DesignInput& in : inputs) {
+        request.fixed[in.box] = boxes[in.box];
+        used[static_cast<std::size_t>(in.kind)] = true;
+        electrolytic |= in.kind == calc::Kind::Capacitor &&
+                        calc::baseValueOf(in, boxes[in.box]).value_or(0) >= 1e-6;
+    }
+    ToleranceBand band;
+    QStringList tolerances;
+    for (std::size_t k = 0; k < calc::kKinds; ++k) {
+        calc::PartOptions& part = request.parts[k];
+        const auto kind = static_cast<calc::Kind>(k);
+        part.tolerance = kind == calc::Kind::Capacitor && electrolytic
+                             ? 20.0
+                             : calc::defaultTolerance(kind, part.series);
+        if (used[k]) {
+            tolerances
+                << QStringLiteral("%1±%2%").arg(QChar::fromLatin1("RCL"[k])).arg(*part.tolerance);
+        }
+    }
+    const calc::DesignResult result = calc::design(entry, request);
+    if (result.candidates.empty()) {
+        return std::nullopt; // values the search refuses (outside its rules)
+    }
+    band.lowHz = result.candidates.front().fMinHz;
+    band.highHz = result.candidates.front().fMaxHz;
+    band.tolerances = tolerances.join(QStringLiteral("，"));
+    return band;
+}
+
 } // namespace
 
 ScopeWindow::ScopeWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -216,8 +274,9 @@ void ScopeWindow::createControls() {
     readout_->setObjectName(QStringLiteral("scopeReadout"));
     readout_->setWordWrap(true);
     readout_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // A stop on the Tab path whose name is what it shows (set in refresh).
     readout_->setFocusPolicy(Qt::TabFocus);
-    readout_->setAccessibleName(QStringLiteral("测得的波形参数"));
+    readout_->setAccessibleDescription(QStringLiteral("测得的波形参数"));
     side->addWidget(readout_);
     table_ = new QTableWidget(0, 4, this);
     table_->setObjectName(QStringLiteral("scopeTable"));
@@ -225,7 +284,10 @@ void ScopeWindow::createControls() {
     table_->setHorizontalHeaderLabels({QStringLiteral("量"), QStringLiteral("公式"),
                                        QStringLiteral("仿真"), QStringLiteral("差")});
     table_->verticalHeader()->hide();
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the table for the next control; the arrows move in it.
+    table_->setTabKeyNavigation(false);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table_->horizontalHeader()->setStretchLastSection(true);
     side->addWidget(table_, 1);
@@ -247,6 +309,7 @@ void ScopeWindow::createControls() {
     statusLabel_ = new QLabel(this);
     statusLabel_->setObjectName(QStringLiteral("scopeStatus"));
     statusLabel_->setWordWrap(true);
+    statusLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     layout->addWidget(statusLabel_);
     layout->addWidget(createExportRow());
     resize(1100, 600);
@@ -624,6 +687,25 @@ void ScopeWindow::fillTable() {
             }
             rows.push_back(duty);
         }
+        if (const std::optional<ToleranceBand> band = toleranceBand(*entry_, boxes_, f)) {
+            // One unit for both ends where they share it: "38.17～63.29 Hz".
+            QString low = readable(band->lowHz, "Hz");
+            const QString high = readable(band->highHz, "Hz");
+            if (low.section(u' ', -1) == high.section(u' ', -1)) {
+                low = low.section(u' ', 0, 0);
+            }
+            // On two lines: the table has no room for a long name.
+            Row r{QStringLiteral("f 范围\n（%1）").arg(band->tolerances),
+                  low + QStringLiteral("～") + high, none,
+                  QString::asprintf("%+.2f～%+.2f %%", 100 * (band->lowHz * f.t - 1),
+                                    100 * (band->highHz * f.t - 1))};
+            if (m) {
+                r.simulated = band->lowHz <= m->frequency && m->frequency <= band->highHz
+                                  ? QStringLiteral("在范围内")
+                                  : QStringLiteral("在范围外");
+            }
+            rows.push_back(r);
+        }
         Row amplitude{QStringLiteral("CH1 振幅（峰峰值）"), QStringLiteral("—"), none, {}};
         Row settle{QStringLiteral("稳定所需周期"), QStringLiteral("—"), none, {}};
         if (m) {
@@ -687,7 +769,11 @@ void ScopeWindow::refresh() {
     model_->setText(modelLine());
     exact_->setText(exactLines_);
     exact_->setCursorPosition(0);
+    readout_->setAccessibleName(readout_->text().isEmpty() ? QStringLiteral("还没有测得的波形参数")
+                                                           : readout_->text());
     statusLabel_->setText(status_);
+    // Why nothing is shown is a Tab stop while there is something to say.
+    statusLabel_->setFocusPolicy(status_.isEmpty() ? Qt::NoFocus : Qt::TabFocus);
     for (QPushButton* b : exports_) {
         const QString name = b->objectName();
         const bool needsRun =
@@ -786,7 +872,7 @@ QString ScopeWindow::allText() const {
         out << QStringLiteral("公式结果：") + exactLines_;
     }
     for (int r = 0; r < table_->rowCount(); ++r) {
-        QString line = table_->item(r, 0)->text() + QStringLiteral("：公式 ") +
+        QString line = table_->item(r, 0)->text().remove(u'\n') + QStringLiteral("：公式 ") +
                        table_->item(r, 1)->text() + QStringLiteral("，仿真 ") +
                        table_->item(r, 2)->text();
         if (!table_->item(r, 3)->text().isEmpty()) {
