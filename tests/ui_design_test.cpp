@@ -6,6 +6,7 @@
 #include "ui/designdialog.h"
 #include "ui/form1.h"
 #include "ui/helpview.h"
+#include "ui/scopewindow.h"
 
 #include "tests/clicklink.h"
 #include "tests/uitest.h"
@@ -19,6 +20,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
 
@@ -193,6 +195,26 @@ private slots:
         QCOMPARE(child<QLabel>(form(), "Label7")->text() + QStringLiteral("  ") +
                      child<QLabel>(form(), "Label8")->text(),
                  promised);
+    }
+
+    // "仿真" fills the row in and shows it running on the scope with the rest
+    // of the circuit the design chose.
+    void simulateOpensTheScopeWithTheDesignsParts() {
+        action(form(), "mnuRc2")->trigger();
+        QVERIFY(withDialog([&] { action(form(), "mnuDesign")->trigger(); },
+                           [&](DesignDialog& d) {
+                               child<QLineEdit>(d, "targetEdit")->setText(QStringLiteral("1k"));
+                               child<QPushButton>(d, "searchButton")->click();
+                               QTRY_VERIFY(!d.searching());
+                               child<QTableWidget>(d, "candidateTable")->selectRow(0);
+                               child<QPushButton>(d, "simulateButton")->click();
+                           }));
+        ScopeWindow* w = form().scopeWindow();
+        QVERIFY(w && w->isVisible());
+        QSignalSpy spy(w, &ScopeWindow::runFinished);
+        QVERIFY(!w->running() || spy.wait(20000));
+        QVERIFY2(w->simulation(), qPrintable(w->status()));
+        QVERIFY(w->simulation()->netlist.text.find("as the design chose it") != std::string::npos);
     }
 
     void statusSaysWhatHappened() {

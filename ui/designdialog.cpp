@@ -156,19 +156,30 @@ void DesignDialog::createControls() {
     fillButton_->setAccessibleName(QStringLiteral("填入"));
     fillButton_->setAccessibleDescription(QStringLiteral("把选中的组合填入主窗口的输入框并计算"));
     fillButton_->setEnabled(false);
+    simulateButton_ = new QPushButton(QStringLiteral("仿真(&M)"), this);
+    simulateButton_->setObjectName(QStringLiteral("simulateButton"));
+    simulateButton_->setAccessibleName(QStringLiteral("仿真"));
+    simulateButton_->setAccessibleDescription(
+        QStringLiteral("把选中的组合填入主窗口，并在仿真波形窗口中看它的整个电路运行"));
+    simulateButton_->setEnabled(false);
     auto* close = new QPushButton(QStringLiteral("关闭"), this);
     close->setObjectName(QStringLiteral("closeButton"));
     close->setAccessibleName(QStringLiteral("关闭"));
     buttons->addStretch();
     buttons->addWidget(fillButton_);
+    buttons->addWidget(simulateButton_);
     buttons->addWidget(close);
     layout->addLayout(buttons);
 
     connect(searchButton_, &QPushButton::clicked, this, &DesignDialog::search);
     connect(fillButton_, &QPushButton::clicked, this, &DesignDialog::fill);
+    connect(simulateButton_, &QPushButton::clicked, this, &DesignDialog::simulateChosen);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
-    connect(table_, &QTableWidget::itemSelectionChanged, this,
-            [this] { fillButton_->setEnabled(!table_->selectedItems().isEmpty()); });
+    connect(table_, &QTableWidget::itemSelectionChanged, this, [this] {
+        const bool any = !table_->selectedItems().isEmpty();
+        fillButton_->setEnabled(any);
+        simulateButton_->setEnabled(any);
+    });
     // Enter or a double click on a row fills it in; Enter anywhere else searches.
     connect(table_, &QTableWidget::activated, this, &DesignDialog::fill);
     searchButton_->setDefault(true);
@@ -564,6 +575,7 @@ void DesignDialog::showResult() {
             say(qs(result_.reason));
         }
         fillButton_->setEnabled(false);
+        simulateButton_->setEnabled(false);
         return;
     }
     const bool wound = result_.candidates.front().coil.has_value();
@@ -597,4 +609,13 @@ void DesignDialog::fill() {
     }
     chosen_ = result_.candidates[static_cast<std::size_t>(row)].inputs;
     accept();
+}
+
+void DesignDialog::simulateChosen() {
+    const int row = table_->currentRow();
+    if (row < 0 || row >= static_cast<int>(result_.candidates.size())) {
+        return;
+    }
+    simulateWith_ = sim::netlistParts(result_.candidates[static_cast<std::size_t>(row)]);
+    fill();
 }

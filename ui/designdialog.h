@@ -36,6 +36,9 @@ public:
 
     // The texts for input 1 to input 4 of the row taken with "填入".
     const std::optional<calc::Inputs>& chosen() const { return chosen_; }
+    // The rest of the circuit the chosen row's design picked, when it was taken
+    // with "仿真": the scope window simulates it with these parts.
+    const std::optional<std::vector<sim::PartValue>>& simulateWith() const { return simulateWith_; }
     // What the last search found (for the table and for tests).
     const calc::DesignResult& result() const { return result_; }
     // The simulated figure of each candidate, when "仿真验证" was on.
@@ -58,6 +61,7 @@ private:
     };
     void finishSearch(unsigned generation, const calc::DesignRequest& request, const Found& found);
     void fill();
+    void simulateChosen();
     QStringList rowTexts(const calc::Candidate& c, const sim::Check* check = nullptr) const;
     int tableWidthFor(const std::vector<calc::Candidate>& rows) const;
     void widenTableTo(int width);
@@ -84,12 +88,14 @@ private:
     QLabel* status_ = nullptr;
     QTableWidget* table_ = nullptr;
     QPushButton* fillButton_ = nullptr;
+    QPushButton* simulateButton_ = nullptr;
 
     calc::DesignRequest request_;
     calc::DesignResult result_;
     std::vector<sim::Check> checks_;
     std::optional<sim::Text> simulator_; // why the simulator could not run
     std::optional<calc::Inputs> chosen_;
+    std::optional<std::vector<sim::PartValue>> simulateWith_;
     unsigned generation_ = 0; // of the newest search; an older one's result is dropped
     bool searching_ = false;
     QPointer<QThread> worker_; // the newest search's thread, while it runs

@@ -41,6 +41,12 @@ void Form1::openDesignDialog() {
     DesignDialog dialog(*circuit_, this);
     if (dialog.exec() == QDialog::Accepted && dialog.chosen()) {
         fillInputs(*dialog.chosen());
+        if (dialog.simulateWith()) {
+            // The design's own collector resistors, bias and bypasses, which
+            // the boxes do not hold.
+            openScopeWindow();
+            scope_->follow(*circuit_, boxTexts(), *dialog.simulateWith());
+        }
     }
 }
 

@@ -428,7 +428,8 @@ QString ScopeWindow::status() const {
     return status_;
 }
 
-void ScopeWindow::follow(const calc::CatalogueEntry& entry, const calc::Inputs& boxes) {
+void ScopeWindow::follow(const calc::CatalogueEntry& entry, const calc::Inputs& boxes,
+                         std::vector<sim::PartValue> parts) {
     const calc::CatalogueEntry& shown = menuEntry(entry);
     const bool circuitChanged = entry_ != &shown;
     if (running_) {
@@ -436,6 +437,7 @@ void ScopeWindow::follow(const calc::CatalogueEntry& entry, const calc::Inputs& 
     }
     entry_ = &shown;
     boxes_ = boxes;
+    parts_ = std::move(parts);
     result_.reset();
     formula_.reset();
     status_.clear();
@@ -514,13 +516,14 @@ void ScopeWindow::startRun() {
             showSimulation(watcher->result());
         }
     });
-    watcher->setFuture(QtConcurrent::run([id = std::string(entry_->id), boxes = boxes_,
-                                          supply = supply_->value(), cancel, progress] {
-        sim::RunControl control;
-        control.cancel = cancel.get();
-        control.progress = [progress](double done) { progress->store(done); };
-        return sim::simulate(id, boxes, supply, control);
-    }));
+    watcher->setFuture(
+        QtConcurrent::run([id = std::string(entry_->id), boxes = boxes_, parts = parts_,
+                           supply = supply_->value(), cancel, progress] {
+            sim::RunControl control;
+            control.cancel = cancel.get();
+            control.progress = [progress](double done) { progress->store(done); };
+            return sim::simulate(id, boxes, supply, control, parts);
+        }));
     refresh();
 }
 

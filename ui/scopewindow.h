@@ -37,7 +37,8 @@ public:
     ~ScopeWindow() override;
 
     // Shows `entry` with the box texts and starts its simulation.
-    void follow(const calc::CatalogueEntry& entry, const calc::Inputs& boxes);
+    void follow(const calc::CatalogueEntry& entry, const calc::Inputs& boxes,
+                std::vector<sim::PartValue> parts = {});
     // Stops the running simulation; its result, when it comes, is dropped.
     void cancelRun();
 
@@ -86,6 +87,8 @@ private:
 
     const calc::CatalogueEntry* entry_ = nullptr; // the circuit's menu entry
     calc::Inputs boxes_;
+    // The rest of the circuit where a design chose it; else the netlist's own.
+    std::vector<sim::PartValue> parts_;
     std::optional<calc::FormulaTimes> formula_; // s, when the boxes compute
     QString exactLines_;                        // the main window's result lines
     std::optional<sim::Simulation> result_;
