@@ -876,16 +876,6 @@ std::vector<std::string> warningsText(const DesignResult& result, double targetH
 
 namespace {
 
-Problem typedProblem(DesignProblem kind, Field field, std::string_view typed,
-                     std::string name = {}) {
-    Problem p;
-    p.kind = kind;
-    p.field = field;
-    p.name = std::move(name);
-    p.typed = echoText(typed);
-    return p;
-}
-
 // Beyond a double, or so small that it reads as 0.
 std::optional<DesignProblem> magnitudeProblem(const Decimal& d, double value) {
     if (!std::isfinite(value)) {
@@ -913,11 +903,11 @@ std::variant<double, Problem> readPlain(std::string_view typed, Field field, boo
     }
     const auto d = parseDecimal(text);
     if (!d) {
-        return typedProblem(DesignProblem::Unreadable, field, typed, std::move(name));
+        return issue(DesignProblem::Unreadable, field, std::move(name), typed);
     }
     const double value = d->value();
     if (const auto p = magnitudeProblem(*d, value)) {
-        return typedProblem(*p, field, typed, std::move(name));
+        return issue(*p, field, std::move(name), typed);
     }
     return inPercent ? value / 100.0 : value;
 }
@@ -927,14 +917,14 @@ std::variant<double, Problem> readPlain(std::string_view typed, Field field, boo
 std::variant<double, Problem> readTarget(std::string_view typed, double bareHz) {
     const auto q = parseQuantity(typed, "Hz");
     if (!q) {
-        return typedProblem(DesignProblem::Unreadable, Field::Target, typed);
+        return issue(DesignProblem::Unreadable, Field::Target, {}, typed);
     }
     const double value = q->value.value() * (q->bare ? bareHz : 1.0);
     if (const auto p = magnitudeProblem(q->value, value)) {
-        return typedProblem(*p, Field::Target, typed);
+        return issue(*p, Field::Target, {}, typed);
     }
     if (value <= 0.0) {
-        return typedProblem(DesignProblem::BadTarget, Field::Target, typed);
+        return issue(DesignProblem::BadTarget, Field::Target, {}, typed);
     }
     return value;
 }
@@ -950,22 +940,22 @@ std::variant<double, Problem> readTolerance(std::string_view typed, std::string_
 std::variant<std::string, Problem> readFixed(const DesignInput& input, std::string_view typed) {
     const auto q = parseQuantity(typed, unitSymbol(input.kind));
     if (!q) {
-        return typedProblem(DesignProblem::Unreadable, Field::Fixed, typed, input.name);
+        return issue(DesignProblem::Unreadable, Field::Fixed, input.name, typed);
     }
     const Decimal inBox = q->value.scaled(q->bare ? 0 : -input.unitExponent);
     if (inBox.digits != "0") {
         // The digits before the point, or the zeros after it.
         const int lead = static_cast<int>(inBox.digits.size()) + inBox.exponent;
         if (lead > kMaxInputLength) {
-            return typedProblem(DesignProblem::TooLarge, Field::Fixed, typed, input.name);
+            return issue(DesignProblem::TooLarge, Field::Fixed, input.name, typed);
         }
         if (-lead > kMaxInputLength - 3) {
-            return typedProblem(DesignProblem::TooSmall, Field::Fixed, typed, input.name);
+            return issue(DesignProblem::TooSmall, Field::Fixed, input.name, typed);
         }
     }
     std::optional<std::string> text = boxTextOf(input, typed);
     if (!text || !fitsBox(*text)) {
-        return typedProblem(DesignProblem::BadFixedValue, Field::Fixed, typed, input.name);
+        return issue(DesignProblem::BadFixedValue, Field::Fixed, input.name, typed);
     }
     return *text;
 }
@@ -974,11 +964,11 @@ std::variant<double, Problem> readRangeEnd(const DesignInput& input, std::string
     const std::string letter(1, "RCL"[static_cast<std::size_t>(input.kind)]);
     const auto q = parseQuantity(typed, unitSymbol(input.kind));
     if (!q) {
-        return typedProblem(DesignProblem::Unreadable, Field::Range, typed, letter);
+        return issue(DesignProblem::Unreadable, Field::Range, letter, typed);
     }
     const double value = *baseValueOf(input, typed);
     if (const auto p = magnitudeProblem(q->value, value)) {
-        return typedProblem(*p, Field::Range, typed, letter);
+        return issue(*p, Field::Range, letter, typed);
     }
     return value;
 }
