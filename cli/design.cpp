@@ -6,6 +6,7 @@
 #include "calc/quantity.h"
 #include "cli/json.h"
 #include "cli/osccalc.h"
+#include "cli/simulate.h"
 #include "sim/verify.h"
 
 #include <algorithm>
@@ -28,7 +29,7 @@ void printDesignUsage(std::ostream& os) {
        << " [--duty D] [--series E24] [--cseries E6]\n"
           "                      [--lseries E12] [--fix NAME=VALUE]... [--range K=LOW..HIGH]...\n"
           "                      [--tol R=5,C=10,L=10] [--top N] [--closest] [--simulate]\n"
-          "                      [--json]\n";
+          "                      [--limit S] [--json]\n";
 }
 
 calc::Language language() {
@@ -82,6 +83,7 @@ void printDesignHelp(std::ostream& os) {
                   standard values. Without ngspice (or when it fails) the
                   list is the formula's alone, with the reason on standard
                   error and exit status 0.
+  --limit S       Stops each simulation after S seconds (default 5).
   --json          One JSON object: circuit, target_hz, series, warnings,
                   candidates (inputs, parts, lines, error_percent, duty,
                   f_min_hz, f_max_hz, impedance_ohm, coil, simulated).
@@ -114,6 +116,7 @@ The rules of a sound design, per circuit:
                   时，从前 20 组中找）；误差一栏仍是与标准值的差距。没有
                   ngspice（或仿真失败）时只按公式列出，原因写在标准错误上，
                   退出状态为 0。
+  --limit 秒数    每次仿真最多运行这么多秒（默认 5）。
   --json          输出一个 JSON 对象：circuit、target_hz、series、warnings、
                   candidates（inputs、parts、lines、error_percent、duty、
                   f_min_hz、f_max_hz、impedance_ohm、coil、simulated）。
@@ -204,6 +207,7 @@ struct Parsed {
     bool json = false;
     bool help = false;
     bool simulate = false;
+    double limitSeconds = sim::RunControl{}.limitSeconds; // of each simulation
 };
 
 // Reads the options; returns the reason of a usage error, or "".
@@ -238,8 +242,9 @@ std::string parse(const std::vector<std::string>& args, Parsed& p) {
             value = arg.substr(eq + 1);
             arg.resize(eq);
         }
-        constexpr std::string_view kTakesValue[] = {"--duty", "--series", "--cseries", "--lseries",
-                                                    "--fix",  "--range",  "--tol",     "--top"};
+        constexpr std::string_view kTakesValue[] = {"--duty",    "--series", "--cseries",
+                                                    "--lseries", "--fix",    "--range",
+                                                    "--tol",     "--top",    "--limit"};
         if (std::find(std::begin(kTakesValue), std::end(kTakesValue), arg) ==
             std::end(kTakesValue)) {
             return std::string(tr("unknown option ", "未知的选项 ")) + jsonString(arg);
@@ -302,6 +307,13 @@ std::string parse(const std::vector<std::string>& args, Parsed& p) {
                 }
                 p.tolerances.emplace_back(*kind, item.substr(2));
             }
+        } else if (arg == "--limit") {
+            const std::optional<double> s = positiveNumber(value, kMaxLimitSeconds);
+            if (!s) {
+                return std::string(tr("--limit wants seconds, more than 0 and at most 600",
+                                      "--limit 要大于 0、至多 600 的秒数"));
+            }
+            p.limitSeconds = *s;
         } else {
             std::size_t n = 0;
             const auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
@@ -550,7 +562,9 @@ int runDesign(const std::vector<std::string>& args, std::ostream& out, std::ostr
     std::vector<sim::Check> checks;
     std::optional<sim::Text> simulator;
     if (p.simulate && !result.candidates.empty()) {
-        sim::Verified verified = sim::verifyDesign(*circuit, p.request, result, sim::RunControl{});
+        sim::RunControl control;
+        control.limitSeconds = p.limitSeconds;
+        sim::Verified verified = sim::verifyDesign(*circuit, p.request, result, control);
         checks = std::move(verified.checks);
         simulator = std::move(verified.unavailable);
     }

@@ -19,6 +19,15 @@
 
 namespace cli {
 
+std::optional<double> positiveNumber(const std::string& text, double most) {
+    const std::optional<calc::Decimal> d = calc::parseDecimal(text);
+    if (!d) {
+        return std::nullopt;
+    }
+    const double v = d->value();
+    return v > 0 && v <= most ? std::optional<double>(v) : std::nullopt;
+}
+
 namespace {
 
 struct Options {
@@ -76,16 +85,6 @@ int usage(std::ostream& err, std::string_view reason) {
     err << "osccalc simulate: " << reason << "\n"
         << tr("Try osccalc simulate --help.\n", "见 osccalc simulate --help。\n");
     return kExitUsage;
-}
-
-// A positive plain number for --vcc and --limit.
-std::optional<double> positive(const std::string& text, double most) {
-    const std::optional<calc::Decimal> d = calc::parseDecimal(text);
-    if (!d) {
-        return std::nullopt;
-    }
-    const double v = d->value();
-    return v > 0 && v <= most ? std::optional<double>(v) : std::nullopt;
 }
 
 std::string number(double v) {
@@ -210,7 +209,7 @@ int runSimulate(const std::vector<std::string>& args, std::ostream& out, std::os
         } else if (arg == "--vcc" || arg == "--limit") {
             const std::optional<std::string> text = value();
             const std::optional<double> v =
-                text ? positive(*text, arg == "--vcc" ? 50 : 600) : std::nullopt;
+                text ? positiveNumber(*text, arg == "--vcc" ? 50 : kMaxLimitSeconds) : std::nullopt;
             if (!v) {
                 return usage(err, arg +
                                       std::string(tr(" needs a positive number (at most ",

@@ -160,7 +160,8 @@ TEST(DesignCli, SupportPartsInRowsAndJson) {
 // of the target; the candidate rows stay those of the formula otherwise.
 TEST(DesignCli, SimulateConfirmsTheFirstRow) {
     const Ran plain = osccalc({"design", "lc4", "455kHz", "--top", "3"});
-    const Ran simulated = osccalc({"design", "lc4", "455kHz", "--top", "3", "--simulate"});
+    const Ran simulated =
+        osccalc({"design", "lc4", "455kHz", "--top", "3", "--simulate", "--limit", "120"});
     ASSERT_EQ(simulated.code, 0) << simulated.err;
     const std::vector<std::string> rows = split(simulated.out, '\n');
     const std::vector<std::string> formula = split(plain.out, '\n');
@@ -178,7 +179,8 @@ TEST(DesignCli, SimulateConfirmsTheFirstRow) {
         EXPECT_NE(plain.out.find(rows[i].substr(0, rows[i].rfind('\t'))), std::string::npos)
             << rows[i];
     }
-    const Ran json = osccalc({"design", "lc4", "455kHz", "--top", "1", "--simulate", "--json"});
+    const Ran json = osccalc(
+        {"design", "lc4", "455kHz", "--top", "1", "--simulate", "--limit", "120", "--json"});
     EXPECT_NE(json.out.find("\"simulated\":{\"starts\":true,\"f_hz\":"), std::string::npos)
         << json.out;
 }
