@@ -45,8 +45,8 @@ toolchain=$root/cmake/mingw-w64-x86_64.cmake
 jobs=${OSC_JOBS:-2}
 
 if ((if_cached && !ngspice_only)) && [[ ! -f $prefix/.complete-svg || ! -f $ng_prefix/.complete ]]; then
-    echo "Skipped the Windows window program: no Qt ($cache) or ngspice ($ng_cache) for MinGW yet" \
-        "(scripts/windows.sh builds them once, 17-68 min)"
+    echo "Skipped the Windows window program: no Qt with Qt Svg ($cache) or ngspice ($ng_cache)" \
+        "for MinGW yet (scripts/windows.sh builds them once, 17-68 min)"
     exit 0
 fi
 scripts/deps.sh windows
