@@ -1,7 +1,7 @@
 #include "calc/design.h"
 
+#include "calc/circuitparts.h"
 #include "calc/designsearch.h"
-
 #include "calc/inputlimit.h"
 #include "calc/numtext.h"
 
@@ -496,6 +496,21 @@ DesignResult design(const CatalogueEntry& circuit, const DesignRequest& request)
         if (!std::all_of(c.texts.begin(), c.texts.end(),
                          [](const std::string& t) { return fitsBox(t); })) {
             return failed(issue(DesignProblem::RangeBeyondBox, Field::Range, letter));
+        }
+    }
+    // A fixed base resistor that no collector resistor suits leaves the
+    // multivibrator nothing that starts (a partner only raises Rc): say so
+    // now rather than after walking every other box.
+    if (rules->startup == Startup::SaturatingSwitches) {
+        for (const DesignInput& in : inputs) {
+            const std::optional<double> r = in.kind == Kind::Resistor && request.fixed[in.box]
+                                                ? baseValueOf(in, *request.fixed[in.box])
+                                                : std::nullopt;
+            if (r && !collectorResistor(*r, *r)) {
+                Problem p = issue(DesignProblem::NoSoundDesign, Field::Target);
+                p.rules = rules;
+                return failed(p);
+            }
         }
     }
     // Boxes the circuit ignores still take part in the picks, as one empty text.

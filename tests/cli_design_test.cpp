@@ -310,7 +310,12 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"NoSoundDesignWithin",
                 {"rc2", "1", "--series", "E96", "--cseries", "E96", "--fix", "C2=100p"},
                 1,
-                "No sound design: with T1/T within"}),
+                "No sound design: with T1/T within"},
+        // A base resistor below 10·Rc never lets the multivibrator start.
+        Failure{"FixedResistorThatCannotStart",
+                {"rc2", "1k", "--series", "E96", "--cseries", "E96", "--fix", "R1=4k7"},
+                1,
+                "no combination obeys"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DesignCli, HelpAndUsage) {
