@@ -74,9 +74,6 @@ set(qt_src ${OSC_QT_SOURCE_DIR})
 file(GLOB qt_dsc ${qt_src}/../qt6-base_*.dsc)
 file(STRINGS "${qt_dsc}" qt_deb_version REGEX "^Version: ")
 string(REPLACE "Version: " "" qt_deb_version "${qt_deb_version}")
-file(GLOB qt_svg_dsc ${qt_src}/../qt6-svg_*.dsc)
-file(STRINGS "${qt_svg_dsc}" qt_svg_deb_version REGEX "^Version: ")
-string(REPLACE "Version: " "" qt_svg_deb_version "${qt_svg_deb_version}")
 set(OSC_QT_SOURCE_ARCHIVE ${PROJECT_NAME}-${PROJECT_VERSION}-win64-qt-source.tar)
 
 file(READ ${PROJECT_SOURCE_DIR}/LICENSE text)
@@ -101,14 +98,13 @@ set(rule "======================================================================
 set(notices "振荡电路计算器 ${PROJECT_VERSION}（Windows 64 位版）所含第三方组件的许可声明
 Third-party notices for the Windows package of 振荡电路计算器 ${PROJECT_VERSION}
 
-Qt ${Qt6_VERSION} (Qt6Core.dll, Qt6Gui.dll, Qt6Widgets.dll, Qt6Svg.dll,
+Qt ${Qt6_VERSION} (Qt6Core.dll, Qt6Gui.dll, Qt6Widgets.dll, Qt6Concurrent.dll,
 platforms\\qwindows.dll, styles\\qwindowsvistastyle.dll,
 imageformats\\qgif.dll) is used under the GNU Lesser General Public License
 version 3; its text is in licenses\\Qt-LGPL-3.0-only.txt, and the GNU GPL
 version 3 it builds on in licenses\\Qt-GPL-3.0-only.txt. These DLLs were built,
 without changes of ours, from Debian's qt6-base source package version
-${qt_deb_version} and (Qt6Svg.dll) its qt6-svg source package version
-${qt_svg_deb_version}. Their files as Debian publishes them (the .dsc, the upstream
+${qt_deb_version}. Their files as Debian publishes them (the .dsc, the upstream
 archives and Debian's patches) are distributed beside this package as
 ${OSC_QT_SOURCE_ARCHIVE}; the build options are those in
 scripts/windows.sh of this program's source. You may replace the DLLs with

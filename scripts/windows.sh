@@ -44,8 +44,8 @@ ng_prefix=$ng_cache/prefix
 toolchain=$root/cmake/mingw-w64-x86_64.cmake
 jobs=${OSC_JOBS:-2}
 
-if ((if_cached && !ngspice_only)) && [[ ! -f $prefix/.complete-svg || ! -f $ng_prefix/.complete ]]; then
-    echo "Skipped the Windows window program: no Qt with Qt Svg ($cache) or ngspice ($ng_cache)" \
+if ((if_cached && !ngspice_only)) && [[ ! -f $prefix/.complete || ! -f $ng_prefix/.complete ]]; then
+    echo "Skipped the Windows window program: no Qt ($cache) or ngspice ($ng_cache)" \
         "for MinGW yet (scripts/windows.sh builds them once, 17-68 min)"
     exit 0
 fi
@@ -121,33 +121,6 @@ build_qt() {
     echo "Qt install: $(elapsed "$t")"
     echo "Qt build tree: $(du -sh "$build" | cut -f1), prefix: $(du -sh "$prefix" | cut -f1)"
     touch "$prefix/.complete"
-}
-
-# Qt Svg from Debian's qt6-svg source, into the same prefix: the scope window
-# exports SVG and draws the page's schematic into its report.
-build_qt_svg() {
-    if [[ -f $prefix/.complete-svg ]]; then
-        echo "Qt Svg for MinGW: reusing $prefix"
-        return
-    fi
-    local src
-    src=$(find "$cache/src" -maxdepth 1 -type d -name 'qt6-svg-*' 2>/dev/null | head -n1 || true)
-    if [[ -z $src ]]; then
-        fetch_source "$cache" qt6-svg
-        src=$(find "$cache/src" -maxdepth 1 -type d -name 'qt6-svg-*' | head -n1)
-    fi
-    local build=$cache/build-svg t
-    rm -rf "$build"
-    t=$(now)
-    cmake -S "$src" -B "$build" -G Ninja \
-        -DCMAKE_TOOLCHAIN_FILE="$prefix/lib/cmake/Qt6/qt.toolchain.cmake" \
-        -DQT_CHAINLOAD_TOOLCHAIN_FILE="$toolchain" \
-        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-        -DCMAKE_BUILD_TYPE=Release -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF >/dev/null
-    cmake --build "$build" --parallel "$jobs"
-    cmake --install "$build"
-    echo "Qt Svg build: $(elapsed "$t")"
-    touch "$prefix/.complete-svg"
 }
 
 # libngspice for x86_64 MinGW: the shared library and its header, nothing
@@ -246,7 +219,7 @@ package_app() {
     fi
     # The Qt and ngspice sources the DLLs were built from, as Debian publishes them.
     (cd "$cache/src" && tar --sort=name --owner=0 --group=0 --numeric-owner \
-        --mtime=@0 -cf "$qt_source" qt6-base_* qt6-svg_*)
+        --mtime=@0 -cf "$qt_source" qt6-base_*)
     (cd "$ng_cache/src" && tar --sort=name --owner=0 --group=0 --numeric-owner \
         --mtime=@0 -cf "$ngspice_source" ngspice_*)
     echo "Packages ($(elapsed "$t")): zip $(stat -c %s "$zip") bytes, installer" \
@@ -569,7 +542,6 @@ if ((ngspice_only)); then
     exit 0
 fi
 build_qt
-build_qt_svg
 if ((qt_only)); then
     exit 0
 fi

@@ -33,8 +33,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSaveFile>
+#ifdef OSC_HAVE_SVG
 #include <QSvgGenerator>
 #include <QSvgRenderer>
+#endif
 #include <QTableWidget>
 #include <QTextStream>
 #include <QVBoxLayout>
@@ -383,10 +385,12 @@ QWidget* ScopeWindow::createExportRow() {
         exportWith(QStringLiteral("导出图片"), QStringLiteral("PNG 图片 (*.png)"),
                    &ScopeWindow::savePicture);
     });
+#ifdef OSC_HAVE_SVG
     button("scopeSvg", QStringLiteral("导出 SVG…"), [this] {
         exportWith(QStringLiteral("导出矢量图"), QStringLiteral("SVG 矢量图 (*.svg)"),
                    &ScopeWindow::savePicture);
     });
+#endif
     button("scopeCsv", QStringLiteral("导出 CSV…"), [this] {
         exportWith(QStringLiteral("导出采样数据"), QStringLiteral("CSV 表格 (*.csv)"),
                    &ScopeWindow::saveSamples);
@@ -652,6 +656,28 @@ struct Row {
     QString difference;
 };
 
+// Draws the page's schematic STEM.svg at `width`, its top left at `at`, and
+// returns its height (0 if there is none). Where this Qt reads no SVG, the
+// 2x PNG rendering shipped beside the drawing stands in for it.
+double drawSchematic(QPainter& p, const QString& stem, QPointF at, double width) {
+#ifdef OSC_HAVE_SVG
+    QSvgRenderer schematic(stem + QStringLiteral(".svg"));
+    if (schematic.isValid()) {
+        const QSizeF size = schematic.defaultSize();
+        const double h = width * size.height() / size.width();
+        schematic.render(&p, QRectF(at, QSizeF(width, h)));
+        return h;
+    }
+#endif
+    const QImage image(stem + QStringLiteral("@2x.png"));
+    if (image.isNull() || image.width() == 0) {
+        return 0;
+    }
+    const double h = width * image.height() / image.width();
+    p.drawImage(QRectF(at, QSizeF(width, h)), image);
+    return h;
+}
+
 } // namespace
 
 void ScopeWindow::fillTable() {
@@ -787,6 +813,7 @@ void ScopeWindow::refresh() {
 
 bool ScopeWindow::savePicture(const QString& path) const {
     const QSize size(960, 680);
+#ifdef OSC_HAVE_SVG
     if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
         QSvgGenerator svg;
         svg.setFileName(path);
@@ -800,6 +827,7 @@ bool ScopeWindow::savePicture(const QString& path) const {
         view_->paintScope(painter, QRectF(QPointF(0, 0), size));
         return painter.end() && QFile::exists(path);
     }
+#endif
     QImage image(size, QImage::Format_RGB32);
     QPainter painter(&image);
     view_->paintScope(painter, QRectF(QPointF(0, 0), size));
@@ -946,17 +974,9 @@ void ScopeWindow::paintReport(QPainter& p, const QRectF& page) const {
     const double schematicWidth = page.width() * 0.42;
     double textTop = y;
     if (entry_ && entry_->kind == calc::EntryKind::Circuit) {
-        QString name = qs(entry_->page).section(u'\\', -1);
-        name.replace(QStringLiteral(".htm"), QStringLiteral(".svg"));
-        QSvgRenderer schematic(QCoreApplication::applicationDirPath() + QStringLiteral("/html/") +
-                               name);
-        if (schematic.isValid()) {
-            const QSizeF size = schematic.defaultSize();
-            const double h = schematicWidth * size.height() / size.width();
-            schematic.render(&p, QRectF(page.left(), y, schematicWidth, h));
-            textTop = y;
-            y += h;
-        }
+        const QString stem = QCoreApplication::applicationDirPath() + QStringLiteral("/html/") +
+                             qs(entry_->page).section(u'\\', -1).section(u'.', 0, 0);
+        y += drawSchematic(p, stem, QPointF(page.left(), y), schematicWidth);
     }
     font.setBold(false);
     font.setPixelSize(12);
