@@ -469,7 +469,7 @@ test_zip() {
     unzip -q "$zip" -d "$dir"
     smoke_test "$dir/$name/oscillator-calculator.exe" zip
     # osccalc.exe there runs the helper beside it, as the Linux osccalc does.
-    bash tests/osccalc_simulate_same_test.sh "$host_build/bin/osccalc" \
+    bash tests/osccalc_same_test.sh --simulate "$host_build/bin/osccalc" \
         "$dir/$name/osccalc.exe" wine || fail "osccalc.exe simulate differs from the Linux osccalc"
     helpers_left && fail "an osc-spice.exe process is left after osccalc.exe simulate"
     return 0

@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
-# Runs one table through the Linux osccalc and osccalc.exe under an emulator:
-# the piped answers and the exit codes must be the same bytes, number
-# formatting included, with and without --json.
-# Usage: osccalc_same_test.sh LINUX_OSCCALC WINDOWS_OSCCALC EMULATOR...
+# The Linux osccalc and osccalc.exe under an emulator give the same answers.
+# By default one table through both: the piped answers and the exit codes must
+# be the same bytes, number formatting included, with and without --json.
+# With --simulate one simulation, each with the helper beside it: the same
+# ngspice built by two compilers, so the simulated frequencies agree to 0.1 %.
+# Usage: osccalc_same_test.sh [--simulate] LINUX_OSCCALC WINDOWS_OSCCALC EMULATOR...
 set -euo pipefail
 
+simulate=0
+if [[ ${1:-} == --simulate ]]; then
+    simulate=1
+    shift
+fi
 linux=$1 windows=$2
 shift 2
 if [[ ! -x $linux ]]; then
@@ -12,9 +19,27 @@ if [[ ! -x $linux ]]; then
         "first, or set OSC_LINUX_OSCCALC" >&2
     exit 1
 fi
+
+if ((simulate)); then
+    args=(simulate rc4 10 10 1 --json)
+    frequency() {
+        local answer
+        answer=$("$@" "${args[@]}") || true
+        sed -nE 's/.*"f":([-+0-9.eE]+).*/\1/p' <<<"$answer"
+        [[ $answer == *'"f":'* ]] || echo "no simulated f from $*: $answer" >&2
+    }
+    on_linux=$(frequency "$linux")
+    on_windows=$(frequency "$@" "$windows")
+    [[ -n $on_linux && -n $on_windows ]] || exit 1
+    exec awk -v what="osccalc ${args[*]}" -v a="$on_linux" -v b="$on_windows" 'BEGIN {
+        d = b / a - 1
+        printf "%s: simulated f %s Hz on Linux, %s Hz on Windows (%+.4f %%)\n", what, a, b, 100 * d
+        exit (d < -0.001 || d > 0.001)
+    }'
+fi
+
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-
 for circuit in rc1 rc2 rc3 rc4 lc1 lc2 lc3 lc4 quartz1 quartz2 rc9; do
     for values in "1 1 1 1" "10 10 1" "3.3 4.7 0.01 2200" "0.000001 1000000 7 3" \
         "9999999999 9999999999 1 1" "0.5 0 2 2" "1 . 1" "１ 1 1 1" "1 1 μ" "1 1 1 1 1"; do
