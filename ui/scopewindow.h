@@ -75,6 +75,8 @@ private:
     QWidget* createRunRow();
     QWidget* createExportRow();
     void startRun();
+    // The run's controls: the timer, the progress bar at `progress`, the cancel button.
+    void setRunning(bool running, int progress);
     void finishRun(const sim::Simulation& simulation);
     void showNothing(const QString& why);
     void refresh();
