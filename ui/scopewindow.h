@@ -77,7 +77,6 @@ private:
     void startRun();
     // The run's controls: the timer, the progress bar at `progress`, the cancel button.
     void setRunning(bool running, int progress);
-    void finishRun(const sim::Simulation& simulation);
     void showNothing(const QString& why);
     void refresh();
     ScopePicture arrange() const;
