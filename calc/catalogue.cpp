@@ -26,6 +26,17 @@ const CatalogueEntry* entryForId(std::string_view id) {
     return nullptr;
 }
 
+const CatalogueEntry& menuEntryOf(const CatalogueEntry& entry) {
+    if (entry.kind == EntryKind::Startup) {
+        for (const CatalogueEntry& e : kCatalogue) {
+            if (e.kind == EntryKind::Circuit && e.page == entry.page) {
+                return e;
+            }
+        }
+    }
+    return entry;
+}
+
 std::string pagePath(std::string_view adress, std::string_view page, char separator) {
     std::string path(adress);
     for (const char ch : page) {

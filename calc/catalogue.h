@@ -125,6 +125,10 @@ Selection startupSelection();
 // The entry with a short id (rc1 .. quartz2, help), or nullptr.
 const CatalogueEntry* entryForId(std::string_view id);
 
+// The entry whose menu item shows `entry`: the start-up state is the first
+// circuit's page without a menu item of its own.
+const CatalogueEntry& menuEntryOf(const CatalogueEntry& entry);
+
 // Application folder + page name, the page's backslashes turned into the
 // platform's separator. Nothing else is added, removed or escaped.
 std::string pagePath(std::string_view adress, std::string_view page, char separator);

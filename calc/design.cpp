@@ -21,16 +21,11 @@ using detail::hzPerUnit;
 
 namespace {
 
-// IEC 60063, one decade each. E24, E12 and E6 keep the irregular members
-// (2.7, 3.3, 4.7, 8.2 ...) that differ from the rounded geometric steps.
-constexpr int kE6[] = {100, 150, 220, 330, 470, 680};
-constexpr int kE12[] = {100, 120, 150, 180, 220, 270, 330, 390, 470, 560, 680, 820};
+// IEC 60063, one decade each. E24 keeps the irregular members (2.7, 3.3,
+// 4.7, 8.2 ...) that differ from the rounded geometric steps; E12 and E6 are
+// its every second and fourth member, E48 every second of E96.
 constexpr int kE24[] = {100, 110, 120, 130, 150, 160, 180, 200, 220, 240, 270, 300,
                         330, 360, 390, 430, 470, 510, 560, 620, 680, 750, 820, 910};
-constexpr int kE48[] = {100, 105, 110, 115, 121, 127, 133, 140, 147, 154, 162, 169,
-                        178, 187, 196, 205, 215, 226, 237, 249, 261, 274, 287, 301,
-                        316, 332, 348, 365, 383, 402, 422, 442, 464, 487, 511, 536,
-                        562, 590, 619, 649, 681, 715, 750, 787, 825, 866, 909, 953};
 constexpr int kE96[] = {100, 102, 105, 107, 110, 113, 115, 118, 121, 124, 127, 130, 133, 137,
                         140, 143, 147, 150, 154, 158, 162, 165, 169, 174, 178, 182, 187, 191,
                         196, 200, 205, 210, 215, 221, 226, 232, 237, 243, 249, 255, 261, 267,
@@ -38,6 +33,19 @@ constexpr int kE96[] = {100, 102, 105, 107, 110, 113, 115, 118, 121, 124, 127, 1
                         383, 392, 402, 412, 422, 432, 442, 453, 464, 475, 487, 499, 511, 523,
                         536, 549, 562, 576, 590, 604, 619, 634, 649, 665, 681, 698, 715, 732,
                         750, 768, 787, 806, 825, 845, 866, 887, 909, 931, 953, 976};
+
+template <std::size_t Step, std::size_t N>
+constexpr std::array<int, N / Step> everyNth(const int (&series)[N]) {
+    std::array<int, N / Step> out{};
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        out[i] = series[i * Step];
+    }
+    return out;
+}
+
+constexpr auto kE6 = everyNth<4>(kE24);
+constexpr auto kE12 = everyNth<2>(kE24);
+constexpr auto kE48 = everyNth<2>(kE96);
 
 Choices seriesChoices(Series series, Span range, int unitExponent) {
     Choices c;

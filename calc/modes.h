@@ -40,12 +40,12 @@ enum class Startup {
 
 struct DesignRules {
     std::array<Span, kKinds> range; // each part's values: R, C, L (the coil's winding range)
-    std::optional<Span> duty;       // T1/T when the user asks for none
-    double minDuty;                 // below this no values give T1/T (the 555's charge path)
-    double maxResistorSum;          // Ω, R1 + R2 of the 555 (0: no limit)
-    std::optional<BoxRatio> capacitorRatio; // C2 / C1 of a capacitive divider
-    std::optional<Span> impedance; // √(L/C) of an LC tank, Ω; such a coil is wound to value
-    Span band;                     // Hz where the circuit and its formula are at home
+    std::optional<Span> duty{};     // T1/T when the user asks for none
+    double minDuty = 0.0;           // below this no values give T1/T (the 555's charge path)
+    double maxResistorSum = 0.0;    // Ω, R1 + R2 of the 555 (0: no limit)
+    std::optional<BoxRatio> capacitorRatio{}; // C2 / C1 of a capacitive divider
+    std::optional<Span> impedance{}; // √(L/C) of an LC tank, Ω; such a coil is wound to value
+    Span band;                       // Hz where the circuit and its formula are at home
     // The order in which the search chooses the boxes: the parts of one term
     // together, so that its rules prune early. The last one is bisected.
     std::array<std::size_t, 4> order;
@@ -56,15 +56,15 @@ struct DesignRules {
 };
 
 struct ModeTraits {
-    Mode mode;
-    std::array<bool, 4> tested;        // boxes the calculation reads and checks
-    std::array<bool, 4> inProduct;     // boxes in the zero test; a tested box outside it may be 0
-    bool halves;                       // T1 and T2 are shown
-    std::string_view timeUnit;         // of the T lines
-    std::string_view frequencyUnit;    // of the f line
-    double hzPerUnit;                  // Hz in one frequencyUnit
-    const char* message;               // shown instead of a calculation (nullptr: calculates)
-    std::optional<DesignRules> design; // nullopt: nothing to design
+    Mode mode = 0;
+    std::array<bool, 4> tested{};        // boxes the calculation reads and checks
+    std::array<bool, 4> inProduct{};     // boxes in the zero test; a tested box outside it may be 0
+    bool halves = false;                 // T1 and T2 are shown
+    std::string_view timeUnit{};         // of the T lines
+    std::string_view frequencyUnit{};    // of the f line
+    double hzPerUnit = 0.0;              // Hz in one frequencyUnit
+    const char* message = nullptr;       // shown instead of a calculation (nullptr: calculates)
+    std::optional<DesignRules> design{}; // nullopt: nothing to design
 };
 
 // nullptr for a mode no selection sets.

@@ -4,7 +4,6 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <utility>
 
@@ -144,18 +143,12 @@ std::optional<Decimal> parseDecimal(std::string_view text) {
 
 std::optional<Quantity> parseQuantity(std::string_view text, std::string_view unit) {
     text = trimmed(text);
-    // The number is the longest run of characters a number can hold.
-    std::size_t end = 0;
-    while (end < text.size() &&
-           (isDigit(text[end]) || text[end] == '.' ||
-            ((text[end] == 'e' || text[end] == 'E') && end + 1 < text.size() &&
-             (isDigit(text[end + 1]) || text[end + 1] == '-' || text[end + 1] == '+')) ||
-            ((text[end] == '-' || text[end] == '+') && end > 0 &&
-             (text[end - 1] == 'e' || text[end - 1] == 'E')))) {
-        ++end;
-    }
-    std::string number(text.substr(0, end));
-    std::string_view rest = trimmed(text.substr(end));
+    // The number ends where from_chars stops reading one; what it reads
+    // beyond our numbers ("inf", "nan", a leading minus) parseDecimal refuses.
+    double ignored = 0.0;
+    const char* end = std::from_chars(text.data(), text.data() + text.size(), ignored).ptr;
+    std::string number(text.data(), end);
+    std::string_view rest = trimmed(text.substr(number.size()));
     if (rest.empty()) {
         const auto d = parseDecimal(number);
         return d ? std::optional<Quantity>(Quantity{*d, true}) : std::nullopt;
@@ -213,24 +206,23 @@ std::string engineeringText(const Decimal& value, std::string_view unit,
 }
 
 Decimal roundedDecimal(double value, int significant) {
-    char buffer[64];
-    const int n =
-        std::snprintf(buffer, sizeof buffer, "%.*e", std::max(significant - 1, 0), std::abs(value));
-    const std::string_view text(buffer, static_cast<std::size_t>(std::max(n, 0)));
+    if (!std::isfinite(value)) {
+        return {"0", 0};
+    }
+    // "d.ddde±xx", whatever the process locale.
+    char buffer[128];
+    const auto [end, ec] =
+        std::to_chars(buffer, buffer + sizeof buffer, std::abs(value),
+                      std::chars_format::scientific, std::max(significant - 1, 0));
+    if (ec != std::errc{}) {
+        return {"0", 0}; // more digits than a double holds by far
+    }
+    const std::string_view text(buffer, end);
     const std::size_t e = text.find('e');
-    if (e == std::string_view::npos) {
-        return {"0", 0}; // not finite
-    }
-    std::string digits;
-    for (const char c : text.substr(0, e)) {
-        // Digits only: the point may be a comma in the process locale.
-        if (isDigit(c)) {
-            digits.push_back(c);
-        }
-    }
+    std::string digits(text.substr(0, e));
+    std::erase(digits, '.');
     int exponent = 0;
-    std::from_chars(text.data() + e + 1 + (text[e + 1] == '+'), text.data() + text.size(),
-                    exponent);
+    std::from_chars(text.data() + e + 1 + (text[e + 1] == '+'), end, exponent);
     return normalised(digits, exponent - static_cast<int>(digits.size()) + 1);
 }
 

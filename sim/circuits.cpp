@@ -111,6 +111,27 @@ void addKick(Deck& d, std::string_view a, std::string_view b, double tankC, doub
            num(period / 4) + " " + num(period / 4) + " 0 1e9)");
 }
 
+// A wound coil: its inductance from `from` to an inner node, its series
+// resistance from there to `to`.
+void addCoil(Deck& d, std::string_view name, std::string_view from, std::string_view inner,
+             std::string_view to, double inductance, double period) {
+    d.line(std::string(name) + " " + std::string(from) + " " + std::string(inner) + " " +
+           num(inductance));
+    d.line("R" + std::string(name) + " " + std::string(inner) + " " + std::string(to) + " " +
+           num(coilResistance(inductance, period)));
+}
+
+// What every LC stage ends with: the transistor (collector c, base b,
+// emitter e), the kick into its tank, a run of 150 periods.
+Netlist finishLc(Deck& d, std::string_view kickFrom, double tankC, double period, double vcc,
+                 std::string second) {
+    d.line("QVT c b e Q2N3904");
+    addTransistorModel(d);
+    addKick(d, kickFrom, "c", tankC, period);
+    addRun(d, period, 150, kSinePoints);
+    return {d.finish(), "c", std::move(second), false, vcc, 150 * period, period};
+}
+
 Netlist rc1(const std::array<double, 4>& x, double period, double vcc) {
     const double r = x[0] * 1e3;
     const double c = x[1] * 1e-6;
@@ -251,23 +272,16 @@ Netlist lc1(const std::array<double, 4>& x, double period, double vcc) {
     addSupply(d, vcc, "+VCC");
     d.note("tank: L (collector winding) and C from VCC to the collector: the boxes;");
     d.note("coil Q 80 at the formula's frequency");
-    d.line("L vcc lx " + num(l));
-    d.line("RL lx c " + num(coilResistance(l, period)));
+    addCoil(d, "L", "vcc", "lx", "c", l, period);
     d.line("C vcc c " + num(c));
     d.note("Lf: feedback winding, 1/10 of L's turns (Lf = L/100), coupling 0.95, the dot as drawn");
-    d.line("LF b fx " + num(lf));
-    d.line("RLF fx bb " + num(coilResistance(lf, period)));
+    addCoil(d, "LF", "b", "fx", "bb", lf, period);
     d.line("KT L LF 0.95");
-    Bias bias;
-    addBias(d, bias, "bb", "e");
+    addBias(d, Bias{}, "bb", "e");
     d.note("Cb, Ce: bypass capacitors, 10 ohm at the formula's frequency");
     d.line("CB bb 0 " + num(bypass(period)));
     d.line("CE e 0 " + num(bypass(period)));
-    d.line("QVT c b e Q2N3904");
-    addTransistorModel(d);
-    addKick(d, "vcc", "c", c, period);
-    addRun(d, period, 150, kSinePoints);
-    return {d.finish(), "c", "b", false, vcc, 150 * period, period};
+    return finishLc(d, "vcc", c, period, vcc, "b");
 }
 
 // lc2: Hartley, common emitter; the tap to VCC.
@@ -283,25 +297,18 @@ Netlist lc2(const std::array<double, 4>& x, double period, double vcc) {
     addSupply(d, vcc, "+VCC");
     d.note("coil L = L1 + L2 + 2M (the box): L1 from the tap (VCC) to the collector, L2 from the");
     d.note("tap to the left end, 4:1 turns, coupling 0.95; Q 80 at the formula's frequency");
-    d.line("L1 vcc x1 " + num(l1));
-    d.line("RL1 x1 c " + num(coilResistance(l1, period)));
-    d.line("L2 vcc x2 " + num(l2));
-    d.line("RL2 x2 left " + num(coilResistance(l2, period)));
+    addCoil(d, "L1", "vcc", "x1", "c", l1, period);
+    addCoil(d, "L2", "vcc", "x2", "left", l2, period);
     d.note("the windings' sense: the ends swing in opposite directions about the tap");
     d.line("KL L1 L2 " + num(-k));
     d.note("C: the tank capacitor across the whole coil: the box");
     d.line("C c left " + num(c));
     d.note("Cb: from the coil's left end to the base, 10 ohm at the formula's frequency");
     d.line("CB left b " + num(bypass(period)));
-    Bias bias;
-    addBias(d, bias, "b", "e");
+    addBias(d, Bias{}, "b", "e");
     d.note("Ce: emitter bypass, 10 ohm at the formula's frequency");
     d.line("CE e 0 " + num(bypass(period)));
-    d.line("QVT c b e Q2N3904");
-    addTransistorModel(d);
-    addKick(d, "left", "c", c, period);
-    addRun(d, period, 150, kSinePoints);
-    return {d.finish(), "c", "b", false, vcc, 150 * period, period};
+    return finishLc(d, "left", c, period, vcc, "b");
 }
 
 // lc3: Hartley, common base; the tap to the emitter.
@@ -318,10 +325,8 @@ Netlist lc3(const std::array<double, 4>& x, double period, double vcc) {
     addSupply(d, vcc, "+VCC");
     d.note("coil L = L1 + L2 + 2M (the box): L2 from VCC (the left end) to the tap, L1 from the");
     d.note("tap to the collector, 9:1 turns, coupling 0.95; Q 80 at the formula's frequency");
-    d.line("L2 vcc x2 " + num(l2));
-    d.line("RL2 x2 tap " + num(coilResistance(l2, period)));
-    d.line("L1 tap x1 " + num(l1));
-    d.line("RL1 x1 c " + num(coilResistance(l1, period)));
+    addCoil(d, "L2", "vcc", "x2", "tap", l2, period);
+    addCoil(d, "L1", "tap", "x1", "c", l1, period);
     d.line("KL L1 L2 " + num(k));
     d.note("C: from the collector to the base (the box)");
     d.line("C c b " + num(c));
@@ -329,13 +334,8 @@ Netlist lc3(const std::array<double, 4>& x, double period, double vcc) {
     d.line("CB b 0 " + num(cb));
     d.note("Ce: the tap to the emitter, 10 ohm at the formula's frequency");
     d.line("CE tap e " + num(bypass(period)));
-    Bias bias = kCommonBaseBias;
-    addBias(d, bias, "b", "e");
-    d.line("QVT c b e Q2N3904");
-    addTransistorModel(d);
-    addKick(d, "b", "c", c, period);
-    addRun(d, period, 150, kSinePoints);
-    return {d.finish(), "c", "e", false, vcc, 150 * period, period};
+    addBias(d, kCommonBaseBias, "b", "e");
+    return finishLc(d, "b", c, period, vcc, "e");
 }
 
 // lc4: Colpitts, common base.
@@ -349,22 +349,16 @@ Netlist lc4(const std::array<double, 4>& x, double period, double vcc) {
     addSupply(d, vcc, "+VCC");
     d.note("L and C from the collector to VCC, C1 collector to emitter, C2 emitter to ground:");
     d.note("the boxes (C 0: not fitted); coil Q 80 at the formula's frequency");
-    d.line("L vcc lx " + num(l));
-    d.line("RL lx c " + num(coilResistance(l, period)));
+    addCoil(d, "L", "vcc", "lx", "c", l, period);
     if (c > 0) {
         d.line("C vcc c " + num(c));
     }
     d.line("C1 c e " + num(c1));
     d.line("C2 e 0 " + num(c2));
-    Bias bias = kCommonBaseBias;
-    addBias(d, bias, "b", "e");
+    addBias(d, kCommonBaseBias, "b", "e");
     d.note("Cb: the base to ground, 10 ohm at the formula's frequency");
     d.line("CB b 0 " + num(bypass(period)));
-    d.line("QVT c b e Q2N3904");
-    addTransistorModel(d);
-    addKick(d, "vcc", "c", tank, period);
-    addRun(d, period, 150, kSinePoints);
-    return {d.finish(), "c", "e", false, vcc, 150 * period, period};
+    return finishLc(d, "vcc", tank, period, vcc, "e");
 }
 
 struct Builder {

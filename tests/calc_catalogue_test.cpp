@@ -65,6 +65,8 @@ TEST(Catalogue, KindOfEachEntry) {
         EXPECT_EQ(entry.kind, expected) << entry.id;
         // Only the start-up state has no menu item.
         EXPECT_EQ(entry.menuItem.empty(), expected == calc::EntryKind::Startup) << entry.id;
+        // Its menu item is the first circuit's; every other entry's is its own.
+        EXPECT_EQ(&calc::menuEntryOf(entry), &calc::kCatalogue[i == 0 ? 1 : i]) << entry.id;
     }
 }
 

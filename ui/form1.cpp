@@ -47,18 +47,6 @@ QIcon createIcon() {
     return icon;
 }
 
-// The entry whose menu item shows the circuit: the start-up state is the
-// first circuit's page without its menu item.
-const calc::CatalogueEntry& menuEntryOf(const calc::CatalogueEntry& entry) {
-    for (const calc::CatalogueEntry& e : calc::kCatalogue) {
-        if (entry.kind == calc::EntryKind::Startup && e.kind != calc::EntryKind::Startup &&
-            e.page == entry.page) {
-            return e;
-        }
-    }
-    return entry;
-}
-
 } // namespace
 
 Form1::Form1(QWidget* parent) : QMainWindow(parent) {
@@ -111,7 +99,7 @@ void Form1::createMenus() {
 }
 
 void Form1::markCircuitInUse() {
-    const calc::CatalogueEntry& shown = menuEntryOf(*circuit_);
+    const calc::CatalogueEntry& shown = calc::menuEntryOf(*circuit_);
     for (QAction* action : circuits_->actions()) {
         action->setChecked(action->objectName().toUtf8() ==
                            QByteArray(shown.menuItem.data(), qsizetype(shown.menuItem.size())));
@@ -311,7 +299,7 @@ void Form1::Command1_Click() {
     for (std::size_t i = 0; i < results_.size(); ++i) {
         if (answer.lines[i]) {
             results_[i]->setLine(QString::fromStdString(*answer.lines[i]));
-            lineCircuits_[i] = answer.lines[i]->empty() ? nullptr : &menuEntryOf(*circuit_);
+            lineCircuits_[i] = answer.lines[i]->empty() ? nullptr : &calc::menuEntryOf(*circuit_);
         }
     }
     // A rejected calculation changes no line: a line of another circuit
@@ -325,7 +313,7 @@ void Form1::Command1_Click() {
 }
 
 void Form1::markPreviousResults() {
-    const calc::CatalogueEntry* shown = &menuEntryOf(*circuit_);
+    const calc::CatalogueEntry* shown = &calc::menuEntryOf(*circuit_);
     for (std::size_t i = 0; i < results_.size(); ++i) {
         const calc::CatalogueEntry* of = lineCircuits_[i];
         results_[i]->setPreviousCircuit(

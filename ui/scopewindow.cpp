@@ -88,18 +88,6 @@ const Channels* channelsOf(std::string_view id) {
     return nullptr;
 }
 
-// The start-up state shows the first circuit's page: it is that circuit.
-const calc::CatalogueEntry& menuEntry(const calc::CatalogueEntry& entry) {
-    if (entry.kind == calc::EntryKind::Startup) {
-        for (const calc::CatalogueEntry& e : calc::kCatalogue) {
-            if (e.kind == calc::EntryKind::Circuit && e.page == entry.page) {
-                return e;
-            }
-        }
-    }
-    return entry;
-}
-
 // The parts a netlist names in its comments, as the table's caption says them.
 QString partsOf(const sim::Netlist& netlist) {
     struct Part {
@@ -434,7 +422,7 @@ QString ScopeWindow::status() const {
 
 void ScopeWindow::follow(const calc::CatalogueEntry& entry, const calc::Inputs& boxes,
                          std::vector<sim::PartValue> parts) {
-    const calc::CatalogueEntry& shown = menuEntry(entry);
+    const calc::CatalogueEntry& shown = calc::menuEntryOf(entry);
     const bool circuitChanged = entry_ != &shown;
     if (running_) {
         cancelRun();
@@ -503,12 +491,8 @@ void ScopeWindow::startRun() {
     auto progress = std::make_shared<std::atomic<double>>(0.0);
     cancel_ = cancel;
     progress_ = progress;
-    running_ = true;
+    setRunning(true, 0);
     status_.clear();
-    progressBar_->setValue(0);
-    progressBar_->setEnabled(true);
-    cancelButton_->setEnabled(true);
-    progressTimer_.start();
 
     // The thread gets copies and its own flag and progress: nothing of the
     // window, which may be gone when it ends.
@@ -536,19 +520,23 @@ void ScopeWindow::cancelRun() {
         cancel_->store(true);
     }
     ++generation_;
-    running_ = false;
-    progressTimer_.stop();
-    progressBar_->setValue(0);
-    progressBar_->setEnabled(false);
-    cancelButton_->setEnabled(false);
+    setRunning(false, 0);
+}
+
+void ScopeWindow::setRunning(bool running, int progress) {
+    running_ = running;
+    if (running) {
+        progressTimer_.start();
+    } else {
+        progressTimer_.stop();
+    }
+    progressBar_->setValue(progress);
+    progressBar_->setEnabled(running);
+    cancelButton_->setEnabled(running);
 }
 
 void ScopeWindow::showSimulation(const sim::Simulation& simulation) {
-    running_ = false;
-    progressTimer_.stop();
-    progressBar_->setValue(progressBar_->maximum());
-    progressBar_->setEnabled(false);
-    cancelButton_->setEnabled(false);
+    setRunning(false, progressBar_->maximum());
     if (simulation.ran()) {
         result_ = simulation;
     } else {
@@ -586,15 +574,9 @@ ScopePicture ScopeWindow::arrange() const {
     const sim::Measurement* m = s ? &s->measurement : nullptr;
     const double supply = s ? s->netlist.supply : supply_->value();
     const std::size_t count = names->second ? 2 : 1;
-    std::array<const sim::Trace*, 2> nodes{};
-    if (s && time) {
-        nodes[0] = sim::findTrace(s->traces, s->netlist.probe);
-        nodes[1] = count > 1 ? sim::findTrace(s->traces, s->netlist.second) : nullptr;
-    }
     pic.channels.resize(count);
-    pic.channels[0].name = QString::fromUtf8(names->first);
-    if (count > 1) {
-        pic.channels[1].name = QString::fromUtf8(names->second);
+    for (std::size_t i = 0; i < count; ++i) {
+        pic.channels[i].name = QString::fromUtf8(i == 0 ? names->first : names->second);
     }
 
     double left = 0;
@@ -622,9 +604,9 @@ ScopePicture ScopeWindow::arrange() const {
         }
         const calc::IdealWave w =
             calc::idealWaveform(entry_->id, *formula_, supply, sine, offset + 9 * div, 4000);
-        pic.channels[0].ideal = visiblePart(w.time, w.first, offset - div, 10 * div);
-        if (count > 1) {
-            pic.channels[1].ideal = visiblePart(w.time, w.second, offset - div, 10 * div);
+        for (std::size_t i = 0; i < count; ++i) {
+            pic.channels[i].ideal =
+                visiblePart(w.time, i == 0 ? w.first : w.second, offset - div, 10 * div);
         }
         // The simulated trigger: the first rising edge of the measured cycles;
         // a circuit that does not start shows the end of its run.
@@ -633,8 +615,11 @@ ScopePicture ScopeWindow::arrange() const {
         }
     }
     for (std::size_t i = 0; i < count; ++i) {
-        if (nodes[i]) {
-            pic.channels[i].simulated = visiblePart(time->values, nodes[i]->values, left,
+        const sim::Trace* node =
+            s && time ? sim::findTrace(s->traces, i == 0 ? s->netlist.probe : s->netlist.second)
+                      : nullptr;
+        if (node) {
+            pic.channels[i].simulated = visiblePart(time->values, node->values, left,
                                                     calc::kTimeDivisions * pic.timePerDiv);
         }
         // Two channels share the screen, the first above the second.

@@ -75,7 +75,8 @@ private:
     QWidget* createRunRow();
     QWidget* createExportRow();
     void startRun();
-    void finishRun(const sim::Simulation& simulation);
+    // The run's controls: the timer, the progress bar at `progress`, the cancel button.
+    void setRunning(bool running, int progress);
     void showNothing(const QString& why);
     void refresh();
     ScopePicture arrange() const;
