@@ -197,6 +197,43 @@ private slots:
                  promised);
     }
 
+    // Every cell sits under its header, whether the coil is wound (a standard
+    // one beside it) or kept at a value the user has (nothing beside it).
+    void cellsStayUnderTheirHeaders() {
+        const struct {
+            const char* fixedCoil;
+            bool standardShown;
+        } rows[] = {{"", true}, {"1m", false}};
+        for (const auto& row : rows) {
+            DesignDialog d(*calc::entryForId("lc2"));
+            child<QLineEdit>(d, "targetEdit")->setText(QStringLiteral("100kHz"));
+            child<QLineEdit>(d, "fixed0")->setText(QString::fromUtf8(row.fixedCoil));
+            child<QPushButton>(d, "searchButton")->click();
+            QTRY_VERIFY(!d.searching());
+            auto* table = child<QTableWidget>(d, "candidateTable");
+            QVERIFY(table->rowCount() > 0);
+            QStringList headers;
+            for (int c = 0; c < table->columnCount(); ++c) {
+                headers << table->horizontalHeaderItem(c)->text();
+            }
+            const calc::Candidate& first = d.result().candidates.front();
+            const auto cell = [&](const char* header) {
+                const int c = static_cast<int>(headers.indexOf(QString::fromUtf8(header)));
+                return c < 0 || !table->item(0, c) ? QString() : table->item(0, c)->text();
+            };
+            QStringList lines;
+            for (const std::string& line : first.lines) {
+                if (!line.empty()) {
+                    lines << QString::fromStdString(line);
+                }
+            }
+            QCOMPARE(cell("计算结果"), lines.join(QStringLiteral("  ")));
+            QCOMPARE(cell("误差").toStdString(), calc::errorText(first.errorPercent));
+            QCOMPARE(cell("标准电感").contains(QStringLiteral(" → ")), row.standardShown);
+            QCOMPARE(cell("其他元件").toStdString(), calc::supportText(first.support));
+        }
+    }
+
     // "仿真" fills the row in and shows it running on the scope with the rest
     // of the circuit the design chose.
     void simulateOpensTheScopeWithTheDesignsParts() {

@@ -42,6 +42,26 @@ QString circuitName(const calc::CatalogueEntry& circuit) {
     return {};
 }
 
+QString header(const calc::CandidateColumn& column) {
+    switch (column.column) {
+    case calc::Column::Part:
+        return qs(column.input.name);
+    case calc::Column::Standard:
+        return QStringLiteral("标准电感");
+    case calc::Column::Lines:
+        return QStringLiteral("计算结果");
+    case calc::Column::Error:
+        return QStringLiteral("误差");
+    case calc::Column::Band:
+        return QStringLiteral("容差范围");
+    case calc::Column::Duty:
+        return QStringLiteral("T1/T");
+    case calc::Column::Support:
+        return QStringLiteral("其他元件");
+    }
+    return {};
+}
+
 QString kindName(std::size_t kind) {
     return qs(calc::kindName(static_cast<calc::Kind>(kind)));
 }
@@ -51,7 +71,7 @@ constexpr std::array<const char*, calc::kKinds> kKindObjects{"resistor", "capaci
 
 DesignDialog::DesignDialog(const calc::CatalogueEntry& circuit, QWidget* parent)
     : QDialog(parent), circuit_(circuit), inputs_(calc::designInputs(circuit)),
-      rules_(calc::designRules(circuit.mode)) {
+      columns_(calc::candidateColumns(circuit)), rules_(calc::designRules(circuit.mode)) {
     setObjectName(QStringLiteral("DesignDialog"));
     // No dash: Qt adds the program's name after one of its own, and that
     // dash differs between desktops.
@@ -131,18 +151,8 @@ void DesignDialog::createControls() {
     table_->verticalHeader()->setVisible(false);
     table_->horizontalHeader()->setStretchLastSection(true);
     QStringList headers;
-    for (const calc::DesignInput& in : inputs_) {
-        headers << qs(in.name);
-        if (in.kind == calc::Kind::Inductor && rules_->impedance) {
-            headers << QStringLiteral("标准电感");
-        }
-    }
-    headers << QStringLiteral("计算结果") << QStringLiteral("误差") << QStringLiteral("容差范围");
-    if (rules_ && rules_->duty) {
-        headers << QStringLiteral("T1/T");
-    }
-    if (calc::hasSupportParts(circuit_.id)) {
-        headers << QStringLiteral("其他元件");
+    for (const calc::CandidateColumn& column : columns_) {
+        headers << header(column);
     }
     headers << QStringLiteral("仿真");
     table_->setColumnCount(static_cast<int>(headers.size()));
@@ -282,7 +292,8 @@ QWidget* DesignDialog::createForm() {
         box->setObjectName(QString::fromLatin1(kKindObjects[k]) + QStringLiteral("Tolerance"));
         box->setAccessibleName(kindName(k) + QStringLiteral("容差（%）"));
         box->setMaximumWidth(70);
-        auto* label = new QLabel(QString(QLatin1Char("RCL"[k])), tolRow);
+        auto* label =
+            new QLabel(QString(QLatin1Char(calc::kindLetter(static_cast<calc::Kind>(k)))), tolRow);
         label->setBuddy(box);
         tolLayout->addWidget(label);
         tolLayout->addWidget(box);
@@ -352,75 +363,41 @@ void DesignDialog::say(const QString& text) {
 }
 
 std::optional<calc::DesignRequest> DesignDialog::request() {
-    // What the core cannot read it words itself, as osccalc does.
-    const auto refuse = [this](const calc::Problem& p) {
-        say(qs(calc::describe(p, calc::Language::Chinese)));
-        return std::nullopt;
-    };
     calc::DesignRequest r;
     const double scale[] = {1.0, 1e3, 1e6};
-    const auto target = calc::readTarget(utf8(target_->text()), scale[targetUnit_->currentIndex()]);
-    if (const auto* p = std::get_if<calc::Problem>(&target)) {
-        return refuse(*p);
+    // Field by field as osccalc reads them; a blank field is left to the rules.
+    std::optional<calc::Problem> problem =
+        calc::setTarget(r, utf8(target_->text()), scale[targetUnit_->currentIndex()]);
+    if (!problem && duty_ && !utf8(duty_->text()).empty()) {
+        problem = calc::setDuty(r, utf8(duty_->text()));
     }
-    r.targetHz = std::get<double>(target);
-    if (duty_ && !duty_->text().trimmed().isEmpty()) {
-        const auto d = calc::readDuty(utf8(duty_->text()));
-        if (const auto* p = std::get_if<calc::Problem>(&d)) {
-            return refuse(*p);
-        }
-        r.duty = std::get<double>(d);
-    }
-    for (std::size_t k = 0; k < calc::kKinds; ++k) {
-        calc::PartOptions& part = r.parts[k];
+    for (std::size_t k = 0; k < calc::kKinds && !problem; ++k) {
+        const auto kind = static_cast<calc::Kind>(k);
         if (series_[k]) {
-            part.series =
-                calc::seriesFromName(utf8(series_[k]->currentText())).value_or(part.series);
+            r.parts[k].series =
+                calc::seriesFromName(utf8(series_[k]->currentText())).value_or(r.parts[k].series);
         }
-        if (tolerance_[k] && !tolerance_[k]->text().trimmed().isEmpty()) {
-            const auto t =
-                calc::readTolerance(utf8(tolerance_[k]->text()), std::string(1, "RCL"[k]));
-            if (const auto* p = std::get_if<calc::Problem>(&t)) {
-                return refuse(*p);
-            }
-            part.tolerance = std::get<double>(t);
+        if (tolerance_[k] && !utf8(tolerance_[k]->text()).empty()) {
+            problem = calc::setTolerance(r, kind, utf8(tolerance_[k]->text()));
         }
     }
     for (const calc::DesignInput& in : inputs_) {
-        const std::string typed = utf8(fixed_[in.box]->text());
-        if (typed.empty()) {
-            continue;
+        if (!problem && !utf8(fixed_[in.box]->text()).empty()) {
+            problem = calc::setFixed(r, in, utf8(fixed_[in.box]->text()));
         }
-        const auto box = calc::readFixed(in, typed);
-        if (const auto* p = std::get_if<calc::Problem>(&box)) {
-            return refuse(*p);
-        }
-        r.fixed[in.box] = std::get<std::string>(box);
     }
-    for (std::size_t k = 0; k < calc::kKinds; ++k) {
-        if (!range_[k][0]) {
-            continue;
+    for (std::size_t k = 0; k < calc::kKinds && !problem; ++k) {
+        const std::string low = range_[k][0] ? utf8(range_[k][0]->text()) : "";
+        const std::string high = range_[k][1] ? utf8(range_[k][1]->text()) : "";
+        if (!low.empty() || !high.empty()) {
+            problem = calc::setRange(r, *calc::inputOfKind(inputs_, static_cast<calc::Kind>(k)),
+                                     low, high, rules_->range[k]);
         }
-        const auto in =
-            std::find_if(inputs_.begin(), inputs_.end(), [&](const calc::DesignInput& i) {
-                return static_cast<std::size_t>(i.kind) == k;
-            });
-        const calc::Span rule = rules_->range[k];
-        std::array<double, 2> ends{rule.low, rule.high};
-        for (std::size_t end = 0; end < 2; ++end) {
-            const std::string typed = utf8(range_[k][end]->text());
-            if (typed.empty()) {
-                continue;
-            }
-            const auto value = calc::readRangeEnd(*in, typed);
-            if (const auto* p = std::get_if<calc::Problem>(&value)) {
-                return refuse(*p);
-            }
-            ends[end] = std::get<double>(value);
-        }
-        if (ends[0] != rule.low || ends[1] != rule.high) {
-            r.parts[k].range = calc::Span{ends[0], ends[1]};
-        }
+    }
+    if (problem) {
+        // What the core cannot read it words itself, as osccalc does.
+        say(qs(calc::describe(*problem, calc::Language::Chinese)));
+        return std::nullopt;
     }
     r.top = static_cast<std::size_t>(top_->value());
     r.closest = closest_->isChecked();
@@ -484,30 +461,8 @@ void DesignDialog::finishSearch(unsigned generation, const calc::DesignRequest& 
 // The texts of a candidate's row, column by column.
 QStringList DesignDialog::rowTexts(const calc::Candidate& c, const sim::Check* check) const {
     QStringList cells;
-    for (const calc::DesignInput& in : inputs_) {
-        const QString part = qs(calc::partText(in, c.inputs[in.box]));
-        if (in.kind == calc::Kind::Inductor && c.coil) {
-            // Wound or tuned to this value; a standard coil beside it.
-            cells << QStringLiteral("≈") + part;
-            cells << qs(calc::partText(in, c.coil->standard)) + QStringLiteral(" → ") +
-                         qs(calc::hzText(c.coil->frequencyHz));
-        } else {
-            cells << part;
-        }
-    }
-    QStringList lines;
-    for (const std::string& line : c.lines) {
-        if (!line.empty()) {
-            lines << qs(line);
-        }
-    }
-    cells << lines.join(QStringLiteral("  ")) << qs(calc::errorText(c.errorPercent))
-          << qs(calc::bandText(c, circuit_.mode));
-    if (c.duty) {
-        cells << qs(calc::threeDigits(*c.duty));
-    }
-    if (calc::hasSupportParts(circuit_.id)) {
-        cells << qs(calc::supportText(c.support));
+    for (const calc::CandidateColumn& column : columns_) {
+        cells << qs(calc::cellText(column, c, circuit_.mode));
     }
     // The simulated figure, where the search ran the simulator.
     QString simulated;

@@ -3,6 +3,7 @@
 #include "calc/calculate.h"
 #include "calc/catalogue.h"
 #include "calc/design.h"
+#include "calc/designrequest.h"
 #include "sim/verify.h"
 
 #include <QDialog>
@@ -72,6 +73,7 @@ private:
 
     const calc::CatalogueEntry& circuit_;
     std::vector<calc::DesignInput> inputs_;
+    std::vector<calc::CandidateColumn> columns_;
     const calc::DesignRules* rules_;
 
     QLineEdit* target_ = nullptr;
