@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
-#include <QStyle>
 #include <QTableWidget>
 #include <QThread>
 #include <QVBoxLayout>
@@ -78,18 +77,22 @@ DesignDialog::DesignDialog(const calc::CatalogueEntry& circuit, QWidget* parent)
     setWindowTitle(QStringLiteral("按目标频率选元件：") + circuitName(circuit));
     createControls();
     // The table starts as wide as the answers for targets across the circuit's
-    // usual band need (each search takes well under a millisecond): the dialog
-    // then seldom changes its width under the pointer when it shows results.
+    // usual band need, as the view measures them (each search takes well
+    // under a millisecond): the dialog then seldom changes its width under
+    // the pointer when it shows results.
     if (rules_) {
         calc::DesignRequest typical;
         constexpr int kSamples = 7;
-        int width = 0;
+        std::vector<calc::Candidate> samples;
         for (int i = 0; i < kSamples; ++i) {
             typical.targetHz = rules_->band.low *
                                std::pow(rules_->band.high / rules_->band.low, (i + 0.5) / kSamples);
-            width = std::max(width, tableWidthFor(calc::design(circuit_, typical).candidates));
+            const auto found = calc::design(circuit_, typical).candidates;
+            samples.insert(samples.end(), found.begin(), found.end());
         }
-        widenTableTo(width);
+        showRows(samples);
+        widenToTable();
+        showRows({});
     }
     target_->setFocus();
 }
@@ -149,7 +152,8 @@ void DesignDialog::createControls() {
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setTabKeyNavigation(false); // Tab leaves the table, arrows move in it
     table_->verticalHeader()->setVisible(false);
-    table_->horizontalHeader()->setStretchLastSection(true);
+    // The table asks for the width of all its columns (see showRows).
+    table_->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
     QStringList headers;
     for (const calc::CandidateColumn& column : columns_) {
         headers << header(column);
@@ -480,51 +484,39 @@ QStringList DesignDialog::rowTexts(const calc::Candidate& c, const sim::Check* c
     return cells;
 }
 
-// The table's width that shows every column of these rows without
-// scrolling, measured from the texts: the view's own widths settle only once
-// it is laid out again.
-int DesignDialog::tableWidthFor(const std::vector<calc::Candidate>& rows) const {
-    const QFontMetrics metrics(table_->font());
-    std::vector<int> columns;
-    for (int c = 0; c < table_->columnCount(); ++c) {
-        columns.push_back(metrics.horizontalAdvance(table_->horizontalHeaderItem(c)->text()));
-    }
-    for (const calc::Candidate& row : rows) {
-        const QStringList cells = rowTexts(row);
-        for (std::size_t c = 0; c < columns.size() && c < std::size_t(cells.size()); ++c) {
-            columns[c] = std::max(columns[c], metrics.horizontalAdvance(cells[qsizetype(c)]));
-        }
-    }
-    const int padding = 3 * table_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 12;
-    int width = 2 * table_->frameWidth() + table_->verticalScrollBar()->sizeHint().width();
-    for (const int column : columns) {
-        width += column + padding;
-    }
-    return width;
-}
-
-// Widens the table, never narrows it: a dialog that changes its width at
-// each search moves under the pointer.
-void DesignDialog::widenTableTo(int width) {
-    if (width > table_->minimumWidth()) {
-        table_->setMinimumWidth(width);
-        adjustSize();
-    }
-}
-
-void DesignDialog::showResult() {
+void DesignDialog::showRows(const std::vector<calc::Candidate>& rows) {
+    // Empty, the headers share the width; with rows, each column fits its texts.
+    table_->horizontalHeader()->setSectionResizeMode(rows.empty() ? QHeaderView::Stretch
+                                                                  : QHeaderView::ResizeToContents);
     table_->clearContents();
-    table_->setRowCount(static_cast<int>(result_.candidates.size()));
+    table_->setRowCount(static_cast<int>(rows.size()));
     for (int row = 0; row < table_->rowCount(); ++row) {
         const auto at = static_cast<std::size_t>(row);
-        const QStringList cells = rowTexts(
-            result_.candidates[at], at < checks_.size() && !simulator_ ? &checks_[at] : nullptr);
+        const QStringList cells =
+            rowTexts(rows[at], at < checks_.size() && !simulator_ ? &checks_[at] : nullptr);
         for (int column = 0; column < cells.size(); ++column) {
             table_->setItem(row, column, new QTableWidgetItem(cells[column]));
         }
     }
-    table_->resizeColumnsToContents();
-    widenTableTo(tableWidthFor(result_.candidates));
+}
+
+// Widens the table to show every column of its rows, never narrows it: a
+// dialog that changes its width at each search moves under the pointer.
+void DesignDialog::widenToTable() {
+    if (table_->rowCount() == 0) {
+        return; // the headers only stretch to the width there is
+    }
+    // Room for the scroll bar of a long list, whether or not it shows now.
+    const QScrollBar* bar = table_->verticalScrollBar();
+    const int width = table_->sizeHint().width() + (bar->isVisible() ? 0 : bar->sizeHint().width());
+    if (width > table_->minimumWidth()) {
+        table_->setMinimumWidth(width);
+    }
+}
+
+void DesignDialog::showResult() {
+    showRows(result_.candidates);
+    widenToTable();
     if (result_.candidates.empty()) {
         if (!result_.reason.empty()) {
             say(qs(result_.reason));

@@ -64,8 +64,8 @@ private:
     void fill();
     void simulateChosen();
     QStringList rowTexts(const calc::Candidate& c, const sim::Check* check = nullptr) const;
-    int tableWidthFor(const std::vector<calc::Candidate>& rows) const;
-    void widenTableTo(int width);
+    void showRows(const std::vector<calc::Candidate>& rows);
+    void widenToTable();
     void showResult();
     void say(const QString& text);
     std::optional<calc::DesignRequest> request();
