@@ -192,6 +192,7 @@ struct Parsed {
     std::vector<std::pair<calc::Kind, std::string>> ranges;     // "LOW..HIGH"
     std::vector<std::pair<calc::Kind, std::string>> tolerances; // percent
     std::vector<std::string> seen;                              // single-valued options given
+    std::string refusal; // a reader's own reason for refusing a value, where it has one
     bool json = false;
     bool help = false;
     bool simulate = false;
@@ -202,47 +203,49 @@ std::string say(std::string_view english, std::string_view chinese) {
     return std::string(tr(english, chinese));
 }
 
-// Reads an option's value into `p`; the reason of a usage error, or "".
-using Reader = std::string (*)(Parsed& p, const std::string& name, const std::string& value);
+// The readers of the values: false when a value is not in its option's form.
 
-struct Option {
-    std::string_view name;
-    bool takesValue;
-    bool repeatable; // else "given twice"; --fix and --range check per name and kind later
-    Reader read;
-};
-
-std::string readSeries(Parsed& p, const std::string& name, const std::string& value) {
-    const auto s = calc::seriesFromName(value);
-    if (!s) {
-        return name + say(" wants one of E6 E12 E24 E48 E96", " 要 E6 E12 E24 E48 E96 之一");
-    }
-    p.request.parts[name == "--series" ? 0 : name == "--cseries" ? 1 : 2].series = *s;
-    return {};
+bool setFlag(Parsed& p, const std::string& name, const std::string&) {
+    (name == "--json"       ? p.json
+     : name == "--closest"  ? p.request.closest
+     : name == "--simulate" ? p.simulate
+                            : p.help) = true;
+    return true;
 }
 
-std::string readFix(Parsed& p, const std::string&, const std::string& value) {
+bool keepDuty(Parsed& p, const std::string&, const std::string& value) {
+    p.duty = value; // read once the circuit is known
+    return true;
+}
+
+bool readSeries(Parsed& p, const std::string& name, const std::string& value) {
+    const auto s = calc::seriesFromName(value);
+    auto& series = p.request.parts[name == "--series" ? 0 : name == "--cseries" ? 1 : 2].series;
+    series = s.value_or(series);
+    return s.has_value();
+}
+
+bool readFix(Parsed& p, const std::string&, const std::string& value) {
     const std::size_t sep = value.find('=');
     if (sep == std::string::npos || sep == 0) {
-        return say("--fix wants NAME=VALUE, such as C=10nF", "--fix 要写成 名称=值，如 C=10nF");
+        return false;
     }
     p.fixes.emplace_back(value.substr(0, sep), value.substr(sep + 1));
-    return {};
+    return true;
 }
 
-std::string readRange(Parsed& p, const std::string&, const std::string& value) {
-    const auto kind = calc::kindOfLetter(std::string_view(value).substr(0, value.find('=')));
+bool readRange(Parsed& p, const std::string&, const std::string& value) {
+    const auto kind = calc::kindOfLetter(std::string_view(value).substr(0, 1));
     // "1k...1M" would read as 1k..0.1M.
-    if (!kind || value.find('=') != 1 || value.find("..") == std::string::npos ||
-        value.find("...") != std::string::npos) {
-        return say("--range wants R=1k..1M, C=100p..10u or L=1u..10m",
-                   "--range 要写成 R=1k..1M、C=100p..10u 或 L=1u..10m");
+    const bool form = kind && value.find('=') == 1 && value.find("..") != std::string::npos &&
+                      value.find("...") == std::string::npos;
+    if (form) {
+        p.ranges.emplace_back(*kind, value.substr(2));
     }
-    p.ranges.emplace_back(*kind, value.substr(2));
-    return {};
+    return form;
 }
 
-std::string readTolerances(Parsed& p, const std::string&, const std::string& value) {
+bool readTolerances(Parsed& p, const std::string&, const std::string& value) {
     // Every item is K=V: an empty one, also at either end, is a slip.
     std::string_view rest = value;
     for (bool more = true; more;) {
@@ -252,60 +255,61 @@ std::string readTolerances(Parsed& p, const std::string&, const std::string& val
         rest.remove_prefix(more ? comma + 1 : rest.size());
         const auto kind = calc::kindOfLetter(item.substr(0, 1));
         if (!kind || item.size() < 3 || item[1] != '=') {
-            return say("--tol wants R=5,C=10,L=10 (any of them, in percent)",
-                       "--tol 要写成 R=5,C=10,L=10（任选几项，百分数）");
+            return false;
         }
         const auto same = [&](const auto& t) { return t.first == *kind; };
         if (std::any_of(p.tolerances.begin(), p.tolerances.end(), same)) {
-            return "--tol: " + std::string(item.substr(0, 1)) + say(" is given twice", " 给了两次");
+            p.refusal =
+                "--tol: " + std::string(item.substr(0, 1)) + say(" is given twice", " 给了两次");
+            return false;
         }
         p.tolerances.emplace_back(*kind, item.substr(2));
     }
-    return {};
+    return true;
 }
 
-std::string readTop(Parsed& p, const std::string&, const std::string& value) {
-    std::size_t n = 0;
-    const auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
-    if (value.empty() || ec != std::errc{} || ptr != value.data() + value.size() || n < 1 ||
-        n > kMaxTop) {
-        return say("--top wants a whole number from 1 to 100", "--top 要 1 到 100 的整数");
-    }
-    p.request.top = n;
-    return {};
+bool readTop(Parsed& p, const std::string&, const std::string& value) {
+    const char* end = value.data() + value.size();
+    const auto [ptr, ec] = std::from_chars(value.data(), end, p.request.top);
+    return ec == std::errc{} && ptr == end && p.request.top >= 1 && p.request.top <= kMaxTop;
 }
 
-std::string readLimit(Parsed& p, const std::string&, const std::string& value) {
+bool readLimit(Parsed& p, const std::string&, const std::string& value) {
     const std::optional<double> s = positiveNumber(value, kMaxLimitSeconds);
-    if (!s) {
-        return say("--limit wants seconds, more than 0 and at most 600",
-                   "--limit 要大于 0、至多 600 的秒数");
-    }
-    p.limitSeconds = *s;
-    return {};
+    p.limitSeconds = s.value_or(p.limitSeconds);
+    return s.has_value();
 }
 
-std::string setFlag(Parsed& p, const std::string& name, const std::string&) {
-    (name == "--json"       ? p.json
-     : name == "--closest"  ? p.request.closest
-     : name == "--simulate" ? p.simulate
-                            : p.help) = true;
-    return {};
-}
-
-std::string readDuty(Parsed& p, const std::string&, const std::string& value) {
-    p.duty = value;
-    return {};
-}
+struct Option {
+    std::string_view name;
+    bool takesValue;
+    bool repeatable; // else "given twice"; --fix and --range are checked per name and kind later
+    bool (*read)(Parsed& p, const std::string& name, const std::string& value);
+    std::string_view english = {}, chinese = {}; // after the name, for a value not in its form
+};
 
 const Option kOptions[] = {
-    {"--help", false, true, setFlag},       {"-h", false, true, setFlag},
-    {"--json", false, true, setFlag},       {"--closest", false, true, setFlag},
-    {"--simulate", false, true, setFlag},   {"--duty", true, false, readDuty},
-    {"--series", true, false, readSeries},  {"--cseries", true, false, readSeries},
-    {"--lseries", true, false, readSeries}, {"--fix", true, true, readFix},
-    {"--range", true, true, readRange},     {"--tol", true, false, readTolerances},
-    {"--top", true, false, readTop},        {"--limit", true, false, readLimit},
+    {"--help", false, true, setFlag},
+    {"-h", false, true, setFlag},
+    {"--json", false, true, setFlag},
+    {"--closest", false, true, setFlag},
+    {"--simulate", false, true, setFlag},
+    {"--duty", true, false, keepDuty},
+    {"--series", true, false, readSeries, " wants one of E6 E12 E24 E48 E96",
+     " 要 E6 E12 E24 E48 E96 之一"},
+    {"--cseries", true, false, readSeries, " wants one of E6 E12 E24 E48 E96",
+     " 要 E6 E12 E24 E48 E96 之一"},
+    {"--lseries", true, false, readSeries, " wants one of E6 E12 E24 E48 E96",
+     " 要 E6 E12 E24 E48 E96 之一"},
+    {"--fix", true, true, readFix, " wants NAME=VALUE, such as C=10nF",
+     " 要写成 名称=值，如 C=10nF"},
+    {"--range", true, true, readRange, " wants R=1k..1M, C=100p..10u or L=1u..10m",
+     " 要写成 R=1k..1M、C=100p..10u 或 L=1u..10m"},
+    {"--tol", true, false, readTolerances, " wants R=5,C=10,L=10 (any of them, in percent)",
+     " 要写成 R=5,C=10,L=10（任选几项，百分数）"},
+    {"--top", true, false, readTop, " wants a whole number from 1 to 100", " 要 1 到 100 的整数"},
+    {"--limit", true, false, readLimit, " wants seconds, more than 0 and at most 600",
+     " 要大于 0、至多 600 的秒数"},
 };
 
 // Reads the options; returns the reason of a usage error, or "".
@@ -329,23 +333,20 @@ std::string parse(const std::vector<std::string>& args, Parsed& p) {
         if (option == std::end(kOptions) || (!option->takesValue && eq != std::string::npos)) {
             return say("unknown option ", "未知的选项 ") + jsonString(name);
         }
-        std::string value;
-        if (eq != std::string::npos) {
-            value = arg.substr(eq + 1);
-        } else if (option->takesValue) {
-            if (i + 1 == args.size()) {
-                return name + say(" needs a value", " 需要一个值");
-            }
-            value = args[++i];
+        if (option->takesValue && eq == std::string::npos && i + 1 == args.size()) {
+            return name + say(" needs a value", " 需要一个值");
         }
+        const std::string value = eq != std::string::npos ? arg.substr(eq + 1)
+                                  : option->takesValue    ? args[++i]
+                                                          : "";
         if (!option->repeatable) {
             if (std::find(p.seen.begin(), p.seen.end(), name) != p.seen.end()) {
                 return name + say(" is given twice", " 给了两次");
             }
             p.seen.push_back(name);
         }
-        if (std::string reason = option->read(p, name, value); !reason.empty()) {
-            return reason;
+        if (!option->read(p, name, value)) {
+            return !p.refusal.empty() ? p.refusal : name + say(option->english, option->chinese);
         }
     }
     return {};
