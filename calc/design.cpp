@@ -693,24 +693,6 @@ std::string partText(const DesignInput& input, const std::string& boxText) {
     return engineeringText(d->scaled(input.unitExponent), unitSymbol(input.kind));
 }
 
-std::string partsText(const Candidate& candidate, const std::vector<DesignInput>& inputs,
-                      const DesignRequest& request) {
-    std::string text;
-    for (const DesignInput& in : inputs) {
-        text += text.empty() ? "" : " ";
-        const std::string& box = candidate.inputs[in.box];
-        if (in.kind == Kind::Inductor && candidate.coil) {
-            text += in.name + "≈" + partText(in, box) + " (" +
-                    std::string(seriesName(request.parts[2].series)) + ": " +
-                    partText(in, candidate.coil->standard) + " → " +
-                    hzText(candidate.coil->frequencyHz) + ")";
-        } else {
-            text += in.name + "=" + partText(in, box);
-        }
-    }
-    return text;
-}
-
 std::string echoText(std::string_view typed) {
     // Cut at a character's start: the first kEchoLength UTF-8 sequences.
     std::size_t chars = 0;

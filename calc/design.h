@@ -227,9 +227,5 @@ std::string bandText(const Candidate& candidate, Mode mode);
 std::string hzText(double hz);
 // A box text as a part value: "18" in a kΩ box is "18kΩ".
 std::string partText(const DesignInput& input, const std::string& boxText);
-// The parts of a candidate: "R1=18kΩ R2=39kΩ C=15nF", a wound coil as
-// "L≈56.2μH (E12: 56μH → 456kHz)".
-std::string partsText(const Candidate& candidate, const std::vector<DesignInput>& inputs,
-                      const DesignRequest& request);
 
 } // namespace calc

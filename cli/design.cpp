@@ -2,6 +2,7 @@
 
 #include "calc/catalogue.h"
 #include "calc/design.h"
+#include "calc/designrequest.h"
 #include "calc/numtext.h"
 #include "calc/quantity.h"
 #include "cli/json.h"
@@ -10,19 +11,20 @@
 #include "sim/verify.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <iterator>
 #include <optional>
 #include <ostream>
 #include <string_view>
+#include <utility>
 
 namespace cli {
 
 namespace {
 
 constexpr std::size_t kMaxTop = 100;
-constexpr std::string_view kKindLetters = "RCL";
 
 void printDesignUsage(std::ostream& os) {
     os << tr("Usage: osccalc design CIRCUIT FREQ", "用法：osccalc design 电路 目标频率")
@@ -182,41 +184,141 @@ int usageError(std::ostream& err, std::string_view reason) {
     return kExitUsage;
 }
 
-std::optional<std::size_t> kindOf(std::string_view letter) {
-    const std::size_t k =
-        letter.size() == 1 ? kKindLetters.find(letter[0]) : std::string_view::npos;
-    return k == std::string_view::npos ? std::nullopt : std::optional<std::size_t>(k);
-}
-
-const calc::DesignInput* inputOfKind(const std::vector<calc::DesignInput>& inputs,
-                                     std::size_t kind) {
-    const auto it = std::find_if(inputs.begin(), inputs.end(), [&](const calc::DesignInput& in) {
-        return static_cast<std::size_t>(in.kind) == kind;
-    });
-    return it == inputs.end() ? nullptr : &*it;
-}
-
 struct Parsed {
     std::vector<std::string> positional;
     calc::DesignRequest request;
     std::optional<std::string> duty;
     std::vector<std::pair<std::string, std::string>> fixes;
-    std::vector<std::pair<std::size_t, std::string>> ranges;     // kind, "LOW..HIGH"
-    std::vector<std::pair<std::size_t, std::string>> tolerances; // kind, percent
-    std::vector<std::string> seen;                               // single-valued options given
+    std::vector<std::pair<calc::Kind, std::string>> ranges;     // "LOW..HIGH"
+    std::vector<std::pair<calc::Kind, std::string>> tolerances; // percent
+    std::vector<std::string> seen;                              // single-valued options given
+    std::string refusal; // a reader's own reason for refusing a value, where it has one
     bool json = false;
     bool help = false;
     bool simulate = false;
     double limitSeconds = sim::RunControl{}.limitSeconds; // of each simulation
 };
 
+std::string say(std::string_view english, std::string_view chinese) {
+    return std::string(tr(english, chinese));
+}
+
+// The readers of the values: false when a value is not in its option's form.
+
+bool setFlag(Parsed& p, const std::string& name, const std::string&) {
+    (name == "--json"       ? p.json
+     : name == "--closest"  ? p.request.closest
+     : name == "--simulate" ? p.simulate
+                            : p.help) = true;
+    return true;
+}
+
+bool keepDuty(Parsed& p, const std::string&, const std::string& value) {
+    p.duty = value; // read once the circuit is known
+    return true;
+}
+
+bool readSeries(Parsed& p, const std::string& name, const std::string& value) {
+    const auto s = calc::seriesFromName(value);
+    auto& series = p.request.parts[name == "--series" ? 0 : name == "--cseries" ? 1 : 2].series;
+    series = s.value_or(series);
+    return s.has_value();
+}
+
+bool readFix(Parsed& p, const std::string&, const std::string& value) {
+    const std::size_t sep = value.find('=');
+    if (sep == std::string::npos || sep == 0) {
+        return false;
+    }
+    p.fixes.emplace_back(value.substr(0, sep), value.substr(sep + 1));
+    return true;
+}
+
+bool readRange(Parsed& p, const std::string&, const std::string& value) {
+    const auto kind = calc::kindOfLetter(std::string_view(value).substr(0, 1));
+    // "1k...1M" would read as 1k..0.1M.
+    const bool form = kind && value.find('=') == 1 && value.find("..") != std::string::npos &&
+                      value.find("...") == std::string::npos;
+    if (form) {
+        p.ranges.emplace_back(*kind, value.substr(2));
+    }
+    return form;
+}
+
+bool readTolerances(Parsed& p, const std::string&, const std::string& value) {
+    // Every item is K=V: an empty one, also at either end, is a slip.
+    std::string_view rest = value;
+    for (bool more = true; more;) {
+        const std::size_t comma = rest.find(',');
+        more = comma != std::string_view::npos;
+        const std::string_view item = rest.substr(0, comma);
+        rest.remove_prefix(more ? comma + 1 : rest.size());
+        const auto kind = calc::kindOfLetter(item.substr(0, 1));
+        if (!kind || item.size() < 3 || item[1] != '=') {
+            return false;
+        }
+        const auto same = [&](const auto& t) { return t.first == *kind; };
+        if (std::any_of(p.tolerances.begin(), p.tolerances.end(), same)) {
+            p.refusal =
+                "--tol: " + std::string(item.substr(0, 1)) + say(" is given twice", " 给了两次");
+            return false;
+        }
+        p.tolerances.emplace_back(*kind, item.substr(2));
+    }
+    return true;
+}
+
+bool readTop(Parsed& p, const std::string&, const std::string& value) {
+    const char* end = value.data() + value.size();
+    const auto [ptr, ec] = std::from_chars(value.data(), end, p.request.top);
+    return ec == std::errc{} && ptr == end && p.request.top >= 1 && p.request.top <= kMaxTop;
+}
+
+bool readLimit(Parsed& p, const std::string&, const std::string& value) {
+    const std::optional<double> s = positiveNumber(value, kMaxLimitSeconds);
+    p.limitSeconds = s.value_or(p.limitSeconds);
+    return s.has_value();
+}
+
+struct Option {
+    std::string_view name;
+    bool takesValue;
+    bool repeatable; // else "given twice"; --fix and --range are checked per name and kind later
+    bool (*read)(Parsed& p, const std::string& name, const std::string& value);
+    std::string_view english = {}, chinese = {}; // after the name, for a value not in its form
+};
+
+const Option kOptions[] = {
+    {"--help", false, true, setFlag},
+    {"-h", false, true, setFlag},
+    {"--json", false, true, setFlag},
+    {"--closest", false, true, setFlag},
+    {"--simulate", false, true, setFlag},
+    {"--duty", true, false, keepDuty},
+    {"--series", true, false, readSeries, " wants one of E6 E12 E24 E48 E96",
+     " 要 E6 E12 E24 E48 E96 之一"},
+    {"--cseries", true, false, readSeries, " wants one of E6 E12 E24 E48 E96",
+     " 要 E6 E12 E24 E48 E96 之一"},
+    {"--lseries", true, false, readSeries, " wants one of E6 E12 E24 E48 E96",
+     " 要 E6 E12 E24 E48 E96 之一"},
+    {"--fix", true, true, readFix, " wants NAME=VALUE, such as C=10nF",
+     " 要写成 名称=值，如 C=10nF"},
+    {"--range", true, true, readRange, " wants R=1k..1M, C=100p..10u or L=1u..10m",
+     " 要写成 R=1k..1M、C=100p..10u 或 L=1u..10m"},
+    {"--tol", true, false, readTolerances, " wants R=5,C=10,L=10 (any of them, in percent)",
+     " 要写成 R=5,C=10,L=10（任选几项，百分数）"},
+    {"--top", true, false, readTop, " wants a whole number from 1 to 100", " 要 1 到 100 的整数"},
+    {"--limit", true, false, readLimit, " wants seconds, more than 0 and at most 600",
+     " 要大于 0、至多 600 的秒数"},
+};
+
 // Reads the options; returns the reason of a usage error, or "".
 std::string parse(const std::vector<std::string>& args, Parsed& p) {
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string arg = args[i];
-        if (optionsEnded || !arg.starts_with("-") || arg == "-") {
-            // A lone "-5kHz" is a (bad) frequency, not an option.
+        const std::string& arg = args[i];
+        // A lone "-5kHz" is a (bad) frequency, not an option.
+        if (optionsEnded || !(arg.starts_with("--") || arg == "-h")) {
             p.positional.push_back(arg);
             continue;
         }
@@ -224,112 +326,30 @@ std::string parse(const std::vector<std::string>& args, Parsed& p) {
             optionsEnded = true;
             continue;
         }
-        if (arg == "--simulate") {
-            p.simulate = true;
-            continue;
-        }
-        if (arg == "--json" || arg == "--help" || arg == "-h" || arg == "--closest") {
-            (arg == "--json" ? p.json : arg == "--closest" ? p.request.closest : p.help) = true;
-            continue;
-        }
-        if (!arg.starts_with("--")) {
-            p.positional.push_back(arg);
-            continue;
-        }
-        std::string value;
         const std::size_t eq = arg.find('=');
-        if (eq != std::string::npos) {
-            value = arg.substr(eq + 1);
-            arg.resize(eq);
+        const std::string name = arg.substr(0, eq);
+        const auto* option = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                          [&](const Option& o) { return o.name == name; });
+        if (option == std::end(kOptions) || (!option->takesValue && eq != std::string::npos)) {
+            return say("unknown option ", "未知的选项 ") + jsonString(name);
         }
-        constexpr std::string_view kTakesValue[] = {"--duty",    "--series", "--cseries",
-                                                    "--lseries", "--fix",    "--range",
-                                                    "--tol",     "--top",    "--limit"};
-        if (std::find(std::begin(kTakesValue), std::end(kTakesValue), arg) ==
-            std::end(kTakesValue)) {
-            return std::string(tr("unknown option ", "未知的选项 ")) + jsonString(arg);
+        if (option->takesValue && eq == std::string::npos && i + 1 == args.size()) {
+            return name + say(" needs a value", " 需要一个值");
         }
-        if (eq == std::string::npos) {
-            if (i + 1 == args.size()) {
-                return arg + std::string(tr(" needs a value", " 需要一个值"));
+        const std::string value = eq != std::string::npos ? arg.substr(eq + 1)
+                                  : option->takesValue    ? args[++i]
+                                                          : "";
+        if (!option->repeatable) {
+            if (std::find(p.seen.begin(), p.seen.end(), name) != p.seen.end()) {
+                return name + say(" is given twice", " 给了两次");
             }
-            value = args[++i];
+            p.seen.push_back(name);
         }
-        if (arg != "--fix" && arg != "--range") {
-            if (std::find(p.seen.begin(), p.seen.end(), arg) != p.seen.end()) {
-                return arg + std::string(tr(" is given twice", " 给了两次"));
-            }
-            p.seen.push_back(arg);
-        }
-        if (arg == "--duty") {
-            p.duty = value;
-        } else if (arg == "--series" || arg == "--cseries" || arg == "--lseries") {
-            const auto s = calc::seriesFromName(value);
-            if (!s) {
-                return arg + std::string(tr(" wants one of E6 E12 E24 E48 E96",
-                                            " 要 E6 E12 E24 E48 E96 之一"));
-            }
-            p.request.parts[arg == "--series" ? 0 : arg == "--cseries" ? 1 : 2].series = *s;
-        } else if (arg == "--fix") {
-            const std::size_t sep = value.find('=');
-            if (sep == std::string::npos || sep == 0) {
-                return std::string(tr("--fix wants NAME=VALUE, such as C=10nF",
-                                      "--fix 要写成 名称=值，如 C=10nF"));
-            }
-            p.fixes.emplace_back(value.substr(0, sep), value.substr(sep + 1));
-        } else if (arg == "--range") {
-            const auto kind = kindOf(std::string_view(value).substr(0, value.find('=')));
-            const std::size_t dots = value.find("..");
-            // "1k...1M" would read as 1k..0.1M.
-            if (!kind || value.find('=') != 1 || dots == std::string::npos ||
-                value.find("...") != std::string::npos) {
-                return std::string(tr("--range wants R=1k..1M, C=100p..10u or L=1u..10m",
-                                      "--range 要写成 R=1k..1M、C=100p..10u 或 L=1u..10m"));
-            }
-            p.ranges.emplace_back(*kind, value.substr(2));
-        } else if (arg == "--tol") {
-            // Every item is K=V: an empty one, also at either end, is a slip.
-            std::string_view rest = value;
-            for (bool more = true; more;) {
-                const std::size_t comma = rest.find(',');
-                more = comma != std::string_view::npos;
-                const std::string_view item = rest.substr(0, comma);
-                rest.remove_prefix(more ? comma + 1 : rest.size());
-                const auto kind = kindOf(item.substr(0, 1));
-                if (!kind || item.size() < 3 || item[1] != '=') {
-                    return std::string(tr("--tol wants R=5,C=10,L=10 (any of them, in percent)",
-                                          "--tol 要写成 R=5,C=10,L=10（任选几项，百分数）"));
-                }
-                const auto same = [&](const auto& t) { return t.first == *kind; };
-                if (std::any_of(p.tolerances.begin(), p.tolerances.end(), same)) {
-                    return "--tol: " + std::string(item.substr(0, 1)) +
-                           std::string(tr(" is given twice", " 给了两次"));
-                }
-                p.tolerances.emplace_back(*kind, item.substr(2));
-            }
-        } else if (arg == "--limit") {
-            const std::optional<double> s = positiveNumber(value, kMaxLimitSeconds);
-            if (!s) {
-                return std::string(tr("--limit wants seconds, more than 0 and at most 600",
-                                      "--limit 要大于 0、至多 600 的秒数"));
-            }
-            p.limitSeconds = *s;
-        } else {
-            std::size_t n = 0;
-            const auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
-            if (value.empty() || ec != std::errc{} || ptr != value.data() + value.size() || n < 1 ||
-                n > kMaxTop) {
-                return std::string(
-                    tr("--top wants a whole number from 1 to 100", "--top 要 1 到 100 的整数"));
-            }
-            p.request.top = n;
+        if (!option->read(p, name, value)) {
+            return !p.refusal.empty() ? p.refusal : name + say(option->english, option->chinese);
         }
     }
     return {};
-}
-
-std::string say(std::string_view english, std::string_view chinese) {
-    return std::string(tr(english, chinese));
 }
 
 // What applying the values found: a usage error's reason, or a value that
@@ -342,17 +362,15 @@ struct Applied {
 // Applies --duty, --fix, --range and --tol to the request.
 Applied applyValues(Parsed& p, const std::string& id,
                     const std::vector<calc::DesignInput>& inputs) {
+    calc::DesignRequest& r = p.request;
     if (p.duty) {
-        const auto d = calc::readDuty(*p.duty);
-        if (const auto* problem = std::get_if<calc::Problem>(&d)) {
-            return {{}, *problem};
+        if (auto problem = calc::setDuty(r, *p.duty)) {
+            return {{}, std::move(problem)};
         }
-        p.request.duty = std::get<double>(d);
     }
     for (const auto& fix : p.fixes) {
         // Named, not bound: clang 14 lets no lambda capture a structured binding.
         const std::string& name = fix.first;
-        const std::string& value = fix.second;
         const auto input =
             std::find_if(inputs.begin(), inputs.end(),
                          [&](const calc::DesignInput& in) { return in.name == name; });
@@ -365,51 +383,35 @@ Applied applyValues(Parsed& p, const std::string& id,
                         say("; its inputs are", "；它的输入是") + names,
                     {}};
         }
-        if (p.request.fixed[input->box]) {
+        if (r.fixed[input->box]) {
             return {"--fix: " + name + say(" is given twice", " 给了两次"), {}};
         }
-        const auto box = calc::readFixed(*input, value);
-        if (const auto* problem = std::get_if<calc::Problem>(&box)) {
-            return {{}, *problem};
+        if (auto problem = calc::setFixed(r, *input, fix.second)) {
+            return {{}, std::move(problem)};
         }
-        p.request.fixed[input->box] = std::get<std::string>(box);
     }
     std::array<bool, calc::kKinds> given{};
     for (const auto& [kind, text] : p.ranges) {
-        const calc::DesignInput* in = inputOfKind(inputs, kind);
+        const std::string letter(1, calc::kindLetter(kind));
+        const calc::DesignInput* in = calc::inputOfKind(inputs, kind);
         if (!in) {
-            return {"--range: " + id + say(" has no ", " 没有 ") +
-                        std::string(1, kKindLetters[kind]),
-                    {}};
+            return {"--range: " + id + say(" has no ", " 没有 ") + letter, {}};
         }
-        if (given[kind]) {
-            return {"--range: " + std::string(1, kKindLetters[kind]) +
-                        say(" is given twice", " 给了两次"),
-                    {}};
+        if (std::exchange(given[static_cast<std::size_t>(kind)], true)) {
+            return {"--range: " + letter + say(" is given twice", " 给了两次"), {}};
         }
-        given[kind] = true;
         const std::size_t dots = text.find("..");
-        std::array<double, 2> ends{};
-        for (std::size_t e = 0; e < 2; ++e) {
-            const auto end =
-                calc::readRangeEnd(*in, e ? text.substr(dots + 2) : text.substr(0, dots));
-            if (const auto* problem = std::get_if<calc::Problem>(&end)) {
-                return {{}, *problem};
-            }
-            ends[e] = std::get<double>(end);
+        if (auto problem = calc::setRange(r, *in, text.substr(0, dots), text.substr(dots + 2))) {
+            return {{}, std::move(problem)};
         }
-        p.request.parts[kind].range = calc::Span{ends[0], ends[1]};
     }
     for (const auto& [kind, text] : p.tolerances) {
-        const std::string letter(1, kKindLetters[kind]);
-        if (!inputOfKind(inputs, kind)) {
-            return {"--tol: " + id + say(" has no ", " 没有 ") + letter, {}};
+        if (!calc::inputOfKind(inputs, kind)) {
+            return {"--tol: " + id + say(" has no ", " 没有 ") + calc::kindLetter(kind), {}};
         }
-        const auto t = calc::readTolerance(text, letter);
-        if (const auto* problem = std::get_if<calc::Problem>(&t)) {
-            return {{}, *problem};
+        if (auto problem = calc::setTolerance(r, kind, text)) {
+            return {{}, std::move(problem)};
         }
-        p.request.parts[kind].tolerance = std::get<double>(t);
     }
     return {};
 }
@@ -421,23 +423,13 @@ std::string jsonNumber(double value) {
 std::string seriesJson(const std::vector<calc::DesignInput>& inputs, const calc::DesignRequest& r) {
     std::string json;
     for (std::size_t k = 0; k < calc::kKinds; ++k) {
-        if (inputOfKind(inputs, k)) {
-            json += json.empty() ? "" : ",";
-            json += jsonString(std::string(1, kKindLetters[k])) + ":" +
-                    jsonString(calc::seriesName(r.parts[k].series));
+        const auto kind = static_cast<calc::Kind>(k);
+        if (calc::inputOfKind(inputs, kind)) {
+            json += (json.empty() ? "" : ",") + jsonString(std::string(1, calc::kindLetter(kind))) +
+                    ":" + jsonString(calc::seriesName(r.parts[k].series));
         }
     }
     return "{" + json + "}";
-}
-
-// The candidate's values of the circuit's inputs, in box order.
-std::vector<std::string> inputTexts(const calc::Candidate& cand,
-                                    const std::vector<calc::DesignInput>& inputs) {
-    std::vector<std::string> texts;
-    for (const auto& in : inputs) {
-        texts.push_back(cand.inputs[in.box]);
-    }
-    return texts;
 }
 
 // The result lines the window shows.
@@ -477,37 +469,97 @@ std::string checkText(const sim::Check& check, double targetHz) {
 }
 
 std::string candidateJson(const calc::Candidate& cand,
-                          const std::vector<calc::DesignInput>& inputs) {
+                          const std::vector<calc::CandidateColumn>& columns) {
+    std::vector<std::string> inputs;
     std::string parts;
-    for (const calc::DesignInput& in : inputs) {
-        parts += parts.empty() ? "{" : ",{";
-        parts += "\"name\":" + jsonString(in.name) +
-                 ",\"value\":" + jsonString(calc::partText(in, cand.inputs[in.box])) +
-                 ",\"wound\":" + (in.kind == calc::Kind::Inductor && cand.coil ? "true" : "false") +
-                 ",\"box\":true}";
+    const auto part = [&](const std::string& name, const std::string& value, bool wound, bool box) {
+        parts += (parts.empty() ? "{\"name\":" : ",{\"name\":") + jsonString(name) +
+                 ",\"value\":" + jsonString(value) + ",\"wound\":" + (wound ? "true" : "false") +
+                 ",\"box\":" + (box ? "true}" : "false}");
+    };
+    std::string coil, lines, error, duty, band;
+    for (const calc::CandidateColumn& column : columns) {
+        const calc::DesignInput& in = column.input;
+        switch (column.column) {
+        case calc::Column::Part:
+            inputs.push_back(cand.inputs[in.box]);
+            part(in.name, calc::partText(in, cand.inputs[in.box]),
+                 in.kind == calc::Kind::Inductor && cand.coil, true);
+            break;
+        case calc::Column::Standard:
+            if (cand.coil) {
+                coil = ",\"coil\":{\"standard\":" + jsonString(cand.coil->standard) +
+                       ",\"lines\":" + jsonArray(shownLines(cand.coil->lines)) +
+                       ",\"f_hz\":" + jsonNumber(cand.coil->frequencyHz) + "}";
+            }
+            break;
+        case calc::Column::Lines:
+            lines = ",\"lines\":" + jsonArray(shownLines(cand.lines));
+            break;
+        case calc::Column::Error:
+            error = ",\"error_percent\":" + jsonNumber(cand.errorPercent);
+            break;
+        case calc::Column::Band:
+            band = ",\"f_min_hz\":" + jsonNumber(cand.fMinHz) +
+                   ",\"f_max_hz\":" + jsonNumber(cand.fMaxHz);
+            break;
+        case calc::Column::Duty:
+            duty = cand.duty ? ",\"duty\":" + jsonNumber(*cand.duty) : "";
+            break;
+        case calc::Column::Support:
+            // The rest of the circuit: not in a box, chosen by the rules.
+            for (const calc::SupportPart& p : cand.support) {
+                part(p.name, calc::supportText(p).substr(p.name.size() + 1), false, false);
+            }
+            break;
+        }
     }
-    // The rest of the circuit: not in a box, chosen by the rules.
-    for (const calc::SupportPart& part : cand.support) {
-        parts += ",{\"name\":" + jsonString(part.name) +
-                 ",\"value\":" + jsonString(calc::supportText(part).substr(part.name.size() + 1)) +
-                 ",\"wound\":false,\"box\":false}";
+    const std::string impedance =
+        cand.impedanceOhm ? ",\"impedance_ohm\":" + jsonNumber(*cand.impedanceOhm) : "";
+    // The members in the order the README gives them.
+    return "{\"inputs\":" + jsonArray(inputs) + ",\"parts\":[" + parts + "]" + lines + error +
+           duty + band + impedance + coil + "}";
+}
+
+// A text row: the parts as a list, then a tab before each other field.
+std::string candidateText(const calc::Candidate& cand,
+                          const std::vector<calc::CandidateColumn>& columns,
+                          const calc::DesignRequest& r, calc::Mode mode) {
+    std::string parts, fields;
+    for (const calc::CandidateColumn& column : columns) {
+        const std::string cell = calc::cellText(column, cand, mode);
+        switch (column.column) {
+        case calc::Column::Part:
+            // A wound coil's cell starts with its "≈".
+            parts += (parts.empty() ? "" : " ") + column.input.name +
+                     (cand.coil && column.input.kind == calc::Kind::Inductor ? "" : "=") + cell;
+            break;
+        case calc::Column::Standard:
+            if (!cell.empty()) {
+                parts += " (" +
+                         std::string(calc::seriesName(
+                             r.parts[static_cast<std::size_t>(calc::Kind::Inductor)].series)) +
+                         ": " + cell + ")";
+            }
+            break;
+        case calc::Column::Lines:
+            for (const std::string& line : shownLines(cand.lines)) {
+                fields += "\t" + line;
+            }
+            break;
+        case calc::Column::Error:
+        case calc::Column::Band:
+            fields += "\t" + cell;
+            break;
+        case calc::Column::Duty:
+            fields += cell.empty() ? "" : "\tT1/T=" + cell;
+            break;
+        case calc::Column::Support:
+            fields += cell.empty() ? "" : "\t" + cell;
+            break;
+        }
     }
-    std::string json = "{\"inputs\":" + jsonArray(inputTexts(cand, inputs)) + ",\"parts\":[" +
-                       parts + "],\"lines\":" + jsonArray(shownLines(cand.lines)) +
-                       ",\"error_percent\":" + jsonNumber(cand.errorPercent);
-    if (cand.duty) {
-        json += ",\"duty\":" + jsonNumber(*cand.duty);
-    }
-    json += ",\"f_min_hz\":" + jsonNumber(cand.fMinHz) + ",\"f_max_hz\":" + jsonNumber(cand.fMaxHz);
-    if (cand.impedanceOhm) {
-        json += ",\"impedance_ohm\":" + jsonNumber(*cand.impedanceOhm);
-    }
-    if (cand.coil) {
-        json += ",\"coil\":{\"standard\":" + jsonString(cand.coil->standard) +
-                ",\"lines\":" + jsonArray(shownLines(cand.coil->lines)) +
-                ",\"f_hz\":" + jsonNumber(cand.coil->frequencyHz) + "}";
-    }
-    return json + "}";
+    return parts + fields;
 }
 
 } // namespace
@@ -541,12 +593,8 @@ int runDesign(const std::vector<std::string>& args, std::ostream& out, std::ostr
                           say("--duty applies to rc2 and rc4 only", "--duty 只用于 rc2 和 rc4"));
     }
     calc::DesignResult result;
-    const auto target = calc::readTarget(p.positional[1]);
-    Applied applied;
-    if (const auto* problem = std::get_if<calc::Problem>(&target)) {
-        applied.problem = *problem;
-    } else {
-        p.request.targetHz = std::get<double>(target);
+    Applied applied{{}, calc::setTarget(p.request, p.positional[1])};
+    if (!applied.problem) {
         applied = applyValues(p, id, inputs);
     }
     if (!applied.usage.empty()) {
@@ -569,6 +617,7 @@ int runDesign(const std::vector<std::string>& args, std::ostream& out, std::ostr
         simulator = std::move(verified.unavailable);
     }
     const auto simulated = [&](std::size_t c) { return c < checks.size() && !simulator; };
+    const std::vector<calc::CandidateColumn> columns = calc::candidateColumns(*circuit);
 
     if (p.json) {
         // The same in every language, as the window words it.
@@ -586,7 +635,7 @@ int runDesign(const std::vector<std::string>& args, std::ostream& out, std::ostr
         } else {
             json += ",\"candidates\":[";
             for (std::size_t c = 0; c < result.candidates.size(); ++c) {
-                std::string one = candidateJson(result.candidates[c], inputs);
+                std::string one = candidateJson(result.candidates[c], columns);
                 if (simulated(c)) {
                     one.insert(one.size() - 1,
                                ",\"simulated\":" + checkJson(checks[c], p.request.targetHz));
@@ -616,19 +665,8 @@ int runDesign(const std::vector<std::string>& args, std::ostream& out, std::ostr
                 << "\n";
         }
         for (std::size_t c = 0; c < result.candidates.size(); ++c) {
-            const calc::Candidate& cand = result.candidates[c];
-            std::string line = calc::partsText(cand, inputs, p.request);
-            for (const std::string& field : shownLines(cand.lines)) {
-                line += "\t" + field;
-            }
-            line += "\t" + calc::errorText(cand.errorPercent) + "\t" +
-                    calc::bandText(cand, circuit->mode);
-            if (cand.duty) {
-                line += "\tT1/T=" + calc::threeDigits(*cand.duty);
-            }
-            if (!cand.support.empty()) {
-                line += "\t" + calc::supportText(cand.support);
-            }
+            std::string line =
+                candidateText(result.candidates[c], columns, p.request, circuit->mode);
             if (simulated(c)) {
                 line += "\t" + checkText(checks[c], p.request.targetHz);
             }

@@ -1,4 +1,5 @@
 #include "calc/design.h"
+#include "calc/designrequest.h"
 
 #include "calc/numtext.h"
 
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <numbers>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -899,6 +901,34 @@ TEST(Read, SaysTooLargeOrTooSmallAndEchoesTheTextBounded) {
     }
     EXPECT_EQ(calc::echoText(digits), digits.substr(0, calc::kEchoLength) + "…");
     EXPECT_EQ(std::get<double>(calc::readDuty("60%")), 0.6);
+}
+
+// A range end by end: a blank end is the given default's (the dialog's
+// empty field) or unreadable (osccalc's "R=..1M"); a refused range leaves
+// the request as it was.
+TEST(Read, RangeEnds) {
+    const auto rc1 = calc::designInputs(circuit("rc1"));
+    const calc::Span rules = calc::designRules(1)->range[0];
+    const struct {
+        const char* low;
+        const char* high;
+        std::optional<calc::Span> blank;
+        P problem;
+        std::optional<calc::Span> range;
+    } rows[] = {{"10k", "", rules, P::None, calc::Span{1e4, rules.high}},
+                {"", "2M", rules, P::None, calc::Span{rules.low, 2e6}},
+                {"", "2M", {}, P::Unreadable, {}},
+                {"10k", "1e999", rules, P::TooLarge, {}}};
+    for (const auto& row : rows) {
+        calc::DesignRequest r;
+        const auto problem = calc::setRange(r, rc1[0], row.low, row.high, row.blank);
+        EXPECT_EQ(problem ? problem->kind : P::None, row.problem) << row.low << ".." << row.high;
+        EXPECT_EQ(r.parts[0].range.has_value(), row.range.has_value()) << row.low;
+        if (r.parts[0].range && row.range) {
+            EXPECT_EQ(r.parts[0].range->low, row.range->low);
+            EXPECT_EQ(r.parts[0].range->high, row.range->high);
+        }
+    }
 }
 
 // Every problem and the rules are worded in both languages, the English

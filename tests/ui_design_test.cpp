@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -122,7 +123,7 @@ private slots:
         action(form(), "mnuRc4")->trigger();
         QStringList promised;
         calc::Inputs inputs;
-        std::string support;
+        std::string support, duty;
         const bool opened =
             withDialog([&] { action(form(), "mnuDesign")->trigger(); },
                        [&](DesignDialog& d) {
@@ -141,6 +142,7 @@ private slots:
                            promised = rowTexts(table, 1);
                            inputs = d.result().candidates.at(1).inputs;
                            support = calc::supportText(d.result().candidates.at(1).support);
+                           duty = calc::threeDigits(*d.result().candidates.at(1).duty);
                            QTest::keyClick(table, Qt::Key_Return);
                            QVERIFY(!d.isVisible());
                        });
@@ -148,6 +150,7 @@ private slots:
         // R1, R2, C, result, error, band, T1/T, the rest of the circuit, the
         // simulation (not asked for)
         QCOMPARE(promised.size(), 9);
+        QCOMPARE(promised[6].toStdString(), duty);
         QCOMPARE(promised[7].toStdString(), support);
         QVERIFY(promised[8].isEmpty());
         const auto parts = calc::designInputs(*calc::entryForId("rc4"));
@@ -195,6 +198,43 @@ private slots:
         QCOMPARE(child<QLabel>(form(), "Label7")->text() + QStringLiteral("  ") +
                      child<QLabel>(form(), "Label8")->text(),
                  promised);
+    }
+
+    // Every cell sits under its header, whether the coil is wound (a standard
+    // one beside it) or kept at a value the user has (nothing beside it).
+    void cellsStayUnderTheirHeaders() {
+        const struct {
+            const char* fixedCoil;
+            bool standardShown;
+        } rows[] = {{"", true}, {"1m", false}};
+        for (const auto& row : rows) {
+            DesignDialog d(*calc::entryForId("lc2"));
+            child<QLineEdit>(d, "targetEdit")->setText(QStringLiteral("100kHz"));
+            child<QLineEdit>(d, "fixed0")->setText(QString::fromUtf8(row.fixedCoil));
+            child<QPushButton>(d, "searchButton")->click();
+            QTRY_VERIFY(!d.searching());
+            auto* table = child<QTableWidget>(d, "candidateTable");
+            QVERIFY(table->rowCount() > 0);
+            QStringList headers;
+            for (int c = 0; c < table->columnCount(); ++c) {
+                headers << table->horizontalHeaderItem(c)->text();
+            }
+            const calc::Candidate& first = d.result().candidates.front();
+            const auto cell = [&](const char* header) {
+                const int c = static_cast<int>(headers.indexOf(QString::fromUtf8(header)));
+                return c < 0 || !table->item(0, c) ? QString() : table->item(0, c)->text();
+            };
+            QStringList lines;
+            for (const std::string& line : first.lines) {
+                if (!line.empty()) {
+                    lines << QString::fromStdString(line);
+                }
+            }
+            QCOMPARE(cell("计算结果"), lines.join(QStringLiteral("  ")));
+            QCOMPARE(cell("误差").toStdString(), calc::errorText(first.errorPercent));
+            QCOMPARE(cell("标准电感").contains(QStringLiteral(" → ")), row.standardShown);
+            QCOMPARE(cell("其他元件").toStdString(), calc::supportText(first.support));
+        }
     }
 
     // "仿真" fills the row in and shows it running on the scope with the rest
@@ -323,7 +363,8 @@ private slots:
     }
 
     // A search at a usual target, or one that draws a long warning, leaves
-    // the dialog's width alone: it does not move under the pointer.
+    // the dialog's width alone (it does not move under the pointer), and the
+    // width it opened with shows every column.
     void searchKeepsTheWidth() {
         const struct {
             const char* id;
@@ -337,7 +378,10 @@ private slots:
             child<QLineEdit>(d, "targetEdit")->setText(QString::fromUtf8(row.target));
             child<QPushButton>(d, "searchButton")->click();
             QTRY_VERIFY(!d.searching());
-            QVERIFY(child<QTableWidget>(d, "candidateTable")->rowCount() > 0);
+            auto* table = child<QTableWidget>(d, "candidateTable");
+            QVERIFY(table->rowCount() > 0);
+            // Every column shows without scrolling.
+            QTRY_VERIFY(table->horizontalHeader()->length() <= table->viewport()->width());
             QCOMPARE(d.width(), width);
         }
     }

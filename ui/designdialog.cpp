@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
-#include <QStyle>
 #include <QTableWidget>
 #include <QThread>
 #include <QVBoxLayout>
@@ -42,6 +41,26 @@ QString circuitName(const calc::CatalogueEntry& circuit) {
     return {};
 }
 
+QString header(const calc::CandidateColumn& column) {
+    switch (column.column) {
+    case calc::Column::Part:
+        return qs(column.input.name);
+    case calc::Column::Standard:
+        return QStringLiteral("标准电感");
+    case calc::Column::Lines:
+        return QStringLiteral("计算结果");
+    case calc::Column::Error:
+        return QStringLiteral("误差");
+    case calc::Column::Band:
+        return QStringLiteral("容差范围");
+    case calc::Column::Duty:
+        return QStringLiteral("T1/T");
+    case calc::Column::Support:
+        return QStringLiteral("其他元件");
+    }
+    return {};
+}
+
 QString kindName(std::size_t kind) {
     return qs(calc::kindName(static_cast<calc::Kind>(kind)));
 }
@@ -51,25 +70,29 @@ constexpr std::array<const char*, calc::kKinds> kKindObjects{"resistor", "capaci
 
 DesignDialog::DesignDialog(const calc::CatalogueEntry& circuit, QWidget* parent)
     : QDialog(parent), circuit_(circuit), inputs_(calc::designInputs(circuit)),
-      rules_(calc::designRules(circuit.mode)) {
+      columns_(calc::candidateColumns(circuit)), rules_(calc::designRules(circuit.mode)) {
     setObjectName(QStringLiteral("DesignDialog"));
     // No dash: Qt adds the program's name after one of its own, and that
     // dash differs between desktops.
     setWindowTitle(QStringLiteral("按目标频率选元件：") + circuitName(circuit));
     createControls();
     // The table starts as wide as the answers for targets across the circuit's
-    // usual band need (each search takes well under a millisecond): the dialog
-    // then seldom changes its width under the pointer when it shows results.
+    // usual band need, as the view measures them (each search takes well
+    // under a millisecond): the dialog then seldom changes its width under
+    // the pointer when it shows results.
     if (rules_) {
         calc::DesignRequest typical;
         constexpr int kSamples = 7;
-        int width = 0;
+        std::vector<calc::Candidate> samples;
         for (int i = 0; i < kSamples; ++i) {
             typical.targetHz = rules_->band.low *
                                std::pow(rules_->band.high / rules_->band.low, (i + 0.5) / kSamples);
-            width = std::max(width, tableWidthFor(calc::design(circuit_, typical).candidates));
+            const auto found = calc::design(circuit_, typical).candidates;
+            samples.insert(samples.end(), found.begin(), found.end());
         }
-        widenTableTo(width);
+        showRows(samples);
+        widenToTable();
+        showRows({});
     }
     target_->setFocus();
 }
@@ -129,20 +152,11 @@ void DesignDialog::createControls() {
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setTabKeyNavigation(false); // Tab leaves the table, arrows move in it
     table_->verticalHeader()->setVisible(false);
-    table_->horizontalHeader()->setStretchLastSection(true);
+    // The table asks for the width of all its columns (see showRows).
+    table_->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
     QStringList headers;
-    for (const calc::DesignInput& in : inputs_) {
-        headers << qs(in.name);
-        if (in.kind == calc::Kind::Inductor && rules_->impedance) {
-            headers << QStringLiteral("标准电感");
-        }
-    }
-    headers << QStringLiteral("计算结果") << QStringLiteral("误差") << QStringLiteral("容差范围");
-    if (rules_ && rules_->duty) {
-        headers << QStringLiteral("T1/T");
-    }
-    if (calc::hasSupportParts(circuit_.id)) {
-        headers << QStringLiteral("其他元件");
+    for (const calc::CandidateColumn& column : columns_) {
+        headers << header(column);
     }
     headers << QStringLiteral("仿真");
     table_->setColumnCount(static_cast<int>(headers.size()));
@@ -282,7 +296,8 @@ QWidget* DesignDialog::createForm() {
         box->setObjectName(QString::fromLatin1(kKindObjects[k]) + QStringLiteral("Tolerance"));
         box->setAccessibleName(kindName(k) + QStringLiteral("容差（%）"));
         box->setMaximumWidth(70);
-        auto* label = new QLabel(QString(QLatin1Char("RCL"[k])), tolRow);
+        auto* label =
+            new QLabel(QString(QLatin1Char(calc::kindLetter(static_cast<calc::Kind>(k)))), tolRow);
         label->setBuddy(box);
         tolLayout->addWidget(label);
         tolLayout->addWidget(box);
@@ -352,75 +367,41 @@ void DesignDialog::say(const QString& text) {
 }
 
 std::optional<calc::DesignRequest> DesignDialog::request() {
-    // What the core cannot read it words itself, as osccalc does.
-    const auto refuse = [this](const calc::Problem& p) {
-        say(qs(calc::describe(p, calc::Language::Chinese)));
-        return std::nullopt;
-    };
     calc::DesignRequest r;
     const double scale[] = {1.0, 1e3, 1e6};
-    const auto target = calc::readTarget(utf8(target_->text()), scale[targetUnit_->currentIndex()]);
-    if (const auto* p = std::get_if<calc::Problem>(&target)) {
-        return refuse(*p);
+    // Field by field as osccalc reads them; a blank field is left to the rules.
+    std::optional<calc::Problem> problem =
+        calc::setTarget(r, utf8(target_->text()), scale[targetUnit_->currentIndex()]);
+    if (!problem && duty_ && !utf8(duty_->text()).empty()) {
+        problem = calc::setDuty(r, utf8(duty_->text()));
     }
-    r.targetHz = std::get<double>(target);
-    if (duty_ && !duty_->text().trimmed().isEmpty()) {
-        const auto d = calc::readDuty(utf8(duty_->text()));
-        if (const auto* p = std::get_if<calc::Problem>(&d)) {
-            return refuse(*p);
-        }
-        r.duty = std::get<double>(d);
-    }
-    for (std::size_t k = 0; k < calc::kKinds; ++k) {
-        calc::PartOptions& part = r.parts[k];
+    for (std::size_t k = 0; k < calc::kKinds && !problem; ++k) {
+        const auto kind = static_cast<calc::Kind>(k);
         if (series_[k]) {
-            part.series =
-                calc::seriesFromName(utf8(series_[k]->currentText())).value_or(part.series);
+            r.parts[k].series =
+                calc::seriesFromName(utf8(series_[k]->currentText())).value_or(r.parts[k].series);
         }
-        if (tolerance_[k] && !tolerance_[k]->text().trimmed().isEmpty()) {
-            const auto t =
-                calc::readTolerance(utf8(tolerance_[k]->text()), std::string(1, "RCL"[k]));
-            if (const auto* p = std::get_if<calc::Problem>(&t)) {
-                return refuse(*p);
-            }
-            part.tolerance = std::get<double>(t);
+        if (tolerance_[k] && !utf8(tolerance_[k]->text()).empty()) {
+            problem = calc::setTolerance(r, kind, utf8(tolerance_[k]->text()));
         }
     }
     for (const calc::DesignInput& in : inputs_) {
-        const std::string typed = utf8(fixed_[in.box]->text());
-        if (typed.empty()) {
-            continue;
+        if (!problem && !utf8(fixed_[in.box]->text()).empty()) {
+            problem = calc::setFixed(r, in, utf8(fixed_[in.box]->text()));
         }
-        const auto box = calc::readFixed(in, typed);
-        if (const auto* p = std::get_if<calc::Problem>(&box)) {
-            return refuse(*p);
-        }
-        r.fixed[in.box] = std::get<std::string>(box);
     }
-    for (std::size_t k = 0; k < calc::kKinds; ++k) {
-        if (!range_[k][0]) {
-            continue;
+    for (std::size_t k = 0; k < calc::kKinds && !problem; ++k) {
+        const std::string low = range_[k][0] ? utf8(range_[k][0]->text()) : "";
+        const std::string high = range_[k][1] ? utf8(range_[k][1]->text()) : "";
+        if (!low.empty() || !high.empty()) {
+            problem = calc::setRange(r, *calc::inputOfKind(inputs_, static_cast<calc::Kind>(k)),
+                                     low, high, rules_->range[k]);
         }
-        const auto in =
-            std::find_if(inputs_.begin(), inputs_.end(), [&](const calc::DesignInput& i) {
-                return static_cast<std::size_t>(i.kind) == k;
-            });
-        const calc::Span rule = rules_->range[k];
-        std::array<double, 2> ends{rule.low, rule.high};
-        for (std::size_t end = 0; end < 2; ++end) {
-            const std::string typed = utf8(range_[k][end]->text());
-            if (typed.empty()) {
-                continue;
-            }
-            const auto value = calc::readRangeEnd(*in, typed);
-            if (const auto* p = std::get_if<calc::Problem>(&value)) {
-                return refuse(*p);
-            }
-            ends[end] = std::get<double>(value);
-        }
-        if (ends[0] != rule.low || ends[1] != rule.high) {
-            r.parts[k].range = calc::Span{ends[0], ends[1]};
-        }
+    }
+    if (problem) {
+        // What the core cannot read it words itself, as osccalc does.
+        say(qs(calc::describe(*problem, calc::Language::Chinese)));
+        return std::nullopt;
     }
     r.top = static_cast<std::size_t>(top_->value());
     r.closest = closest_->isChecked();
@@ -484,30 +465,8 @@ void DesignDialog::finishSearch(unsigned generation, const calc::DesignRequest& 
 // The texts of a candidate's row, column by column.
 QStringList DesignDialog::rowTexts(const calc::Candidate& c, const sim::Check* check) const {
     QStringList cells;
-    for (const calc::DesignInput& in : inputs_) {
-        const QString part = qs(calc::partText(in, c.inputs[in.box]));
-        if (in.kind == calc::Kind::Inductor && c.coil) {
-            // Wound or tuned to this value; a standard coil beside it.
-            cells << QStringLiteral("≈") + part;
-            cells << qs(calc::partText(in, c.coil->standard)) + QStringLiteral(" → ") +
-                         qs(calc::hzText(c.coil->frequencyHz));
-        } else {
-            cells << part;
-        }
-    }
-    QStringList lines;
-    for (const std::string& line : c.lines) {
-        if (!line.empty()) {
-            lines << qs(line);
-        }
-    }
-    cells << lines.join(QStringLiteral("  ")) << qs(calc::errorText(c.errorPercent))
-          << qs(calc::bandText(c, circuit_.mode));
-    if (c.duty) {
-        cells << qs(calc::threeDigits(*c.duty));
-    }
-    if (calc::hasSupportParts(circuit_.id)) {
-        cells << qs(calc::supportText(c.support));
+    for (const calc::CandidateColumn& column : columns_) {
+        cells << qs(calc::cellText(column, c, circuit_.mode));
     }
     // The simulated figure, where the search ran the simulator.
     QString simulated;
@@ -525,51 +484,39 @@ QStringList DesignDialog::rowTexts(const calc::Candidate& c, const sim::Check* c
     return cells;
 }
 
-// The table's width that shows every column of these rows without
-// scrolling, measured from the texts: the view's own widths settle only once
-// it is laid out again.
-int DesignDialog::tableWidthFor(const std::vector<calc::Candidate>& rows) const {
-    const QFontMetrics metrics(table_->font());
-    std::vector<int> columns;
-    for (int c = 0; c < table_->columnCount(); ++c) {
-        columns.push_back(metrics.horizontalAdvance(table_->horizontalHeaderItem(c)->text()));
-    }
-    for (const calc::Candidate& row : rows) {
-        const QStringList cells = rowTexts(row);
-        for (std::size_t c = 0; c < columns.size() && c < std::size_t(cells.size()); ++c) {
-            columns[c] = std::max(columns[c], metrics.horizontalAdvance(cells[qsizetype(c)]));
-        }
-    }
-    const int padding = 3 * table_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 12;
-    int width = 2 * table_->frameWidth() + table_->verticalScrollBar()->sizeHint().width();
-    for (const int column : columns) {
-        width += column + padding;
-    }
-    return width;
-}
-
-// Widens the table, never narrows it: a dialog that changes its width at
-// each search moves under the pointer.
-void DesignDialog::widenTableTo(int width) {
-    if (width > table_->minimumWidth()) {
-        table_->setMinimumWidth(width);
-        adjustSize();
-    }
-}
-
-void DesignDialog::showResult() {
+void DesignDialog::showRows(const std::vector<calc::Candidate>& rows) {
+    // Empty, the headers share the width; with rows, each column fits its texts.
+    table_->horizontalHeader()->setSectionResizeMode(rows.empty() ? QHeaderView::Stretch
+                                                                  : QHeaderView::ResizeToContents);
     table_->clearContents();
-    table_->setRowCount(static_cast<int>(result_.candidates.size()));
+    table_->setRowCount(static_cast<int>(rows.size()));
     for (int row = 0; row < table_->rowCount(); ++row) {
         const auto at = static_cast<std::size_t>(row);
-        const QStringList cells = rowTexts(
-            result_.candidates[at], at < checks_.size() && !simulator_ ? &checks_[at] : nullptr);
+        const QStringList cells =
+            rowTexts(rows[at], at < checks_.size() && !simulator_ ? &checks_[at] : nullptr);
         for (int column = 0; column < cells.size(); ++column) {
             table_->setItem(row, column, new QTableWidgetItem(cells[column]));
         }
     }
-    table_->resizeColumnsToContents();
-    widenTableTo(tableWidthFor(result_.candidates));
+}
+
+// Widens the table to show every column of its rows, never narrows it: a
+// dialog that changes its width at each search moves under the pointer.
+void DesignDialog::widenToTable() {
+    if (table_->rowCount() == 0) {
+        return; // the headers only stretch to the width there is
+    }
+    // Room for the scroll bar of a long list, whether or not it shows now.
+    const QScrollBar* bar = table_->verticalScrollBar();
+    const int width = table_->sizeHint().width() + (bar->isVisible() ? 0 : bar->sizeHint().width());
+    if (width > table_->minimumWidth()) {
+        table_->setMinimumWidth(width);
+    }
+}
+
+void DesignDialog::showResult() {
+    showRows(result_.candidates);
+    widenToTable();
     if (result_.candidates.empty()) {
         if (!result_.reason.empty()) {
             say(qs(result_.reason));

@@ -3,6 +3,7 @@
 #include "calc/calculate.h"
 #include "calc/catalogue.h"
 #include "calc/design.h"
+#include "calc/designrequest.h"
 #include "sim/verify.h"
 
 #include <QDialog>
@@ -63,8 +64,8 @@ private:
     void fill();
     void simulateChosen();
     QStringList rowTexts(const calc::Candidate& c, const sim::Check* check = nullptr) const;
-    int tableWidthFor(const std::vector<calc::Candidate>& rows) const;
-    void widenTableTo(int width);
+    void showRows(const std::vector<calc::Candidate>& rows);
+    void widenToTable();
     void showResult();
     void say(const QString& text);
     std::optional<calc::DesignRequest> request();
@@ -72,6 +73,7 @@ private:
 
     const calc::CatalogueEntry& circuit_;
     std::vector<calc::DesignInput> inputs_;
+    std::vector<calc::CandidateColumn> columns_;
     const calc::DesignRules* rules_;
 
     QLineEdit* target_ = nullptr;
