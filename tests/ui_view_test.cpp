@@ -216,7 +216,8 @@ private slots:
             << "<style>" + QByteArray("p{}").repeated(kMaxStyleRules + 1) + "</style><p>x"
             << "notice" << refused;
         QTest::newRow("character reference in a style")
-            << QByteArray("<p style=\"font-size:1&#48;00000pt\">x") << "notice" << refused;
+            << QByteArray("<p style=\"font-size:1&#48;00000pt\">x") << "page"
+            << "x";
         // Qt fills each row up to the widest with cells of their own.
         QTest::newRow("rows of wide cells")
             << "<table border=1>" +
@@ -226,6 +227,15 @@ private slots:
             << "<table border=1>" +
                    QByteArray("<tr><td colspan=\"100000\">a</td></tr>").repeated(100)
             << "notice" << refused;
+        // Markup that Qt could read otherwise than the guard's count.
+        QTest::newRow("closing tag in a value")
+            << QByteArray("<b title=\"</b>\">").repeated(kMaxDepth + 1) << "notice" << refused;
+        QTest::newRow("tables in tables, within the nesting")
+            << tables("<table><tr><td>").left(15 * (kMaxTableDepth + 1)) + "t"
+            << "notice" << refused;
+        QTest::newRow("pictures")
+            << "<p>" + QByteArray("<img src=\"x.png\">").repeated(kMaxPictures + 1) << "notice"
+            << refused;
         QTest::newRow("huge spans")
             << QByteArray("<table><tr><td colspan=\"1000000\" rowspan=\"1000000\">span</td>")
             << "page"
@@ -259,6 +269,28 @@ private slots:
         QVERIFY2(out.size() >= 2, "the view crashed or did not finish within 15 s");
         QCOMPARE(out[0], shown);
         QVERIFY2(out[1].contains(wording), qPrintable(out[1].left(200)));
+    }
+
+    // The guard shows the pages as they are: nothing is held or rewritten.
+    void pagesPassTheGuardAsTheyAre_data() {
+        pages();
+    }
+
+    void pagesPassTheGuardAsTheyAre() {
+        QFETCH(QString, page);
+        const QString path = appHtml() + "/" + page;
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        int rules = 0;
+        QStringList sheets;
+        const auto load = [&](const QUrl& url) {
+            sheets.append(url.fileName());
+            QFile css(url.toLocalFile());
+            return css.open(QIODevice::ReadOnly) ? QString::fromUtf8(css.readAll()) : QString();
+        };
+        QCOMPARE(pageguard::checkedPage(text, QUrl::fromLocalFile(path), rules, load), text);
+        QCOMPARE(sheets, QStringList{"style.css"});
     }
 
     void linksStayInTheHtmlFolder_data() {
