@@ -236,6 +236,12 @@ private slots:
         QTest::newRow("pictures")
             << "<p>" + QByteArray("<img src=\"x.png\">").repeated(kMaxPictures + 1) << "notice"
             << refused;
+        // Each of the cells Qt fills in is a paragraph of its own, not a line break.
+        QTest::newRow("more cells than line breaks")
+            << "<table><tr><td colspan=\"50\">wide</td></tr>" +
+                   QByteArray("<tr><td>c</td></tr>").repeated(kMaxLineBreaks / 50 + 4)
+            << "page"
+            << "wide";
         QTest::newRow("huge spans")
             << QByteArray("<table><tr><td colspan=\"1000000\" rowspan=\"1000000\">span</td>")
             << "page"

@@ -54,16 +54,13 @@ public:
                 return std::nullopt;
             }
         }
-        while (!open_.isEmpty()) {
-            pop();
-        }
         out_ += page_.sliced(copied_);
         return out_;
     }
 
 private:
     struct Open {
-        QString name;
+        QString name; // as written: a closing tag spelt otherwise closes nothing here
         // For a table: its rows, widest row and the columns its cells with a
         // rowspan hold in the rows below (never released: an upper bound).
         qint64 rows = 0;
@@ -131,7 +128,8 @@ private:
 
     bool startTag() {
         ++pos_;
-        const QString element = name().toString().toLower();
+        const QString written = name().toString();
+        const QString element = written.toLower();
         colSpan_ = rowSpan_ = 1;
         while (true) {
             const bool spaced = isSpace(at(pos_));
@@ -150,7 +148,7 @@ private:
         if (isEmptyElement(element)) {
             return true;
         }
-        return open(element) && (element != u"style" || style());
+        return open(written, element) && (element != u"style" || style());
     }
 
     // name, name=value, name="value" or name='value'.
@@ -210,8 +208,8 @@ private:
         return true;
     }
 
-    bool open(const QString& element) {
-        const QString parent = open_.isEmpty() ? QString() : open_.last().name;
+    bool open(const QString& written, const QString& element) {
+        const QString parent = open_.isEmpty() ? QString() : open_.last().name.toLower();
         Open* table = innermostTable();
         if (element == u"td" || element == u"th") {
             if (parent != u"tr" || !table) {
@@ -232,7 +230,7 @@ private:
         } else if (isTableSection(element) && element != u"table" && parent != u"table") {
             return false;
         }
-        open_.append({element});
+        open_.append({written});
         qint64 places = closedTablePlaces_;
         for (const Open& e : open_) {
             places += e.rows * e.columns;
@@ -242,7 +240,7 @@ private:
 
     Open* innermostTable() {
         for (qsizetype i = open_.size() - 1; i >= 0; --i) {
-            if (open_[i].name == u"table") {
+            if (open_[i].name.compare(u"table", Qt::CaseInsensitive) == 0) {
                 return &open_[i];
             }
         }
@@ -329,7 +327,8 @@ public:
             const QString text = block.text();
             lines += 1 + int(text.count(QChar::LineSeparator));
             const QTextList* list = block.textList();
-            if (lines > kMaxLineBreaks || longestRun(text) > kMaxRun ||
+            // A cell's first paragraph breaks no line: Qt gives every cell one.
+            if (lines - cells_ > kMaxLineBreaks || longestRun(text) > kMaxRun ||
                 (list && list->count() > kMaxListItems)) {
                 return false;
             }
@@ -396,9 +395,12 @@ private:
         for (int row = 0; row < table.rows(); ++row) {
             for (int column = 0; column < table.columns(); ++column) {
                 QTextTableCell cell = table.cellAt(row, column);
+                if (cell.row() != row || cell.column() != column) {
+                    continue; // spanned from another place
+                }
+                ++cells_;
                 QTextCharFormat format = cell.format();
-                if (cell.row() == row && cell.column() == column &&
-                    holdAll(format,
+                if (holdAll(format,
                             {QTextFormat::TableCellTopPadding, QTextFormat::TableCellBottomPadding,
                              QTextFormat::TableCellLeftPadding, QTextFormat::TableCellRightPadding,
                              QTextFormat::TableCellTopBorder, QTextFormat::TableCellBottomBorder,
@@ -454,6 +456,7 @@ private:
 
     QTextDocument& doc_;
     QList<HeldChars> heldChars_;
+    int cells_ = 0;
     bool held_ = false;
 };
 
