@@ -206,6 +206,8 @@ private slots:
             << tables("<p><b><p><table><tr><td></b>") << "notice" << refused;
         QTest::newRow("elements in elements")
             << QByteArray("<div>").repeated(kMaxDepth + 1) << "notice" << refused;
+        QTest::newRow("links in links")
+            << QByteArray("<link>").repeated(kMaxDepth + 1) << "notice" << refused;
         QTest::newRow("elements") << "<ul>" + QByteArray("<li>x</li>").repeated(kMaxElements)
                                   << "notice" << refused;
         QTest::newRow("line breaks")

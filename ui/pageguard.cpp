@@ -26,9 +26,10 @@ bool isSpace(QChar c) {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
 }
 
-// Elements that hold nothing, for Qt as for HTML.
+// Elements that hold nothing for Qt. Not <link>: Qt holds what follows in
+// it (a page of 300 of them under 60 rules `x link` took 37 s to read).
 bool isEmptyElement(QStringView name) {
-    return name == u"br" || name == u"hr" || name == u"img" || name == u"link" || name == u"meta";
+    return name == u"br" || name == u"hr" || name == u"img" || name == u"meta";
 }
 
 bool isTableSection(QStringView name) {
