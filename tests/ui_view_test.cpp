@@ -80,9 +80,9 @@ void saveShot(QWidget& widget, const QString& name) {
 }
 
 // Shows `page` in a child process (see probe()) and returns what it printed:
-// "page" or "notice", then the text shown. Empty if the child crashed or was
-// not done within 15 s; it is killed then, the fault being guarded against
-// is a view that never returns.
+// "page" or "notice", the text shown, then the milliseconds it took. Empty
+// if the child crashed or was not done within 15 s; it is killed then, the
+// fault being guarded against is a view that never returns.
 QStringList shownInChild(const QString& page) {
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -99,8 +99,10 @@ QStringList shownInChild(const QString& page) {
     if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
         return {};
     }
-    qInfo("%s: %lld ms", qPrintable(QFileInfo(page).fileName()), qint64(clock.elapsed()));
-    return QString::fromUtf8(child.readAllStandardOutput()).split(u'\n');
+    const QStringList out = QString::fromUtf8(child.readAllStandardOutput()).split(u'\n');
+    qInfo("%s: %lld ms, %s ms in the view", qPrintable(QFileInfo(page).fileName()),
+          qint64(clock.elapsed()), qPrintable(out.value(2)));
+    return out;
 }
 
 // Marks a rendering so that a test can tell which file the view showed.
@@ -614,15 +616,19 @@ static int probe(const QString& page) {
 #endif
     HelpView view;
     view.resize(HelpView::kSize);
+    QElapsedTimer clock;
+    clock.start();
     view.setSource(QUrl::fromLocalFile(page));
     view.show();
     // All of the page, as the window lays it out after the first screen.
     view.document()->documentLayout()->documentSize();
     view.grab();
+    const qint64 shown = clock.elapsed();
     saveShot(view, QStringLiteral("probe-") + QFileInfo(page).completeBaseName());
     QTextStream out(stdout);
     out << (view.showsNotice() ? "notice" : "page") << '\n'
-        << view.toPlainText().simplified() << '\n';
+        << view.toPlainText().simplified() << '\n'
+        << shown << '\n';
     return 0;
 }
 
