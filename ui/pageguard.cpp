@@ -9,6 +9,7 @@
 #include <QTextTable>
 
 #include <algorithm>
+#include <initializer_list>
 
 namespace pageguard {
 
@@ -172,16 +173,14 @@ private:
         const bool quoted = quote == u'"' || quote == u'\'';
         const qsizetype valueStart = pos_ + (quoted ? 1 : 0);
         pos_ = valueStart;
-        while (pos_ < page_.size() && (quoted ? at(pos_) != quote : !isSpace(at(pos_)))) {
+        for (; pos_ < page_.size(); ++pos_) {
             const QChar c = at(pos_);
-            if (c == u'<' || c == u'\\' || c == u'>' || (!quoted && (c == u'"' || c == u'\''))) {
-                // A '>' ends an unquoted value for Qt as well.
-                if (c == u'>' && !quoted) {
-                    break;
-                }
+            if (quoted ? c == quote : isSpace(c) || c == u'>') {
+                break;
+            }
+            if (c == u'<' || c == u'>' || c == u'\\' || (!quoted && (c == u'"' || c == u'\''))) {
                 return false;
             }
-            ++pos_;
         }
         if (quoted && pos_ >= page_.size()) {
             return false;
@@ -277,8 +276,8 @@ private:
 };
 
 // Where Qt's layout can break a line without hyphenating: a space, or beside
-// a Chinese character or a picture. Counted conservatively: a run may hold more break
-// chances than this sees, never fewer.
+// a Chinese character or a picture. Counted conservatively: a run may hold
+// more break chances than this sees, never fewer.
 bool isBreak(QChar c) {
     const char16_t u = c.unicode();
     return u == u' ' || u == u'\t' || u == 0x2028 || u == 0x3000 || u == 0xfffc ||
