@@ -258,6 +258,15 @@ private slots:
         QTest::newRow("huge margins")
             << QByteArray("<p style=\"margin-top:10000px\">m</p>").repeated(1000) << "page"
             << "m m";
+        const auto tables300 = [](const char* table, const char* cell) {
+            return (QByteArray(table) + "<tr><td" + cell + ">c d</td></tr></table>").repeated(300);
+        };
+        QTest::newRow("huge cell paddings of a table")
+            << tables300("<table cellpadding=\"100000\">", "") << "page"
+            << "c d";
+        QTest::newRow("huge cell paddings of a cell")
+            << tables300("<table>", " style=\"padding:100000px\"") << "page"
+            << "c d";
         QTest::newRow("huge sizes in styles")
             << "<head><link rel=\"stylesheet\" type=\"text/css\" href=\"huge.css\">"
                "<style>p{margin-bottom:20000px}</style></head>" +
