@@ -209,11 +209,13 @@ QVariant HelpView::loadResource(int type, const QUrl& name) {
 QVariant HelpView::loadPage(const QUrl& url) {
     ++pagesLoaded_;
     styleRules_ = 0;
+    styleSheets_.clear();
     pictures_ = {};
     const std::optional<QByteArray> data = readRegularFile(localPath(url), kMaxPageBytes);
     std::optional<QString> page;
     if (data && !data->isEmpty()) {
-        page = pageguard::checkedPage(decodedPage(*data), styleRules_);
+        page = pageguard::checkedPage(decodedPage(*data), url, styleRules_,
+                                      [this](const QUrl& sheet) { return styleSheet(sheet); });
     }
     showsNotice_ = !page;
     qCDebug(lcPage) << "showing" << localPath(url) << (showsNotice_ ? "notice" : "page");
@@ -234,10 +236,23 @@ QVariant HelpView::loadPage(const QUrl& url) {
 // An empty answer rather than none for a stylesheet that cannot be used:
 // with none the document would read the file itself.
 QVariant HelpView::loadStyleSheet(const QUrl& url) {
+    const QString css = styleSheet(url);
+    return css.isEmpty() ? QVariant(QByteArray()) : QVariant(css);
+}
+
+// Read and counted once per page: the page guard's reading of the page asks
+// for the stylesheets before the view's own does.
+QString HelpView::styleSheet(const QUrl& url) {
+    if (const auto known = styleSheets_.constFind(url); known != styleSheets_.cend()) {
+        return *known;
+    }
     const std::optional<QByteArray> data = readRegularFile(localPath(url), kMaxPageBytes);
-    const std::optional<QString> css =
-        data ? pageguard::checkedStyleSheet(QString::fromUtf8(*data), styleRules_) : std::nullopt;
-    return css ? QVariant(*css) : QVariant(QByteArray());
+    QString css = data ? QString::fromUtf8(*data) : QString();
+    if (!pageguard::countStyleSheet(css, styleRules_)) {
+        css.clear();
+    }
+    styleSheets_.insert(url, css);
+    return css;
 }
 
 QImage HelpView::loadPicture(const QUrl& url) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QImage>
 #include <QList>
 #include <QSize>
@@ -67,14 +68,16 @@ signals:
 private:
     QVariant loadPage(const QUrl& url);
     QVariant loadStyleSheet(const QUrl& url);
+    QString styleSheet(const QUrl& url);
     QImage loadPicture(const QUrl& url);
     void followLink(const QUrl& url);
     void noteSource(const QUrl& url);
     QString pageFolder() const;
 
     int pagesLoaded_ = 0;
-    int styleRules_ = 0;          // of the shown page, its stylesheets included
-    PictureAllowance pictures_{}; // what the shown page's pictures may still take
+    int styleRules_ = 0;               // of the shown page, its stylesheets included
+    QHash<QUrl, QString> styleSheets_; // the shown page's, as checked
+    PictureAllowance pictures_{};      // what the shown page's pictures may still take
     bool showsNotice_ = false;
     bool showingPage_ = false; // showPage() is navigating, not the user
     QUrl shownPage_;           // without its fragment
