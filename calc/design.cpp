@@ -425,23 +425,38 @@ std::string nearestMember(Series series, double si, int unitExponent) {
     return c.texts[best];
 }
 
-} // namespace
+// What design() has worked out from the request before the search.
+struct Plan {
+    Mode mode = 0;
+    std::vector<DesignInput> inputs;
+    const DesignRules* rules = nullptr;
+    double target = 0.0;
+    std::optional<Span> duty; // the T1/T window in force
+    std::array<double, kKinds> tolerance{};
+    std::array<Choices, 4> choices;
+    std::optional<std::size_t> wound; // the box of a coil wound to value
+    Span coilRange;
+    Span reach; // the frequencies the boxes can reach
+};
 
-DesignResult design(const CatalogueEntry& circuit, const DesignRequest& request) {
-    const Mode mode = circuit.mode;
-    const std::vector<DesignInput> inputs = designInputs(circuit);
-    const DesignRules* rules = designRules(mode);
-    if (inputs.empty() || !rules) {
+// The target, the duty and the tolerances; nullopt when they will do.
+std::optional<DesignResult> validate(const CatalogueEntry& circuit, const DesignRequest& request,
+                                     Plan& plan) {
+    plan.mode = circuit.mode;
+    plan.inputs = designInputs(circuit);
+    plan.rules = designRules(plan.mode);
+    const DesignRules* rules = plan.rules;
+    if (plan.inputs.empty() || !rules) {
         return failed(issue(DesignProblem::NotComputing));
     }
-    const double target = request.targetHz;
+    const double target = plan.target = request.targetHz;
     if (target == std::numeric_limits<double>::infinity()) {
         return failed(issue(DesignProblem::TooLarge, Field::Target));
     }
     if (!std::isfinite(target) || target <= 0.0) {
         return failed(issue(DesignProblem::BadTarget, Field::Target));
     }
-    std::optional<Span> duty = rules->duty;
+    plan.duty = rules->duty;
     if (request.duty) {
         if (!rules->duty) {
             return failed(issue(DesignProblem::DutyNotApplicable, Field::Duty));
@@ -453,23 +468,26 @@ DesignResult design(const CatalogueEntry& circuit, const DesignRequest& request)
         if (d < rules->minDuty) {
             return failed(issue(DesignProblem::DutyBelowHalf, Field::Duty));
         }
-        duty = Span{d - kDutySlack, d + kDutySlack};
+        plan.duty = Span{d - kDutySlack, d + kDutySlack};
     }
-    std::array<double, kKinds> tolerance{};
     for (std::size_t k = 0; k < kKinds; ++k) {
         const PartOptions& part = request.parts[k];
-        tolerance[k] = part.tolerance.value_or(defaultTolerance(static_cast<Kind>(k), part.series));
-        if (!(tolerance[k] >= 0.0 && tolerance[k] < 100.0)) {
+        double& tolerance = plan.tolerance[k];
+        tolerance = part.tolerance.value_or(defaultTolerance(static_cast<Kind>(k), part.series));
+        if (!(tolerance >= 0.0 && tolerance < 100.0)) {
             return failed(
                 issue(DesignProblem::BadTolerance, Field::Tolerance, std::string(1, "RCL"[k])));
         }
     }
+    return std::nullopt;
+}
 
-    std::array<Choices, 4> choices;
-    std::optional<std::size_t> wound;
-    Span coilRange;
-    for (const DesignInput& in : inputs) {
-        Choices& c = choices[in.box];
+// The values each box may take: a fixed one, the series within the range,
+// or a wound coil's range.
+std::optional<DesignResult> buildChoices(const DesignRequest& request, Plan& plan) {
+    const DesignRules* rules = plan.rules;
+    for (const DesignInput& in : plan.inputs) {
+        Choices& c = plan.choices[in.box];
         const auto k = static_cast<std::size_t>(in.kind);
         const PartOptions& part = request.parts[k];
         const std::string letter(1, "RCL"[k]);
@@ -489,8 +507,8 @@ DesignResult design(const CatalogueEntry& circuit, const DesignRequest& request)
         const double unit = std::pow(10.0, in.unitExponent);
         if (in.kind == Kind::Inductor && rules->impedance) {
             // Wound to value: only its range's ends matter, for the reach.
-            wound = in.box;
-            coilRange = range;
+            plan.wound = in.box;
+            plan.coilRange = range;
             c = {{"", ""}, {range.low / unit, range.high / unit}, {0.0, 0.0}};
             continue;
         }
@@ -510,7 +528,7 @@ DesignResult design(const CatalogueEntry& circuit, const DesignRequest& request)
     // multivibrator nothing that starts (a partner only raises Rc): say so
     // now rather than after walking every other box.
     if (rules->startup == Startup::SaturatingSwitches) {
-        for (const DesignInput& in : inputs) {
+        for (const DesignInput& in : plan.inputs) {
             const std::optional<double> r = in.kind == Kind::Resistor && request.fixed[in.box]
                                                 ? baseValueOf(in, *request.fixed[in.box])
                                                 : std::nullopt;
@@ -522,99 +540,98 @@ DesignResult design(const CatalogueEntry& circuit, const DesignRequest& request)
         }
     }
     // Boxes the circuit ignores still take part in the picks, as one empty text.
-    for (Choices& c : choices) {
+    for (Choices& c : plan.choices) {
         if (c.values.empty()) {
             c = {{""}, {0.0}, {0.0}};
         }
     }
+    return std::nullopt;
+}
 
+DesignResult unreachable(DesignProblem kind, Span reach, std::optional<Span> duty) {
+    Problem p = issue(kind, Field::Target);
+    p.low = reach.low;
+    p.high = reach.high;
+    if (kind == DesignProblem::NoSoundDesign) {
+        p.duty = duty;
+    }
+    DesignResult r = failed(p);
+    r.reachMinHz = reach.low;
+    r.reachMaxHz = reach.high;
+    return r;
+}
+
+// Whether the choices can reach the target at all, and within the duty's
+// window; the reach for the search.
+std::optional<DesignResult> checkReach(const DesignRequest& request, Plan& plan) {
+    const Mode mode = plan.mode;
+    const double target = plan.target;
+    const std::array<Choices, 4>& choices = plan.choices;
     // Out of reach when even the extreme combination, at the far end of its
     // tolerances, cannot get there; short of that its parts are still worth
     // showing, error and all.
     const double reachMax = frequencyHz(mode, detail::corner(choices, false));
     const double reachMin = frequencyHz(mode, detail::corner(choices, true));
-    const Band lowest = bandOf(mode, detail::corner(choices, false), inputs, tolerance);
-    const Band highest = bandOf(mode, detail::corner(choices, true), inputs, tolerance);
-    const auto unreachable = [&](DesignProblem kind, Span reach) {
-        Problem p = issue(kind, Field::Target);
-        p.low = reach.low;
-        p.high = reach.high;
-        if (kind == DesignProblem::NoSoundDesign) {
-            p.duty = duty;
-        }
-        DesignResult r = failed(p);
-        r.reachMinHz = reach.low;
-        r.reachMaxHz = reach.high;
-        return r;
-    };
+    const Band lowest = bandOf(mode, detail::corner(choices, false), plan.inputs, plan.tolerance);
+    const Band highest = bandOf(mode, detail::corner(choices, true), plan.inputs, plan.tolerance);
     if (target < highest.minHz || target > lowest.maxHz) {
-        return unreachable(DesignProblem::OutOfReach, {reachMin, reachMax});
+        return unreachable(DesignProblem::OutOfReach, {reachMin, reachMax}, plan.duty);
     }
-    Span reach{reachMin, reachMax};
-    if (duty && rules->duty) {
+    plan.reach = {reachMin, reachMax};
+    if (plan.duty && plan.rules->duty) {
         // The duty window narrows the reach, often much: a small fixed C2 of
         // the multivibrator bounds T2 and so all of T. Beyond it lie only
         // far-off answers, and a long search for them. A duty no values give
         // is left to the search, which then names the nearest one.
-        const std::optional<Span> r = dutyReach(mode, choices, *duty);
+        const std::optional<Span> r = dutyReach(mode, choices, *plan.duty);
         if (!r && !request.duty) {
             Problem p = issue(DesignProblem::NoSoundDesign, Field::Target);
-            p.rules = rules;
+            p.rules = plan.rules;
             return failed(p);
         }
         if (r && (target < r->low * (highest.minHz / reachMin) ||
                   target > r->high * (lowest.maxHz / reachMax))) {
-            return unreachable(DesignProblem::NoSoundDesign, *r);
+            return unreachable(DesignProblem::NoSoundDesign, *r, plan.duty);
         }
-        reach = r.value_or(reach);
+        plan.reach = r.value_or(plan.reach);
     }
+    return std::nullopt;
+}
 
-    const std::size_t top = std::clamp<std::size_t>(request.top, 1, 1000);
-    const detail::Query query{mode,   *rules, inputs, choices,         wound, coilRange,
-                              target, duty,   top,    request.closest, reach};
-    const std::vector<detail::Found> found = detail::findParts(query);
-    if (found.empty()) {
-        if (request.duty) {
-            const double nearest = detail::nearestDuty(query, *request.duty);
-            Problem p = issue(DesignProblem::DutyUnreachable, Field::Duty);
-            p.low = nearest;
-            p.high = *request.duty;
-            DesignResult r = failed(p);
-            r.nearestDuty = nearest;
-            return r;
-        }
-        Problem p = issue(DesignProblem::NoSoundDesign, Field::Target);
-        p.rules = rules;
-        return failed(p);
-    }
-
+// The candidates for what the search found: their texts, lines, bands and
+// the rest of the circuit.
+DesignResult assemble(const CatalogueEntry& circuit, const DesignRequest& request, const Plan& plan,
+                      const std::vector<detail::Found>& found) {
+    const Mode mode = plan.mode;
+    const std::optional<std::size_t> wound = plan.wound;
     DesignResult result;
-    if (!rules->band.contains(target)) {
-        result.outsideBand = rules->band;
+    if (!plan.rules->band.contains(plan.target)) {
+        result.outsideBand = plan.rules->band;
     }
-    result.warnings = warningsText(result, target, Language::Chinese);
+    result.warnings = warningsText(result, plan.target, Language::Chinese);
     for (const detail::Found& f : found) {
         Candidate cand;
         for (std::size_t b = 0; b < 4; ++b) {
-            cand.inputs[b] = wound && b == *wound ? toText(f.x[b]) : choices[b].texts[f.pick[b]];
+            cand.inputs[b] =
+                wound && b == *wound ? toText(f.x[b]) : plan.choices[b].texts[f.pick[b]];
         }
         cand.lines = linesOf(mode, cand.inputs);
         const std::array<double, 4> x = valuesOf(cand.inputs);
         const Periods p = *periods(mode, x);
         cand.frequencyHz = p.f * hzPerUnit(mode);
-        cand.errorPercent = (cand.frequencyHz / target - 1.0) * 100.0;
-        if (rules->duty) {
+        cand.errorPercent = (cand.frequencyHz / plan.target - 1.0) * 100.0;
+        if (plan.rules->duty) {
             cand.duty = p.t1 / p.t;
         }
         std::array<double, 4> si{};
-        for (const DesignInput& in : inputs) {
+        for (const DesignInput& in : plan.inputs) {
             si[in.box] = x[in.box] * std::pow(10.0, in.unitExponent);
         }
         cand.support = supportParts(circuit.id, si, cand.frequencyHz);
-        const Band band = bandOf(mode, x, inputs, tolerance);
+        const Band band = bandOf(mode, x, plan.inputs, plan.tolerance);
         cand.fMinHz = band.minHz;
         cand.fMaxHz = band.maxHz;
-        for (const DesignInput& in : inputs) {
+        for (const DesignInput& in : plan.inputs) {
             if (in.kind != Kind::Inductor) {
                 continue;
             }
@@ -633,6 +650,41 @@ DesignResult design(const CatalogueEntry& circuit, const DesignRequest& request)
         result.candidates.push_back(std::move(cand));
     }
     return result;
+}
+
+} // namespace
+
+DesignResult design(const CatalogueEntry& circuit, const DesignRequest& request) {
+    Plan plan;
+    if (std::optional<DesignResult> failure = validate(circuit, request, plan)) {
+        return *failure;
+    }
+    if (std::optional<DesignResult> failure = buildChoices(request, plan)) {
+        return *failure;
+    }
+    if (std::optional<DesignResult> failure = checkReach(request, plan)) {
+        return *failure;
+    }
+    const std::size_t top = std::clamp<std::size_t>(request.top, 1, 1000);
+    const detail::Query query{plan.mode,  *plan.rules,     plan.inputs, plan.choices,
+                              plan.wound, plan.coilRange,  plan.target, plan.duty,
+                              top,        request.closest, plan.reach};
+    const std::vector<detail::Found> found = detail::findParts(query);
+    if (found.empty()) {
+        if (request.duty) {
+            const double nearest = detail::nearestDuty(query, *request.duty);
+            Problem p = issue(DesignProblem::DutyUnreachable, Field::Duty);
+            p.low = nearest;
+            p.high = *request.duty;
+            DesignResult r = failed(p);
+            r.nearestDuty = nearest;
+            return r;
+        }
+        Problem p = issue(DesignProblem::NoSoundDesign, Field::Target);
+        p.rules = plan.rules;
+        return failed(p);
+    }
+    return assemble(circuit, request, plan, found);
 }
 
 std::string threeDigits(double value) {

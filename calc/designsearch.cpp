@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iterator>
 #include <limits>
 #include <numbers>
 #include <tuple>
@@ -18,6 +17,8 @@ namespace {
 bool sameResult(double a, double b) {
     return std::abs(a - b) <= 1e-12 * std::max(a, b);
 }
+
+using Order = bool (*)(const Found&, const Found&);
 
 bool byPreference(const Found& a, const Found& b) {
     return std::tie(a.distinct, a.off, a.error, a.x) < std::tie(b.distinct, b.off, b.error, b.x);
@@ -34,577 +35,478 @@ double tenths(double decades) {
     return std::floor(decades * 10 + 0.5) / 10;
 }
 
-// A wound coil rounded to three digits gives many capacitors the same
-// frequency, each with its own tank impedance: there only the same parts are
-// the same result.
-bool sameParts(const Found& a, const Found& b) {
-    return a.x == b.x;
-}
+// The distance from the middle a collection first takes, in decades.
+constexpr double kFirstOff = 0.1;
 
-bool sameFrequency(const Found& a, const Found& b) {
-    return sameResult(a.hz, b.hz);
-}
-
-using Same = bool (*)(const Found&, const Found&);
-
-// The n best by an order, each result once (with its best parts).
-class BestN {
-public:
-    using Order = bool (*)(const Found&, const Found&);
-    BestN(std::size_t n, Order less, Same same = sameFrequency) : n_(n), less_(less), same_(same) {}
-
-    bool full() const { return items_.size() >= n_; }
-    bool empty() const { return items_.empty(); }
-    const Found& worst() const { return items_.front(); }
-
-    void offer(const Found& f) {
-        if (full() && !less_(f, worst())) {
-            return;
-        }
-        for (Found& member : items_) {
-            if (same_(member, f)) {
-                if (less_(f, member)) {
-                    member = f;
-                    std::make_heap(items_.begin(), items_.end(), less_);
-                }
-                return;
-            }
-        }
-        if (full()) {
-            std::pop_heap(items_.begin(), items_.end(), less_);
-            items_.back() = f;
-        } else {
-            items_.push_back(f);
-        }
-        std::push_heap(items_.begin(), items_.end(), less_);
-    }
-
-    std::vector<Found> sorted() const {
-        std::vector<Found> v = items_;
-        std::sort(v.begin(), v.end(), less_);
-        return v;
-    }
-
-private:
-    std::size_t n_;
-    Order less_;
-    Same same_;
-    std::vector<Found> items_; // a heap, the worst in front
-};
-
-// A depth-first search over the boxes in the rules' order. Each level takes
-// only the values that can still bring the result into the window (the boxes
-// after it at their extremes: every formula falls in each value), and walks
-// them outwards from where the ranking is best, so that it can stop a
-// direction as soon as nothing further out can be taken.
+// Collects the combinations that obey the rules within a window of
+// frequencies (or, for a wound coil, of coils) and a bound on the ranking,
+// sorts them and takes the best; window and bound widen until the best are
+// known to be within them. Each box in the rules' order takes only the values
+// that can still end in the window (the boxes after it at their extremes:
+// every formula falls in each value), so the last box is a bisection.
 class Search {
 public:
-    explicit Search(const Query& q)
-        : rules_(q.rules), mode_(q.mode), choices_(q.choices), wound_(q.wound), target_(q.target),
-          duty_(q.duty), top_(q.top), reach_(q.reach), same_(q.wound ? sameParts : sameFrequency) {
-        for (const DesignInput& in : q.inputs) {
-            scale_[in.box] = std::pow(10.0, in.unitExponent);
-            kind_[in.box] = in.kind;
-            used_[in.box] = in.box != wound_.value_or(4);
+    explicit Search(const Query& q) : q_(q) {
+        for (const std::size_t b : q.rules.order) {
+            const auto in = std::find_if(q.inputs.begin(), q.inputs.end(),
+                                         [&](const DesignInput& i) { return i.box == b; });
+            if (in != q.inputs.end() && b != q.wound.value_or(4)) {
+                levels_.push_back({b, in->kind, std::pow(10.0, in->unitExponent)});
+            }
         }
-        std::copy_if(rules_.order.begin(), rules_.order.end(), std::back_inserter(levels_),
-                     [&](std::size_t b) { return used_[b]; });
         for (std::size_t b = 0; b < 4; ++b) {
-            x_[b] = choices_[b].values.front();
-            const auto& off = choices_[b].offCentre;
-            centre_[b] =
-                static_cast<std::size_t>(std::min_element(off.begin(), off.end()) - off.begin());
+            x_[b] = q.choices[b].values.front();
         }
-        if (wound_) {
-            const double omega = 2 * std::numbers::pi * target_;
-            const double unit = scale_[*wound_];
-            const Span z = *rules_.impedance;
-            x_[*wound_] = 1.0;
-            woundWindow_ = {std::max(q.woundRange.low, z.low / omega) / unit,
-                            std::min(q.woundRange.high, z.high / omega) / unit};
-            woundCentre_ = std::sqrt(z.low * z.high) / omega / unit;
+        if (q.wound) {
+            const double omega = 2 * std::numbers::pi * q.target;
+            const double unit = std::pow(10.0, unitExponent(*q.wound));
+            const Span z = *q.rules.impedance;
+            x_[*q.wound] = 1.0;
+            coilWindow_ = {std::max(q.woundRange.low, z.low / omega) / unit,
+                           std::min(q.woundRange.high, z.high / omega) / unit};
+            coilCentre_ = std::sqrt(z.low * z.high) / omega / unit;
         }
     }
 
-    // The good enough by preference, then the rest by error.
-    std::vector<Found> run(bool closest) {
-        if (wound_) {
-            // Every combination hits the target: the coil makes up the rest,
-            // and its rounding to three digits is all the error there is.
-            // That error follows no order the walk could stop on, so the
-            // closest are sorted from a wide pool of the preferred.
-            if (!closest) {
-                preferred_.visit(*this, woundWindow_);
-                return merged();
-            }
-            const std::size_t wanted = top_;
-            top_ = std::max(top_, kWoundClosestPool);
-            preferred_.visit(*this, woundWindow_);
-            std::vector<Found> pool = merged();
-            std::stable_sort(pool.begin(), pool.end(), detail::byError);
-            pool.resize(std::min(pool.size(), wanted));
-            return pool;
-        }
-        double threshold = kGoodEnough;
-        if (!closest) {
-            preferred_.visit(*this, window(threshold));
-            if (preferred_.heap.empty()) {
-                // Nothing within the ordinary margin: within a little of the best.
-                fill(1);
-                if (closest_.heap.empty()) {
-                    return {};
-                }
-                threshold = closest_.heap.sorted().front().error + kGoodEnoughSlack;
-                preferred_.visit(*this, window(threshold));
-            }
-            if (merged().size() >= top_) {
-                return merged();
-            }
-        }
-        fill(top_);
-        return merged();
-    }
+    std::vector<Found> run() { return q_.wound ? tanks() : ranked(); }
 
-    // The duty closest to `wanted` over every combination; only asked when
-    // none is close enough.
+    // The duty closest to `wanted` over every combination, whether it starts
+    // or not; only asked when none is close enough.
     double nearestDuty(double wanted) {
-        nearest_ = -1.0;
-        wantedDuty_ = wanted;
-        nearestFrom(0);
-        return nearest_;
+        double nearest = -1.0;
+        nearestFrom(0, wanted, nearest);
+        return nearest;
     }
 
 private:
-    // What one pass of the search keeps: the good enough by preference, or
-    // any by error.
-    struct Pass {
-        BestN heap;
-        bool byError;
-        Span window{};
-
-        void visit(Search& s, Span w) {
-            heap = BestN(s.top_, byError ? detail::byError : byPreference, s.same_);
-            window = w;
-            s.descend(*this, 0, 0.0);
-        }
+    struct Level {
+        std::size_t box;
+        Kind kind;
+        double unit; // the box's unit in ohms, farads or henries
     };
 
-    Span window(double error) const {
-        return {target_ * (1 - std::min(error, 1.0)), target_ * (1 + error)};
+    // How far down the ranking a collection reaches: fewer different values
+    // take part whatever their distance from the middle, as many at most
+    // this far from it.
+    struct Bound {
+        int distinct;
+        double off;
+    };
+    static constexpr Bound kAll{std::numeric_limits<int>::max(),
+                                std::numeric_limits<double>::infinity()};
+
+    // The good enough by preference, then the rest by error.
+    std::vector<Found> ranked() {
+        if (q_.closest) {
+            // The closest lie far nearer than the margin where parts abound.
+            return closest({}, kGoodEnough / 64, q_.top);
+        }
+        double error = kGoodEnough;
+        std::vector<Found> list = preferred(window(error), q_.top);
+        if (list.empty()) {
+            // Nothing within the ordinary margin: within a little of the best.
+            const std::vector<Found> best = closest({}, 2 * error, 1);
+            if (best.empty()) {
+                return {};
+            }
+            error = best.front().error + kGoodEnoughSlack;
+            list = preferred(window(error), q_.top);
+        }
+        // Every result within the margin is in the list already.
+        return list.size() >= q_.top ? list : closest(list, 2 * error, q_.top);
     }
 
-    // Closest results by error, the window widening until there are enough.
-    void fill(std::size_t wanted) {
-        for (double reach = kGoodEnough;; reach *= 8) {
-            closest_.visit(*this, window(reach));
-            if (merged().size() >= wanted || (target_ * (1 - std::min(reach, 1.0)) <= reach_.low &&
-                                              target_ * (1 + reach) >= reach_.high)) {
-                return;
+    // `list`, then the closest results not in it up to n: the window widens
+    // from `error` until it holds them or all the boxes can reach.
+    std::vector<Found> closest(const std::vector<Found>& list, double error, std::size_t n) {
+        for (;; error *= 2) {
+            std::vector<Found> more = list;
+            std::vector<Found> within = collect(window(error), kAll);
+            take(more, within, byError, n);
+            if (more.size() >= n || coversReach(error)) {
+                return more;
             }
         }
+    }
+
+    // The n best by preference within `w`: the bound widens until the list
+    // is full, as what lies beyond it ranks lower.
+    std::vector<Found> preferred(Span w, std::size_t n) {
+        const double farthest = farthestOff(w);
+        for (Bound b{fewestValues(), kFirstOff};;) {
+            std::vector<Found> list;
+            std::vector<Found> within = collect(w, b);
+            take(list, within, byPreference, n);
+            const bool all = b.off >= farthest && b.distinct >= static_cast<int>(levels_.size());
+            if (list.size() >= n || all) {
+                return list;
+            }
+            b = b.off >= farthest ? Bound{b.distinct + 1, kFirstOff} : Bound{b.distinct, b.off * 2};
+        }
+    }
+
+    // Every combination hits the target, the coil making up the rest, and
+    // the tank's impedance ranks it: the window is that of the coils the
+    // rules allow.
+    std::vector<Found> tanks() {
+        const std::size_t wanted = q_.closest ? std::max(q_.top, kWoundClosestPool) : q_.top;
+        std::vector<Found> list = preferred(coilWindow_, wanted);
+        if (q_.closest) {
+            // The coil's rounding to three digits is all the error there is,
+            // and it follows no order a window could stop on: the closest
+            // are sorted from a wide pool of the preferred.
+            std::stable_sort(list.begin(), list.end(), byError);
+            list.resize(std::min(list.size(), q_.top));
+        }
+        return list;
+    }
+
+    // Sorts `items` by `order` and appends the best to `list` until it holds
+    // n, each result once.
+    void take(std::vector<Found>& list, std::vector<Found>& items, Order order,
+              std::size_t n) const {
+        std::sort(items.begin(), items.end(), order);
+        for (const Found& f : items) {
+            if (list.size() >= n) {
+                return;
+            }
+            if (std::none_of(list.begin(), list.end(),
+                             [&](const Found& g) { return same(g, f); })) {
+                list.push_back(f);
+            }
+        }
+    }
+
+    // A wound coil rounded to three digits gives many capacitors the same
+    // frequency, each with its own tank impedance: there only the same parts
+    // are the same result.
+    bool same(const Found& a, const Found& b) const {
+        return q_.wound ? a.x == b.x : sameResult(a.hz, b.hz);
+    }
+
+    Span window(double error) const {
+        return {q_.target * (1 - std::min(error, 1.0)), q_.target * (1 + error)};
+    }
+
+    // Whether the window holds every frequency the rules let the boxes reach.
+    bool coversReach(double error) const {
+        const Span w = window(error);
+        return w.low <= q_.reach.low && w.high >= q_.reach.high;
+    }
+
+    // A lower bound of the different values a combination needs: one per
+    // kind, and one more where the capacitor ratio keeps two apart.
+    int fewestValues() const {
+        std::array<bool, kKinds> kinds{};
+        for (const Level& l : levels_) {
+            kinds[static_cast<std::size_t>(l.kind)] = true;
+        }
+        const auto& ratio = q_.rules.capacitorRatio;
+        return static_cast<int>(std::count(kinds.begin(), kinds.end(), true)) +
+               (ratio && !ratio->span.contains(1.0) ? 1 : 0);
+    }
+
+    // No combination within `w` lies further from the middle than this.
+    double farthestOff(Span w) const {
+        if (q_.wound) {
+            return std::max(std::abs(std::log10(w.low / coilCentre_)),
+                            std::abs(std::log10(w.high / coilCentre_)));
+        }
+        double sum = 0.0;
+        for (const Level& l : levels_) {
+            const auto& off = q_.choices[l.box].offCentre;
+            sum += *std::max_element(off.begin(), off.end());
+        }
+        return sum + 0.1; // past its rounding to tenths
+    }
+
+    int unitExponent(std::size_t box) const {
+        return std::find_if(q_.inputs.begin(), q_.inputs.end(),
+                            [&](const DesignInput& i) { return i.box == box; })
+            ->unitExponent;
+    }
+
+    // The combinations within `w` and the bound that obey the rules.
+    std::vector<Found> collect(Span w, Bound b) {
+        std::vector<Found> out;
+        descend(0, 0.0, w, b, out);
+        return out;
+    }
+
+    void descend(std::size_t level, double off, Span w, Bound b, std::vector<Found>& out) {
+        const std::size_t box = levels_[level].box;
+        const Choices& c = q_.choices[box];
+        const auto [first, end] = allowedByValueRules(level);
+        const auto [lo, hi] = feasible(level, first, end, w);
+        if (level + 1 == levels_.size()) {
+            last(off, w, b, lo, hi, out);
+            return;
+        }
+        for (std::size_t i = lo; i < hi; ++i) {
+            x_[box] = c.values[i];
+            pick_[box] = static_cast<std::uint32_t>(i);
+            const double here = off + (q_.wound ? 0.0 : c.offCentre[i]);
+            // The rest add a value at least for each kind they bring.
+            const int fewest = distinct(level + 1) + laterKinds(level);
+            const bool within =
+                fewest < b.distinct || (fewest == b.distinct && tenths(here) <= b.off);
+            if (within && (level + 2 < levels_.size() || dutyReachable(level))) {
+                descend(level + 1, here, w, b, out);
+            }
+        }
+    }
+
+    // The last box: a value equal to an earlier part's adds none to buy; a
+    // new one must be within the bound, which for a wound coil is a window
+    // of tank impedances.
+    void last(double off, Span w, Bound b, std::size_t lo, std::size_t hi,
+              std::vector<Found>& out) {
+        const std::size_t level = levels_.size() - 1;
+        const Level& here = levels_[level];
+        const std::vector<double>& v = q_.choices[here.box].values;
+        const int before = distinct(level);
+        const auto offer = [&](std::size_t i) {
+            x_[here.box] = v[i];
+            pick_[here.box] = static_cast<std::uint32_t>(i);
+            const Found f = found(off + (q_.wound ? 0.0 : q_.choices[here.box].offCentre[i]));
+            if (std::tie(f.distinct, f.off) <= std::tie(b.distinct, b.off) && obeysRules(f)) {
+                out.push_back(f);
+            }
+        };
+        std::array<std::size_t, 4> ties{};
+        std::size_t count = 0;
+        const auto tie = [&](std::size_t i) {
+            return std::find(ties.begin(), ties.begin() + count, i) != ties.begin() + count;
+        };
+        for (std::size_t k = 0; k < level; ++k) {
+            const double value = x_[levels_[k].box];
+            const auto i = static_cast<std::size_t>(
+                std::lower_bound(v.begin() + lo, v.begin() + hi, value) - v.begin());
+            if (levels_[k].kind == here.kind && i < hi && v[i] == value && !tie(i)) {
+                ties[count++] = i;
+                offer(i);
+            }
+        }
+        if (before + 1 > b.distinct) {
+            return;
+        }
+        std::size_t from = lo;
+        std::size_t to = hi;
+        if (q_.wound && before + 1 == b.distinct) {
+            const double spread = std::pow(10.0, b.off) * (1 + 1e-9);
+            std::tie(from, to) = feasible(
+                level, lo, hi,
+                {std::max(w.low, coilCentre_ / spread), std::min(w.high, coilCentre_ * spread)});
+        }
+        for (std::size_t i = from; i < to; ++i) {
+            if (!tie(i)) {
+                offer(i);
+            }
+        }
+    }
+
+    // The full combination in x_, ranked.
+    Found found(double off) const {
+        Found f{x_, pick_, 0.0, 0.0, distinct(levels_.size()), tenths(off)};
+        if (q_.wound) {
+            const double m = measure();
+            f.off = std::abs(std::log10(m / coilCentre_));
+            f.x[*q_.wound] = roundedDecimal(m, 3).value();
+        }
+        f.hz = frequencyHz(q_.mode, f.x);
+        f.error = std::abs(f.hz / q_.target - 1.0);
+        return f;
+    }
+
+    // Different part values among the first `count` levels: a value counts
+    // once per kind.
+    int distinct(std::size_t count) const {
+        int n = 0;
+        for (auto l = levels_.begin(); l != levels_.begin() + count; ++l) {
+            n += std::none_of(levels_.begin(), l, [&](const Level& o) {
+                return o.kind == l->kind && x_[o.box] == x_[l->box];
+            });
+        }
+        return n;
+    }
+
+    // The kinds only the levels after `level` have.
+    int laterKinds(std::size_t level) const {
+        std::array<int, kKinds> where{}; // 1: up to the level, 2: only after it
+        for (std::size_t k = 0; k < levels_.size(); ++k) {
+            int& w = where[static_cast<std::size_t>(levels_[k].kind)];
+            w = k <= level ? 1 : (w == 0 ? 2 : w);
+        }
+        return static_cast<int>(std::count(where.begin(), where.end(), 2));
     }
 
     // Falls with every box: the frequency, or for a wound coil the
     // inductance (in its box's unit) that gives the target.
     double measure() const {
-        if (!wound_) {
-            return frequencyHz(mode_, x_);
+        if (!q_.wound) {
+            return frequencyHz(q_.mode, x_);
         }
-        const double t = periods(mode_, x_)->t * target_ / hzPerUnit(mode_);
+        const double t = periods(q_.mode, x_)->t * q_.target / hzPerUnit(q_.mode);
         return 1.0 / (t * t); // the period grows with √L
     }
 
     // The boxes after `level` at their lowest or highest values.
     void setRest(std::size_t level, bool high) {
         for (std::size_t k = level + 1; k < levels_.size(); ++k) {
-            const auto& v = choices_[levels_[k]].values;
-            x_[levels_[k]] = high ? v.back() : v.front();
+            const auto& v = q_.choices[levels_[k].box].values;
+            x_[levels_[k].box] = high ? v.back() : v.front();
         }
     }
 
     // The choices of the level's box that can still end within the window.
     std::pair<std::size_t, std::size_t> feasible(std::size_t level, std::size_t first,
                                                  std::size_t end, Span w) {
-        const std::size_t b = levels_[level];
-        const std::vector<double>& v = choices_[b].values;
-        const auto with = [&](double value, bool high) {
-            x_[b] = value;
-            setRest(level, high);
+        const std::size_t b = levels_[level].box;
+        const std::vector<double>& v = q_.choices[b].values;
+        // The index of the first value for which `test` fails, the rest at
+        // their highest or lowest.
+        const auto split = [&](std::size_t from, std::size_t to, bool high, auto test) {
+            return static_cast<std::size_t>(std::partition_point(v.begin() + from, v.begin() + to,
+                                                                 [&](double value) {
+                                                                     x_[b] = value;
+                                                                     setRest(level, high);
+                                                                     return test();
+                                                                 }) -
+                                            v.begin());
         };
-        const auto index = [&](auto it) { return static_cast<std::size_t>(it - v.begin()); };
-        std::size_t lo =
-            index(std::partition_point(v.begin() + first, v.begin() + end, [&](double value) {
-                with(value, true);
-                return measure() > w.high;
-            }));
-        std::size_t hi =
-            index(std::partition_point(v.begin() + lo, v.begin() + end, [&](double value) {
-                with(value, false);
-                return measure() >= w.low;
-            }));
-        if (duty_ && level + 1 < levels_.size() && lo < hi) {
+        std::size_t lo = split(first, end, true, [&] { return measure() > w.high; });
+        std::size_t hi = split(lo, end, false, [&] { return measure() >= w.low; });
+        if (q_.duty && level + 1 < levels_.size() && lo < hi) {
             // T1 = duty × T, and T1 grows with every box.
-            const double tLow = hzPerUnit(mode_) / w.high;
-            const double tHigh =
-                w.low > 0 ? hzPerUnit(mode_) / w.low : std::numeric_limits<double>::infinity();
-            lo = index(std::partition_point(v.begin() + lo, v.begin() + hi, [&](double value) {
-                with(value, true);
-                return periods(mode_, x_)->t1 < duty_->low * tLow;
-            }));
-            hi = index(std::partition_point(v.begin() + lo, v.begin() + hi, [&](double value) {
-                with(value, false);
-                return periods(mode_, x_)->t1 <= duty_->high * tHigh;
-            }));
+            const double hz = hzPerUnit(q_.mode);
+            const double tLow = hz / w.high;
+            const double tHigh = w.low > 0 ? hz / w.low : std::numeric_limits<double>::infinity();
+            const auto t1 = [&] { return periods(q_.mode, x_)->t1; };
+            lo = split(lo, hi, true, [&] { return t1() < q_.duty->low * tLow; });
+            hi = split(lo, hi, false, [&] { return t1() <= q_.duty->high * tHigh; });
         }
         return {lo, std::max(lo, hi)};
-    }
-
-    // Different values among the boxes of the levels up to `level`, plus one
-    // for each kind that only the later levels have: what the full
-    // combination needs at least.
-    int distinctUpTo(std::size_t level, bool assumeNew) const {
-        int n = 0;
-        std::array<bool, kKinds> seen{};
-        for (std::size_t k = 0; k < levels_.size(); ++k) {
-            const std::size_t b = levels_[k];
-            const auto kind = static_cast<std::size_t>(kind_[b]);
-            bool again = k > level && seen[kind];
-            for (std::size_t o = 0; o < k && k <= level && !(assumeNew && k == level); ++o) {
-                again = again || (kind_[levels_[o]] == kind_[b] && x_[levels_[o]] == x_[b]);
-            }
-            n += again ? 0 : 1;
-            seen[kind] = true;
-        }
-        return n;
-    }
-
-    // Values equal to a part already chosen: fewer parts to buy, so they are
-    // tried even where their neighbours were given up. At most three.
-    struct Ties {
-        std::array<std::size_t, 3> at{};
-        std::size_t count = 0;
-        const std::size_t* begin() const { return at.data(); }
-        const std::size_t* end() const { return at.data() + count; }
-    };
-
-    Ties ties(std::size_t level, std::size_t lo, std::size_t hi) const {
-        Ties found;
-        const std::size_t b = levels_[level];
-        const std::vector<double>& v = choices_[b].values;
-        for (std::size_t k = 0; k < level; ++k) {
-            const std::size_t o = levels_[k];
-            if (kind_[o] != kind_[b]) {
-                continue;
-            }
-            const auto it = std::lower_bound(v.begin() + lo, v.begin() + hi, x_[o]);
-            if (it != v.begin() + hi && *it == x_[o]) {
-                found.at[found.count++] = static_cast<std::size_t>(it - v.begin());
-            }
-        }
-        return found;
-    }
-
-    enum class Step { Go, Stop };
-
-    // Calls `step` for lo..hi-1 outwards from `centre`: down, then up; each
-    // direction ends at the first Stop. Ties are tried afterwards if missed.
-    template <class F>
-    void walk(std::size_t level, std::size_t lo, std::size_t hi, std::size_t centre, F&& step) {
-        centre = std::clamp(centre, lo, hi);
-        std::size_t down = centre;
-        while (down > lo && step(down - 1, false) == Step::Go) {
-            --down;
-        }
-        std::size_t up = centre;
-        while (up < hi && step(up, false) == Step::Go) {
-            ++up;
-        }
-        const std::size_t b = levels_[level];
-        std::array<double, 4> keep = x_;
-        for (const std::size_t i : ties(level, lo, hi)) {
-            if (i < down || i >= up) {
-                x_ = keep;
-                step(i, true);
-            }
-        }
-        x_[b] = keep[b];
-    }
-
-    // Whether the bound says nothing from here on can enter the heap.
-    bool hopeless(const Pass& pass, int distinct, double off, double error) const {
-        if (!pass.heap.full()) {
-            return false;
-        }
-        const Found& w = pass.heap.worst();
-        return pass.byError ? error > w.error
-                            : std::tie(distinct, off) > std::tie(w.distinct, w.off);
-    }
-
-    void descend(Pass& pass, std::size_t level, double off) {
-        const std::size_t b = levels_[level];
-        const Choices& c = choices_[b];
-        const bool last = level + 1 == levels_.size();
-        if (pass.byError && pass.heap.full()) {
-            pass.window = window(std::min(pass.window.high / target_ - 1, pass.heap.worst().error));
-        }
-        if (last && !pass.byError && hopeless(pass, distinctUpTo(level, true), off, 0.0)) {
-            // Only a value equal to one already chosen can still be taken.
-            for (const std::size_t i : ties(level, 0, c.values.size())) {
-                x_[b] = c.values[i];
-                pick_[b] = static_cast<std::uint32_t>(i);
-                consider(pass, level, i, off, true);
-            }
-            return;
-        }
-        if (pass.byError && rules_.lastTwoOneTerm && level + 2 == levels_.size()) {
-            closestPair(pass, level, off);
-            return;
-        }
-        auto [lo, hi] = allowedByValueRules(level);
-        if (!last) {
-            std::tie(lo, hi) = feasible(level, lo, hi, pass.window);
-            walk(level, lo, hi, centre_[b], [&](std::size_t i, bool tie) {
-                x_[b] = c.values[i];
-                pick_[b] = static_cast<std::uint32_t>(i);
-                const double here = off + (wound_ ? 0.0 : c.offCentre[i]);
-                if (!pass.byError && hopeless(pass, distinctUpTo(level, !tie), tenths(here), 0.0)) {
-                    return Step::Stop;
-                }
-                if (level + 2 == levels_.size() && !dutyReachable(level)) {
-                    return Step::Go;
-                }
-                descend(pass, level + 1, here);
-                return Step::Go;
-            });
-            return;
-        }
-        // The walk starts where the ranking is best: nearest the target, the
-        // tank's middle impedance, or the middle of the box's range (which
-        // needs the window's ends, as the error does not grow from there).
-        std::size_t centre = centre_[b];
-        if (pass.byError || wound_) {
-            const double aim = wound_ ? woundCentre_ : target_;
-            centre = static_cast<std::size_t>(std::partition_point(c.values.begin() + lo,
-                                                                   c.values.begin() + hi,
-                                                                   [&](double value) {
-                                                                       x_[b] = value;
-                                                                       return measure() > aim;
-                                                                   }) -
-                                              c.values.begin());
-        } else {
-            std::tie(lo, hi) = feasible(level, lo, hi, pass.window);
-        }
-        walk(level, lo, hi, centre, [&](std::size_t i, bool tie) {
-            x_[b] = c.values[i];
-            pick_[b] = static_cast<std::uint32_t>(i);
-            return consider(pass, level, i, off, tie);
-        });
     }
 
     // Whether T1/T can still fall in its window with the last box at either
     // end of its values (it moves one way along each box).
     bool dutyReachable(std::size_t level) {
-        if (!duty_) {
+        if (!q_.duty) {
             return true;
         }
         std::array<double, 2> d{};
         for (const bool high : {false, true}) {
             setRest(level, high);
-            const Periods p = *periods(mode_, x_);
+            const Periods p = *periods(q_.mode, x_);
             d[high] = p.t1 / p.t;
         }
-        return std::max(d[0], d[1]) >= duty_->low && std::min(d[0], d[1]) <= duty_->high;
-    }
-
-    // The last two boxes by error, through their combinations sorted once by
-    // the term they add: one bisection instead of one per value of the first.
-    void closestPair(Pass& pass, std::size_t level, double off) {
-        const std::size_t a = levels_[level];
-        const std::size_t b = levels_[level + 1];
-        const auto place = [&](const Pair& p) {
-            x_[a] = choices_[a].values[p.a];
-            x_[b] = choices_[b].values[p.b];
-            pick_[a] = p.a;
-            pick_[b] = p.b;
-        };
-        if (pairs_.empty()) {
-            for (std::uint32_t i = 0; i < choices_[a].values.size(); ++i) {
-                for (std::uint32_t k = 0; k < choices_[b].values.size(); ++k) {
-                    pairs_.push_back({0.0, i, k});
-                    place(pairs_.back());
-                    pairs_.back().key = periods(mode_, x_)->t;
-                }
-            }
-            std::sort(pairs_.begin(), pairs_.end(),
-                      [](const Pair& p, const Pair& q) { return p.key < q.key; });
-        }
-        const auto centre = std::partition_point(pairs_.begin(), pairs_.end(), [&](const Pair& p) {
-            place(p);
-            return measure() > target_;
-        });
-        const auto step = [&](const Pair& p) {
-            place(p);
-            return consider(pass, level + 1, pick_[b], off + choices_[a].offCentre[p.a], true) ==
-                       Step::Go &&
-                   measure() >= pass.window.low && measure() <= pass.window.high &&
-                   !hopeless(pass, 0, 0.0, std::abs(measure() / target_ - 1.0));
-        };
-        for (auto it = centre; it != pairs_.begin() && step(*(it - 1)); --it) {
-        }
-        for (auto it = centre; it != pairs_.end() && step(*it); ++it) {
-        }
-    }
-
-    // Offers the full combination in x_ to the pass; Stop when nothing
-    // further from the centre can be taken.
-    Step consider(Pass& pass, std::size_t level, std::size_t i, double off, bool tie) {
-        const double m = measure();
-        if (m < pass.window.low || m > pass.window.high) {
-            return tie ? Step::Go : Step::Stop;
-        }
-        Found f{x_, pick_, 0.0, 0.0, distinctUpTo(level, false), off};
-        if (wound_) {
-            f.off = std::abs(std::log10(m / woundCentre_));
-            f.x[*wound_] = roundedDecimal(m, 3).value();
-        } else {
-            f.off = tenths(f.off + choices_[levels_[level]].offCentre[i]);
-        }
-        f.hz = frequencyHz(mode_, f.x);
-        f.error = std::abs(f.hz / target_ - 1.0);
-        if (hopeless(pass, tie ? f.distinct : distinctUpTo(level, true), f.off, f.error)) {
-            return tie ? Step::Go : Step::Stop;
-        }
-        if (obeysRules(f)) {
-            pass.heap.offer(f);
-        }
-        return Step::Go;
+        return std::max(d[0], d[1]) >= q_.duty->low && std::min(d[0], d[1]) <= q_.duty->high;
     }
 
     // The choices of the level's box that the rules on values allow, given
-    // the boxes chosen before it: R1 + R2 of the 555, C2 / C1 of the divider.
-    std::pair<std::size_t, std::size_t> allowedByValueRules(std::size_t level) const {
-        const std::size_t b = levels_[level];
-        const std::vector<double>& v = choices_[b].values;
-        if (rules_.maxResistorSum <= 0 && !rules_.capacitorRatio) {
-            return {0, v.size()};
-        }
+    // the boxes chosen before it: R1 + R2 of the 555, C2 / C1 of the divider,
+    // the multivibrator's two base resistors.
+    std::pair<std::size_t, std::size_t> allowedByValueRules(std::size_t level,
+                                                            bool startup = true) const {
+        const Level& here = levels_[level];
+        const std::vector<double>& v = q_.choices[here.box].values;
         Span allowed{0.0, std::numeric_limits<double>::infinity()};
-        const auto chosen = [&](std::size_t box) {
-            return std::find(levels_.begin(), levels_.begin() + level, box) !=
-                   levels_.begin() + level;
-        };
-        if (rules_.maxResistorSum > 0 && kind_[b] == Kind::Resistor) {
+        if (q_.rules.maxResistorSum > 0 && here.kind == Kind::Resistor) {
             double others = 0.0;
             bool all = true;
-            for (const std::size_t o : levels_) {
-                if (o != b && kind_[o] == Kind::Resistor) {
-                    others += x_[o] * scale_[o];
-                    all = all && chosen(o);
+            for (std::size_t k = 0; k < levels_.size(); ++k) {
+                if (k != level && levels_[k].kind == Kind::Resistor) {
+                    others += x_[levels_[k].box] * levels_[k].unit;
+                    all = all && k < level;
                 }
             }
             if (all) {
-                allowed.high = (rules_.maxResistorSum - others) * (1 + 1e-9);
+                allowed.high = (q_.rules.maxResistorSum - others) * (1 + 1e-9);
             }
         }
-        if (const auto& ratio = rules_.capacitorRatio) {
-            const bool top = b == ratio->numerator;
+        if (const auto& ratio = q_.rules.capacitorRatio) {
+            const bool top = here.box == ratio->numerator;
             const std::size_t o = top ? ratio->denominator : ratio->numerator;
-            if ((top || b == ratio->denominator) && chosen(o)) {
-                const double other = x_[o] * scale_[o];
+            const auto other = std::find_if(levels_.begin(), levels_.begin() + level,
+                                            [&](const Level& l) { return l.box == o; });
+            if ((top || here.box == ratio->denominator) && other != levels_.begin() + level) {
+                const double value = x_[o] * other->unit;
                 const Span r = ratio->span;
                 allowed =
-                    top ? Span{other * r.low, other * r.high} : Span{other / r.high, other / r.low};
+                    top ? Span{value * r.low, value * r.high} : Span{value / r.high, value / r.low};
                 allowed = {allowed.low * (1 - 1e-9), allowed.high * (1 + 1e-9)};
             }
         }
-        const auto lo = std::lower_bound(v.begin(), v.end(), allowed.low / scale_[b]);
-        const auto hi = std::upper_bound(lo, v.end(), allowed.high / scale_[b]);
-        return {static_cast<std::size_t>(lo - v.begin()), static_cast<std::size_t>(hi - v.begin())};
+        auto lo = std::lower_bound(v.begin(), v.end(), allowed.low / here.unit);
+        auto hi = std::upper_bound(lo, v.end(), allowed.high / here.unit);
+        const auto other = std::find_if(levels_.begin(), levels_.begin() + level,
+                                        [](const Level& l) { return l.kind == Kind::Resistor; });
+        if (startup && q_.rules.startup == Startup::SaturatingSwitches &&
+            here.kind == Kind::Resistor && other != levels_.begin() + level) {
+            // The transistors saturate and recover with base resistors near
+            // enough each other: the values around the other one's.
+            const double r = x_[other->box] * other->unit;
+            const auto starts = [&](double value) {
+                return collectorResistor(r, value * here.unit).has_value();
+            };
+            const auto mid =
+                std::clamp(std::lower_bound(v.begin(), v.end(), r / here.unit), lo, hi);
+            lo = std::partition_point(lo, mid, [&](double value) { return !starts(value); });
+            hi = std::partition_point(mid, hi, starts);
+        }
+        return {static_cast<std::size_t>(lo - v.begin()),
+                static_cast<std::size_t>(std::max(lo, hi) - v.begin())};
     }
 
     // The rules on values alone hold already: each level took only what they
     // allow. Left: the duty, the start-up and a standard coil's impedance.
     bool obeysRules(const Found& f) const {
-        if (duty_) {
-            const Periods p = *periods(mode_, f.x);
-            if (!duty_->contains(p.t1 / p.t)) {
+        if (q_.duty) {
+            const Periods p = *periods(q_.mode, f.x);
+            if (!q_.duty->contains(p.t1 / p.t)) {
                 return false;
             }
         }
-        if (rules_.startup != Startup::None) {
-            std::array<double, 4> si{};
-            for (std::size_t b = 0; b < 4; ++b) {
-                si[b] = f.x[b] * scale_[b];
-            }
-            if (!starts(rules_, si, f.hz)) {
-                return false;
-            }
+        std::array<double, 4> si{};
+        for (const DesignInput& in : q_.inputs) {
+            si[in.box] = f.x[in.box] * std::pow(10.0, in.unitExponent);
         }
-        if (rules_.impedance && !wound_) {
-            const auto coil = static_cast<std::size_t>(
-                std::find(kind_.begin(), kind_.end(), Kind::Inductor) - kind_.begin());
-            return rules_.impedance->contains(2 * std::numbers::pi * f.hz * f.x[coil] *
-                                              scale_[coil]);
+        if (!starts(q_.rules, si, f.hz)) {
+            return false;
+        }
+        if (q_.rules.impedance && !q_.wound) {
+            const auto coil =
+                std::find_if(q_.inputs.begin(), q_.inputs.end(),
+                             [](const DesignInput& i) { return i.kind == Kind::Inductor; });
+            return q_.rules.impedance->contains(2 * std::numbers::pi * f.hz * f.x[coil->box] *
+                                                std::pow(10.0, coil->unitExponent));
         }
         return true;
     }
 
-    void nearestFrom(std::size_t level) {
-        const std::size_t b = levels_[level];
-        const auto [lo, hi] = allowedByValueRules(level);
+    void nearestFrom(std::size_t level, double wanted, double& nearest) {
+        const std::size_t b = levels_[level].box;
+        const auto [lo, hi] = allowedByValueRules(level, false);
         for (std::size_t i = lo; i < hi; ++i) {
-            x_[b] = choices_[b].values[i];
+            x_[b] = q_.choices[b].values[i];
             if (level + 1 < levels_.size()) {
-                nearestFrom(level + 1);
+                nearestFrom(level + 1, wanted, nearest);
                 continue;
             }
-            const Periods p = *periods(mode_, x_);
+            const Periods p = *periods(q_.mode, x_);
             const double d = p.t1 / p.t;
-            if (nearest_ < 0 || std::abs(d - wantedDuty_) < std::abs(nearest_ - wantedDuty_)) {
-                nearest_ = d;
+            if (nearest < 0 || std::abs(d - wanted) < std::abs(nearest - wanted)) {
+                nearest = d;
             }
         }
     }
 
-    std::vector<Found> merged() const {
-        std::vector<Found> list = preferred_.heap.sorted();
-        for (const Found& f : closest_.heap.sorted()) {
-            if (list.size() < top_ && std::none_of(list.begin(), list.end(),
-                                                   [&](const Found& g) { return same_(g, f); })) {
-                list.push_back(f);
-            }
-        }
-        return list;
-    }
-
-    const DesignRules& rules_;
-    Mode mode_;
-    std::array<Choices, 4> choices_;
-    std::optional<std::size_t> wound_;
-    double target_;
-    std::optional<Span> duty_;
-    std::size_t top_;
-    Span reach_;
-    Same same_;
-    std::array<double, 4> scale_{1.0, 1.0, 1.0, 1.0};
-    std::array<Kind, 4> kind_{};
-    std::array<bool, 4> used_{}; // searched: the circuit's boxes but a wound coil's
-    std::vector<std::size_t> levels_;
-    std::array<std::size_t, 4> centre_{}; // the choice nearest the middle of each range
-    Span woundWindow_;
-    double woundCentre_ = 0.0;
+    const Query& q_;
+    std::vector<Level> levels_; // the boxes searched, in the rules' order
+    Span coilWindow_;           // a wound coil's values the rules allow, in its box's unit
+    double coilCentre_ = 0.0;   // the coil of the tank's middle impedance
     std::array<double, 4> x_{};
     std::array<std::uint32_t, 4> pick_{};
-    struct Pair {
-        double key; // the period with the earlier boxes at any value
-        std::uint32_t a;
-        std::uint32_t b;
-    };
-    std::vector<Pair> pairs_; // built on first use
-    Pass preferred_{BestN(1, byPreference), false};
-    Pass closest_{BestN(1, byError), true};
-    double nearest_ = -1.0;
-    double wantedDuty_ = 0.0;
 };
 
 } // namespace
@@ -618,7 +520,7 @@ std::array<double, 4> corner(const std::array<Choices, 4>& choices, bool high) {
 }
 
 std::vector<Found> findParts(const Query& q) {
-    return Search(q).run(q.closest);
+    return Search(q).run();
 }
 
 double nearestDuty(const Query& q, double wanted) {

@@ -432,7 +432,16 @@ INSTANTIATE_TEST_SUITE_P(
         BruteRow{"Timer555", "rc4", 1000, {}, Series::E24, Series::E6, kR, kC, false},
         BruteRow{"Timer555Duty", "rc4", 1000, 0.6, Series::E24, Series::E6, kR, kC, false},
         BruteRow{"Timer555Duty90", "rc4", 5000, 0.9, Series::E12, Series::E12, kR, kC, false},
-        BruteRow{"Timer555NearItsLimit", "rc4", 55, {}, Series::E12, Series::E6, kR, kC, false}),
+        BruteRow{"Timer555NearItsLimit", "rc4", 55, {}, Series::E12, Series::E6, kR, kC, false},
+        BruteRow{"WienWholeRanges",
+                 "rc1",
+                 1290,
+                 {},
+                 Series::E96,
+                 Series::E24,
+                 {3, 6},
+                 {-10, -5},
+                 false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A wound coil: every capacitor combination within the rules gets the
@@ -486,6 +495,17 @@ TEST(OptimalTank, MatchesBruteForce) {
         // The coil is wound to three digits: the target within their rounding.
         EXPECT_LT(std::abs(cand.errorPercent), 0.3) << "rank " << i;
     }
+}
+
+// A coil range that keeps the tank below its middle impedance still leaves
+// sound tanks, the nearest the middle first.
+TEST(OptimalTank, CoilRangeAwayFromTheMiddle) {
+    calc::DesignRequest r;
+    r.targetHz = 1e3;
+    r.parts[2].range = calc::Span{25e-3, 50e-3}; // 157 Ω to 314 Ω at 1 kHz
+    const calc::DesignResult d = calc::design(circuit("lc1"), r);
+    ASSERT_EQ(d.candidates.size(), 2u) << d.reason; // C = 680 nF and 1 μF
+    EXPECT_GT(*d.candidates[0].impedanceOhm, *d.candidates[1].impedanceOhm);
 }
 
 // ---- Candidates ----
