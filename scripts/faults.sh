@@ -120,7 +120,7 @@ runTests() { # REGEX LOG
 # failing function.
 failedTests() { # LOG
     sed -n '/The following tests FAILED:/,${s/  # GetParam() = .* (/ (/;s/^[[:space:]]*[0-9]* - \(.*\) ([^)]*)$/\1/p}' "$1"
-    sed -n 's/^FAIL!  : [^:]*::\([^(]*\)(.*/\1()/p' "$1" | head -1
+    sed -n 's/^FAIL!  : [^:]*::\([^ ]*([^)]*)\).*/\1/p' "$1" | head -1
 }
 
 # Every row's tests pass before anything is broken.
