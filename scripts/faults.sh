@@ -114,7 +114,8 @@ trap 'restore; exit 130' INT TERM
 
 export QT_QPA_PLATFORM=offscreen
 runTests() { # REGEX LOG
-    ctest --test-dir "$build" -R "$1" --no-tests=error --stop-on-failure --output-on-failure --timeout 300 >"$2" 2>&1
+    ctest --test-dir "$build" -R "$1" --no-tests=error --stop-on-failure --output-on-failure \
+        --timeout 300 >"$2" 2>&1
 }
 # The tests that failed, as ctest names them, and a window test's first
 # failing function.
