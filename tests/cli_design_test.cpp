@@ -186,6 +186,28 @@ TEST(DesignCli, SimulateConfirmsTheFirstRow) {
         << json.out;
 }
 
+// --series picks the resistors, --cseries the capacitors: an E6 part is
+// always one of E6's six mantissas, which few E96 members are.
+TEST(DesignCli, EachSeriesOptionPicksItsOwnParts) {
+    const std::regex e6Part(
+        R"(=(1|1\.5|2\.2|3\.3|4\.7|6\.8|10|15|22|33|47|68|100|150|220|330|470|680)[pnμmk]?(Ω|F)$)");
+    for (const auto& [option, part] : {std::pair{"--series", "R1"}, std::pair{"--cseries", "C1"}}) {
+        const std::string other = std::string(option) == "--series" ? "--cseries" : "--series";
+        const Ran r = osccalc({"design", "rc1", "1k", option, "E6", other, "E96"});
+        ASSERT_EQ(r.code, 0) << r.err;
+        bool otherBeyondE6 = false;
+        for (const std::string& row : split(r.out, '\n')) {
+            const std::vector<std::string> parts = split(row.substr(0, row.find('\t')), ' ');
+            ASSERT_EQ(parts.size(), 2u) << row;
+            const bool resistor = part[0] == 'R';
+            EXPECT_TRUE(std::regex_search(parts[resistor ? 0 : 1], e6Part))
+                << option << ": " << row;
+            otherBeyondE6 = otherBeyondE6 || !std::regex_search(parts[resistor ? 1 : 0], e6Part);
+        }
+        EXPECT_TRUE(otherBeyondE6) << other << " E96 was not used: " << r.out;
+    }
+}
+
 TEST(DesignCli, FrequencyUnits) {
     const Ran hz = osccalc({"design", "rc1", "1000"});
     ASSERT_EQ(hz.code, 0);
