@@ -132,8 +132,11 @@ std::unique_ptr<Child> Child::start(const std::string& program) {
     startup.hStdError = nullptr;
     PROCESS_INFORMATION info{};
     std::wstring command = L"\"" + wide(program) + L"\"";
+    // No console: the helper talks through its pipes only, and a console host
+    // made for it could outlive a cancelled helper and hold the caller's
+    // output open (seen under Wine).
     const BOOL started = CreateProcessW(wide(program).c_str(), command.data(), nullptr, nullptr,
-                                        TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info);
+                                        TRUE, DETACHED_PROCESS, nullptr, nullptr, &startup, &info);
     CloseHandle(childIn);
     CloseHandle(childOut);
     if (!started) {
