@@ -288,6 +288,10 @@ struct Option {
     std::string_view english = {}, chinese = {}; // after the name, for a value not in its form
 };
 
+// The three series options share their form message.
+constexpr const char* kSeriesForm = " wants one of E6 E12 E24 E48 E96";
+constexpr const char* kSeriesFormZh = " 要 E6 E12 E24 E48 E96 之一";
+
 const Option kOptions[] = {
     {"--help", false, true, setFlag},
     {"-h", false, true, setFlag},
@@ -295,12 +299,9 @@ const Option kOptions[] = {
     {"--closest", false, true, setFlag},
     {"--simulate", false, true, setFlag},
     {"--duty", true, false, keepDuty},
-    {"--series", true, false, readSeries, " wants one of E6 E12 E24 E48 E96",
-     " 要 E6 E12 E24 E48 E96 之一"},
-    {"--cseries", true, false, readSeries, " wants one of E6 E12 E24 E48 E96",
-     " 要 E6 E12 E24 E48 E96 之一"},
-    {"--lseries", true, false, readSeries, " wants one of E6 E12 E24 E48 E96",
-     " 要 E6 E12 E24 E48 E96 之一"},
+    {"--series", true, false, readSeries, kSeriesForm, kSeriesFormZh},
+    {"--cseries", true, false, readSeries, kSeriesForm, kSeriesFormZh},
+    {"--lseries", true, false, readSeries, kSeriesForm, kSeriesFormZh},
     {"--fix", true, true, readFix, " wants NAME=VALUE, such as C=10nF",
      " 要写成 名称=值，如 C=10nF"},
     {"--range", true, true, readRange, " wants R=1k..1M, C=100p..10u or L=1u..10m",

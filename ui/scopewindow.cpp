@@ -655,7 +655,7 @@ double drawSchematic(QPainter& p, const QString& stem, QPointF at, double width)
     }
 #endif
     const QImage image(stem + QStringLiteral("@2x.png"));
-    if (image.isNull() || image.width() == 0) {
+    if (image.isNull()) {
         return 0;
     }
     const double h = width * image.height() / image.width();
