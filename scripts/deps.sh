@@ -28,11 +28,12 @@ bench=(libbenchmark-dev valgrind ngspice)
 # scripts/windows.sh: Debian's Qt sources and host tools to cross-build Qt,
 # the MinGW-w64 compilers, NSIS for the installer, osslsigncode and openssl
 # for signing; for its test Wine, Xvfb and the tools that drive and
-# photograph the window; the autotools, bison and flex to build ngspice from
-# Debian's source (it comes without a configure script).
+# photograph the window, and the locale data for its Chinese run; the
+# autotools, bison and flex to build ngspice from Debian's source (it comes
+# without a configure script).
 windows=(dpkg-dev qt6-base-dev qt6-base-dev-tools g++-mingw-w64-x86-64-posix
     gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 cmake ninja-build nsis osslsigncode
-    openssl wine wine64 fonts-wine xvfb xauth xdotool imagemagick fonts-wqy-microhei unzip
+    openssl wine wine64 fonts-wine xvfb xauth xdotool imagemagick fonts-wqy-microhei unzip locales
     autoconf automake libtool bison flex make)
 
 case "${1:-test}" in

@@ -472,7 +472,45 @@ test_zip() {
     bash tests/osccalc_same_test.sh --simulate "$host_build/bin/osccalc" \
         "$dir/$name/osccalc.exe" wine || fail "osccalc.exe simulate differs from the Linux osccalc"
     helpers_left && fail "an osc-spice.exe process is left after osccalc.exe simulate"
-    return 0
+    test_zh_cn "$dir/$name/oscillator-calculator.exe"
+}
+
+# A LOGFONTW of 9 pt at 96 DPI, regular, GB2312, for the ASCII face $1, in hex.
+logfont_hex() {
+    local hex=f4ffffff00000000000000000000000090010000 c i
+    hex+=0000008600000000
+    for ((i = 0; i < 32; i++)); do
+        c=${1:i:1}
+        if [[ -n $c ]]; then printf -v c '%02x00' "'$c"; else c=0000; fi
+        hex+=$c
+    done
+    echo "$hex"
+}
+
+# The program $1 again under a Simplified Chinese Windows (Wine takes the
+# user locale from LANG). Wine's Chinese settings name the logical font "MS
+# Shell Dlg" as the message and menu font; Qt cannot resolve it and falls back
+# to the first family it knows (a maths font here), in which no box shows its
+# text. A Chinese Windows names a real font there (Microsoft YaHei UI), so the
+# prefix names the Chinese font copied above. Screenshots: wine-zip-zh-CN-*.png.
+test_zh_cn() {
+    locale -a 2>/dev/null | grep -qix 'zh_CN\.utf-\?8' || localedef -i zh_CN -f UTF-8 zh_CN.UTF-8 ||
+        fail "no zh_CN.UTF-8 locale to run the Chinese Windows under"
+    wineserver -w
+    export LANG=zh_CN.UTF-8
+    # The first program under the new locale makes Wine redo its settings for it.
+    wine reg query 'HKCU\Environment' >/dev/null 2>&1
+    wineserver -w
+    local font v
+    font=$(logfont_hex "WenQuanYi Micro Hei")
+    for v in MessageFont MenuFont StatusFont CaptionFont SmCaptionFont IconFont; do
+        wine reg add 'HKCU\Control Panel\Desktop\WindowMetrics' /v "$v" /t REG_BINARY \
+            /d "$font" /f >/dev/null 2>&1
+    done
+    wineserver -w
+    smoke_test "$1" zip-zh-CN
+    export LANG=C.UTF-8
+    wineserver -w
 }
 
 # Silent install, the installed program, silent uninstall, and nothing of
