@@ -497,6 +497,7 @@ logfont_hex() {
 test_zh_cn() {
     locale -a 2>/dev/null | grep -qix 'zh_CN\.utf-\?8' || localedef -i zh_CN -f UTF-8 zh_CN.UTF-8 ||
         fail "no zh_CN.UTF-8 locale to run the Chinese Windows under"
+    local lang=$LANG
     wineserver -w
     export LANG=zh_CN.UTF-8
     # The first program under the new locale makes Wine redo its settings for it.
@@ -510,7 +511,7 @@ test_zh_cn() {
     done
     wineserver -w
     smoke_test "$1" zip-zh-CN
-    export LANG=C.UTF-8
+    export LANG=$lang
     wineserver -w
 }
 
