@@ -354,7 +354,7 @@ protected:
         ASSERT_TRUE(text) << GetParam();
         html = *text;
     }
-    // The entry a marker names, which must be one shown on this page.
+    // The entry a marker names: one this page shows (the help page may name any).
     const calc::CatalogueEntry* entryOf(const std::string& id) const {
         const calc::CatalogueEntry* entry = calc::entryForId(id);
         EXPECT_NE(entry, nullptr) << "unknown id " << id;
