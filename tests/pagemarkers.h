@@ -3,8 +3,13 @@
 // The marked sections of a description page, for the page tests:
 //   <!-- NAME: FIELD | FIELD ... -->  ...what the reader sees...  <!-- /NAME -->
 // The markers are comments, so a reader (or Qt's view) never shows them.
-// Also how a page writes a menu caption.
+// Also how a page writes a menu caption and what a reader sees of its HTML.
 
+#include "calc/utf8.h"
+
+#include <map>
+#include <optional>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -38,6 +43,54 @@ inline std::string trim(const std::string& s) {
     }
     const auto last = s.find_last_not_of(" \t\r\n");
     return s.substr(first, last - first + 1);
+}
+
+// The words of a marker field: "rc4 10 10 1" -> {"rc4", "10", "10", "1"}.
+inline std::vector<std::string> words(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> out;
+    for (std::string w; in >> w;) {
+        out.push_back(w);
+    }
+    return out;
+}
+
+inline std::string withoutComments(const std::string& html) {
+    static const std::regex comment("<!--[\\s\\S]*?-->");
+    return std::regex_replace(html, comment, " ");
+}
+
+// What a reader sees of a piece of HTML: tags and comments dropped, entities
+// decoded, word joiners (which only keep "1 kΩ～1 MΩ" on one line) dropped,
+// white space collapsed to single spaces.
+inline std::string visibleText(const std::string& html) {
+    static const std::regex tag("<[^>]*>");
+    static const std::map<std::string, char32_t> named{
+        {"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"quot", '"'}, {"nbsp", ' '}};
+    const std::string noTags = std::regex_replace(withoutComments(html), tag, " ");
+    std::string decoded;
+    for (std::size_t i = 0; i < noTags.size(); ++i) {
+        const auto semi = noTags[i] == '&' ? noTags.find(';', i) : std::string::npos;
+        if (semi != std::string::npos && semi - i <= 10) {
+            const std::string name = noTags.substr(i + 1, semi - i - 1);
+            std::optional<char32_t> cp;
+            if (const auto it = named.find(name); it != named.end()) {
+                cp = it->second;
+            } else if (name.size() > 1 && name[0] == '#') {
+                const bool hex = name[1] == 'x' || name[1] == 'X';
+                cp = static_cast<char32_t>(
+                    std::stoul(name.substr(hex ? 2 : 1), nullptr, hex ? 16 : 10));
+            }
+            if (cp) {
+                calc::appendUtf8(decoded, *cp);
+                i = semi;
+                continue;
+            }
+        }
+        decoded += noTags[i];
+    }
+    static const std::regex joiner("\u2060"), space("[ \t\r\n]+");
+    return trim(std::regex_replace(std::regex_replace(decoded, joiner, ""), space, " "));
 }
 
 // Every section marked `name`, in page order. Throws std::runtime_error

@@ -11,13 +11,15 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
+
+using pagetest::visibleText;
+using pagetest::words;
 
 std::string readPage(std::string_view page) {
     // Catalogue pages are "\html\kivN.htm".
@@ -26,33 +28,6 @@ std::string readPage(std::string_view page) {
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
-}
-
-std::string visible(const std::string& html) {
-    static const std::regex comment("<!--[\\s\\S]*?-->");
-    static const std::regex tag("<[^>]*>");
-    std::string text = std::regex_replace(std::regex_replace(html, comment, " "), tag, " ");
-    // Word joiners keep "1 kΩ～1 MΩ" on one line; the reader does not see them.
-    for (const auto& [entity, ch] : {std::pair{"&lt;", "<"},
-                                     {"&gt;", ">"},
-                                     {"&amp;", "&"},
-                                     {"&nbsp;", " "},
-                                     {"&#8288;", ""},
-                                     {"\u2060", ""}}) {
-        for (auto pos = text.find(entity); pos != std::string::npos; pos = text.find(entity)) {
-            text.replace(pos, std::string_view(entity).size(), ch);
-        }
-    }
-    return text;
-}
-
-std::vector<std::string> words(const std::string& text) {
-    std::istringstream s(text);
-    std::vector<std::string> out;
-    for (std::string w; s >> w;) {
-        out.push_back(w);
-    }
-    return out;
 }
 
 std::size_t count(const std::string& text, const std::string& needle) {
@@ -104,7 +79,7 @@ TEST_P(DesignSection, IsTheLastSectionAndPointsToTheDialog) {
 }
 
 TEST_P(DesignSection, QuotesTheRules) {
-    const std::string text = visible(html);
+    const std::string text = visibleText(html);
     const calc::DesignRules& rules = *calc::designRules(entry.mode);
     const auto span = [](calc::Span r, std::string_view unit) {
         return calc::engineeringText(r.low, unit, 6, " ") + "～" +
@@ -161,17 +136,18 @@ TEST_P(DesignSection, WorkedDesignIsTheSearchsFirstAnswer) {
         }
     }
     request.targetHz = std::stod(freq) * scale;
+    // Which part's series an option names: R, C, L.
+    static const std::map<std::string, std::size_t> seriesOptions{
+        {"series=", 0}, {"cseries=", 1}, {"lseries=", 2}};
     for (const std::string& option : std::vector(head.begin() + 2, head.end())) {
-        const std::string value = option.substr(option.find_first_of("=:") + 1);
-        if (option.starts_with("duty=")) {
+        const auto sep = option.find_first_of("=:");
+        const std::string key = option.substr(0, sep + 1); // with its = or :
+        const std::string value = option.substr(sep + 1);
+        if (key == "duty=") {
             request.duty = std::stod(value);
-        } else if (option.starts_with("series=")) {
-            request.parts[0].series = *calc::seriesFromName(value);
-        } else if (option.starts_with("cseries=")) {
-            request.parts[1].series = *calc::seriesFromName(value);
-        } else if (option.starts_with("lseries=")) {
-            request.parts[2].series = *calc::seriesFromName(value);
-        } else if (option.starts_with("fix:")) {
+        } else if (seriesOptions.contains(key)) {
+            request.parts[seriesOptions.at(key)].series = *calc::seriesFromName(value);
+        } else if (key == "fix:") {
             const std::string name = value.substr(0, value.find('='));
             bool known = false;
             for (const auto& in : inputs) {
@@ -191,7 +167,7 @@ TEST_P(DesignSection, WorkedDesignIsTheSearchsFirstAnswer) {
     const calc::Candidate& best = result.candidates.front();
     const std::vector<std::string> values = words(m.fields[1]);
     ASSERT_EQ(values.size(), inputs.size());
-    const std::string seen = visible(m.content);
+    const std::string seen = visibleText(m.content);
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         EXPECT_EQ(values[i], best.inputs[inputs[i].box]) << inputs[i].name;
         const std::string typed = std::string(entry.captions[inputs[i].box]) + " " + values[i];

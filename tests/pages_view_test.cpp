@@ -103,6 +103,17 @@ public:
     }
 };
 
+// Shows a page in `view` at the window's size and paints its first screen;
+// false if the window never came up.
+bool showPage(HelpView& view, const QString& path) {
+    view.resize(HelpView::kSize);
+    view.setSource(QUrl::fromLocalFile(path));
+    view.show();
+    const bool exposed = QTest::qWaitForWindowExposed(&view);
+    view.grab();
+    return exposed;
+}
+
 // Text as the layout holds it, for comparing: no-break spaces as spaces,
 // word joiners and the line separators of <br> dropped.
 QString plain(QString text) {
@@ -153,49 +164,36 @@ private slots:
         QCOMPARE(image.size(), renderer.defaultSize());
     }
 
-    void pageImagesMatchTheirSchematics_data() { pages(); }
-
-    void pageImagesMatchTheirSchematics() {
-        QFETCH(QString, file);
-        const QString html = readText(QDir(kHtmlDir).filePath(file));
-        QVERIFY(!html.isEmpty());
-        for (const ImageRef& ref : imagesOf(html)) {
-            QSvgRenderer renderer(QDir(kHtmlDir).filePath(ref.src));
-            QVERIFY2(renderer.isValid(), qPrintable(ref.src));
-            QCOMPARE(QSize(ref.width, ref.height), renderer.defaultSize());
-        }
-    }
-
     void pageRendersInTheView_data() { pages(); }
 
+    // Each picture is asked for at its schematic's own size, and the view
+    // decodes the page, loads its stylesheet and pictures and fits them.
     void pageRendersInTheView() {
         QFETCH(QString, file);
         QFETCH(QString, title);
         const QString path = QDir(kHtmlDir).filePath(file);
+        const QString html = readText(path);
+        QVERIFY(!html.isEmpty());
+        QStringList expected;
+        for (const ImageRef& ref : imagesOf(html)) {
+            QSvgRenderer renderer(QDir(kHtmlDir).filePath(ref.src));
+            QVERIFY2(renderer.isValid(), qPrintable(ref.src));
+            QCOMPARE(QSize(ref.width, ref.height), renderer.defaultSize());
+            expected.append(ref.src);
+        }
 
         RecordingBrowser view;
-        view.resize(HelpView::kSize);
-        view.setSource(QUrl::fromLocalFile(path));
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        view.grab(); // lay out and paint the whole first screen
-
+        QVERIFY(showPage(view, path));
         // A mis-decoded page would not reproduce the Chinese title.
         QCOMPARE(view.documentTitle(), title);
         QCOMPARE(view.styleSheets, QStringList{QStringLiteral("style.css")});
         QVERIFY2(view.failed.isEmpty(), qPrintable(view.failed.join(u' ')));
-
-        QStringList expected;
-        for (const ImageRef& ref : imagesOf(readText(path))) {
-            expected.append(ref.src);
-        }
-        expected.removeDuplicates();
-        QStringList loaded = view.images;
-        loaded.removeDuplicates();
-        expected.sort();
-        loaded.sort();
-        QCOMPARE(loaded, expected);
-
+        const auto distinct = [](QStringList files) {
+            files.removeDuplicates();
+            files.sort();
+            return files;
+        };
+        QCOMPARE(distinct(view.images), distinct(expected));
         QCOMPARE(view.horizontalScrollBar()->maximum(), 0);
     }
 
@@ -209,18 +207,11 @@ private slots:
         const QString html = readText(path);
         const QStringList inlineFormulas =
             contents(html, QStringLiteral("<span class=\"nw\">(.*?)</span>"));
-        QStringList formulaLines;
-        for (const QString& block :
-             contents(html, QStringLiteral("<p class=\"formula\">(.*?)</p>"))) {
-            formulaLines.append(block);
-        }
+        const QStringList formulaLines =
+            contents(html, QStringLiteral("<p class=\"formula\">(.*?)</p>"));
 
         HelpView view;
-        view.resize(HelpView::kSize);
-        view.setSource(QUrl::fromLocalFile(path));
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        view.grab();
+        QVERIFY(showPage(view, path));
         // The view lays out only what it has shown; the rest of a long page
         // (its last sections) is laid out here, so that they are checked too.
         view.document()->documentLayout()->blockBoundingRect(view.document()->lastBlock());
