@@ -13,21 +13,14 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 #include <memory>
 
 namespace {
 
-QAccessibleInterface* accessible(QWidget& w, const char* name) {
-    QWidget* c = w.findChild<QWidget*>(QString::fromLatin1(name));
-    return c ? QAccessible::queryAccessibleInterface(c) : nullptr;
-}
+using uitest::child;
 
-QString nameOf(QWidget& w, const char* name) {
-    QAccessibleInterface* a = accessible(w, name);
-    return a ? a->text(QAccessible::Name) : QStringLiteral("<none>");
-}
+const calc::Inputs kOneOne{"1", "1", "", ""};
 
 // Drags the mouse across the whole text of a result line; the point it ends at.
 QPoint selectWithMouse(QLabel* line) {
@@ -42,9 +35,9 @@ QPoint selectWithMouse(QLabel* line) {
 }
 
 void calculateOneOne(Form1& w) {
-    QTest::keyClicks(w.findChild<QLineEdit*>(QStringLiteral("Text2")), "1");
-    QTest::keyClicks(w.findChild<QLineEdit*>(QStringLiteral("Text3")), "1");
-    w.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+    QTest::keyClicks(child<QLineEdit>(w, "Text2"), "1");
+    QTest::keyClicks(child<QLineEdit>(w, "Text3"), "1");
+    child<QPushButton>(w, "Command1")->click();
 }
 
 } // namespace
@@ -53,47 +46,52 @@ class AccessibilityTest : public uitest::FormTest {
     Q_OBJECT
 
 private slots:
-    void inputBoxesAreNamedByTheirCaptions() {
-        Form1& w = form();
-        const char* boxes[] = {"Text2", "Text3", "Text4", "Text5"};
-        const QStringList startup = uitest::captionsOf("startup");
-        for (int i = 0; i < 4; ++i) {
-            QAccessibleInterface* a = accessible(w, boxes[i]);
-            QVERIFY(a);
-            QCOMPARE(a->role(), QAccessible::EditableText);
-            QCOMPARE(a->text(QAccessible::Name), startup[i]);
+    // What a screen reader says of each control: the boxes by their
+    // captions at start-up and after a selection, the button, the view, its
+    // heading and the picture, and the result lines as they are shown.
+    void controlsAreNamed_data() {
+        QTest::addColumn<QString>("before"); // a menu item chosen, or "1 1" typed and calculated
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<int>("role"); // -1 where any will do
+        QTest::addColumn<QString>("name");
+        const auto row = [](const QString& before, const QString& control, int role,
+                            const QString& name) {
+            QTest::addRow("%s %s", before.isEmpty() ? "start-up" : qPrintable(before),
+                          qPrintable(control))
+                << before << control << role << name;
+        };
+        for (const char* id : {"startup", "lc4"}) {
+            const QStringList captions = uitest::captionsOf(id);
+            for (int i = 0; i < 4; ++i) {
+                row(id == QStringLiteral("lc4") ? "mnuLc4" : "",
+                    QStringLiteral("Text%1").arg(i + 2), QAccessible::EditableText, captions[i]);
+            }
         }
-
-        w.findChild<QAction*>(QStringLiteral("mnuLc4"))->trigger();
-
-        const QStringList lc4 = uitest::captionsOf("lc4");
-        for (int i = 0; i < 4; ++i) {
-            QCOMPARE(nameOf(w, boxes[i]), lc4[i]);
-        }
+        row("", "Command1", QAccessible::Button, QStringLiteral("计算"));
+        row("", "WebBrowser1", -1, QStringLiteral("电路简介"));
+        row("", "Lable1", -1, QStringLiteral("电路简介"));
+        row("", "Image1", -1, QStringLiteral("振荡电路计算器"));
+        const QStringList lines = uitest::linesOf(1, kOneOne);
+        row("1 1", "Label7", QAccessible::StaticText, lines[calc::T]);
+        row("1 1", "Label8", -1, lines[calc::F]);
     }
 
-    void buttonViewAndHeadingHaveNames() {
+    void controlsAreNamed() {
+        QFETCH(QString, before);
+        QFETCH(QString, control);
+        QFETCH(int, role);
+        QFETCH(QString, name);
         Form1& w = form();
-        QAccessibleInterface* button = accessible(w, "Command1");
-        QVERIFY(button);
-        QCOMPARE(button->role(), QAccessible::Button);
-        QCOMPARE(button->text(QAccessible::Name), QStringLiteral("计算"));
-        QCOMPARE(nameOf(w, "WebBrowser1"), QStringLiteral("电路简介"));
-        QCOMPARE(nameOf(w, "Lable1"), QStringLiteral("电路简介"));
-        QCOMPARE(nameOf(w, "Image1"), QStringLiteral("振荡电路计算器"));
-    }
-
-    void resultLinesReadAsShown() {
-        Form1& w = form();
-        QTest::keyClicks(w.findChild<QLineEdit*>(QStringLiteral("Text2")), "1");
-        QTest::keyClicks(w.findChild<QLineEdit*>(QStringLiteral("Text3")), "1");
-        w.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
-        QAccessibleInterface* t = accessible(w, "Label7");
-        QVERIFY(t);
-        QCOMPARE(t->role(), QAccessible::StaticText);
-        const QStringList lines = uitest::linesOf(1, {"1", "1", "", ""});
-        QCOMPARE(t->text(QAccessible::Name), lines[calc::T]);
-        QCOMPARE(nameOf(w, "Label8"), lines[calc::F]);
+        if (before == "1 1") {
+            calculateOneOne(w);
+        } else if (!before.isEmpty()) {
+            w.findChild<QAction*>(before)->trigger();
+        }
+        QWidget* c = child<QWidget>(w, qPrintable(control));
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(c);
+        QVERIFY(a);
+        QVERIFY2(role == -1 || a->role() == role, qPrintable(QString::number(a->role())));
+        QCOMPARE(a->text(QAccessible::Name), name);
     }
 
     // F1, wherever the focus is, shows the help page as its menu item does.
@@ -104,7 +102,7 @@ private slots:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
         const calc::CatalogueEntry& help = calc::kCatalogue.back();
         QCOMPARE(help.kind, calc::EntryKind::Help);
-        QCOMPARE(w.findChild<HelpView*>(QStringLiteral("WebBrowser1"))->source().fileName(),
+        QCOMPARE(child<HelpView>(w, "WebBrowser1")->source().fileName(),
                  QString::fromUtf8(help.page.data(), help.page.size()).section(u'\\', -1));
     }
 
@@ -112,14 +110,10 @@ private slots:
         Form1& w = form();
         w.findChild<QAction*>(QStringLiteral("mnuQuartz1"))->trigger();
         QString read;
-        QTimer::singleShot(0, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box) {
-                return;
-            }
+        const auto click = [&] { child<QPushButton>(w, "Command1")->click(); };
+        QVERIFY(uitest::withModal<QMessageBox>(click, [&](QMessageBox& box) {
             // The text a screen reader reads is somewhere in the box's tree.
-            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(box);
-            QList<QAccessibleInterface*> todo{a};
+            QList<QAccessibleInterface*> todo{QAccessible::queryAccessibleInterface(&box)};
             while (!todo.isEmpty()) {
                 QAccessibleInterface* n = todo.takeFirst();
                 if (n->text(QAccessible::Name).contains(QStringLiteral("不用计算！"))) {
@@ -129,9 +123,8 @@ private slots:
                     todo << n->child(i);
                 }
             }
-            box->buttons().first()->click();
-        });
-        w.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+            box.buttons().first()->click();
+        }));
         QCOMPARE(read, QStringLiteral("不用计算！"));
     }
 
@@ -139,16 +132,16 @@ private slots:
         Form1& w = form();
         calculateOneOne(w);
         for (const char* name : {"Label5", "Label6", "Label7", "Label8"}) {
-            auto* l = w.findChild<QLabel*>(QString::fromLatin1(name));
+            auto* l = child<QLabel>(w, name);
             QVERIFY(l->textInteractionFlags() & Qt::TextSelectableByMouse);
             QCOMPARE(l->focusPolicy(), Qt::NoFocus);
         }
         // Select Label7's text with the mouse and copy it.
         QWidget* focused = w.focusWidget();
         QVERIFY(focused);
-        auto* t = w.findChild<QLabel*>(QStringLiteral("Label7"));
+        auto* t = child<QLabel>(w, "Label7");
         const QPoint to = selectWithMouse(t);
-        const QString shown = uitest::linesOf(1, {"1", "1", "", ""})[calc::T];
+        const QString shown = uitest::linesOf(1, kOneOne)[calc::T];
         QCOMPARE(t->selectedText(), shown);
         QCOMPARE(w.focusWidget(), focused);
 
@@ -178,10 +171,10 @@ private slots:
     void ctrlCCopiesTheLastSelection() {
         Form1& w = form();
         calculateOneOne(w);
-        auto* box = w.findChild<QLineEdit*>(QStringLiteral("Text3"));
+        auto* box = child<QLineEdit>(w, "Text3");
         box->setFocus();
         box->selectAll();
-        auto* t = w.findChild<QLabel*>(QStringLiteral("Label7"));
+        auto* t = child<QLabel>(w, "Label7");
         selectWithMouse(t);
         QCOMPARE(w.focusWidget(), box);
         QGuiApplication::clipboard()->clear();

@@ -36,6 +36,8 @@ namespace {
 
 using uitest::child;
 
+const calc::Inputs kRc4{"10", "10", "1", ""};
+
 // Pixels near the channel's colour in the view's screen: the trace's ink.
 int inkOf(ScopeView& view, std::size_t channel) {
     const QImage image = view.grab().toImage();
@@ -72,6 +74,15 @@ class ScopeWindowTest : public uitest::FormTest {
         }
     }
     void calculate() { child<QPushButton>(form(), "Command1")->click(); }
+    // The circuit and its boxes chosen, "计算" pressed unless told not to,
+    // and the scope window opened from the menu.
+    ScopeWindow* openOn(const char* id, const calc::Inputs& boxes, bool calculated = true) {
+        choose(id, boxes);
+        if (calculated) {
+            calculate();
+        }
+        return open();
+    }
     ScopeWindow* open() {
         form().findChild<QAction*>(QStringLiteral("mnuScope"))->trigger();
         return form().scopeWindow();
@@ -84,9 +95,7 @@ class ScopeWindowTest : public uitest::FormTest {
 
 private slots:
     void opensWithIdealTraceAtOnce() {
-        choose("rc4", {"10", "10", "1", ""});
-        calculate();
-        ScopeWindow* w = open();
+        ScopeWindow* w = openOn("rc4", kRc4);
         QVERIFY(w);
         QVERIFY(QTest::qWaitForWindowExposed(w));
         // Drawn before any simulation: the formula's two channels.
@@ -94,8 +103,7 @@ private slots:
         QCOMPARE(w->view()->picture().channels.size(), std::size_t(2));
         QVERIFY(inkOf(*w->view(), 0) > 100);
         QVERIFY(inkOf(*w->view(), 1) > 100);
-        QVERIFY(finished(w));
-        QVERIFY2(w->simulation(), qPrintable(w->status()));
+        QVERIFY2(finished(w) && w->simulation(), qPrintable(w->status()));
         QCOMPARE(w->simulation()->outcome, sim::Simulation::Outcome::Oscillates);
         QVERIFY(!w->view()->picture().channels[0].simulated.time.empty());
     }
@@ -103,8 +111,7 @@ private slots:
     // A second "计算" while the first runs: only the second's result lands,
     // and a circuit change follows.
     void followsAndSupersedes() {
-        choose("rc4", {"10", "10", "1", ""});
-        ScopeWindow* w = open();
+        ScopeWindow* w = openOn("rc4", kRc4, false);
         calculate();
         child<QLineEdit>(form(), "Text4")->setText(QStringLiteral("0.5"));
         calculate();
@@ -116,15 +123,13 @@ private slots:
         QCOMPARE(w->simulation()->formula.t, p.t / 1000);
 
         choose("rc3", {"10", "0.1", "", ""});
-        QVERIFY(finished(w));
-        QVERIFY2(w->simulation(), qPrintable(w->status()));
+        QVERIFY2(finished(w) && w->simulation(), qPrintable(w->status()));
         QCOMPARE(w->simulation()->netlist.probe, std::string("out"));
         QVERIFY(w->simulation()->netlist.text.find("rc3") != std::string::npos);
     }
 
     void cancelLeavesNoResult() {
-        choose("lc4", {"164", "680", "68", "680"});
-        ScopeWindow* w = open();
+        ScopeWindow* w = openOn("lc4", {"164", "680", "68", "680"}, false);
         QVERIFY(w->running());
         QSignalSpy finishedRuns(w, &ScopeWindow::runFinished);
         child<QPushButton>(*w, "scopeCancel")->click();
@@ -149,21 +154,30 @@ private slots:
         }
     }
 
-    // The exports: a picture in each format and samples whose rising edges
-    // are the readout's period apart.
-    void exportsPictureAndSamples() {
-        choose("rc4", {"10", "10", "1", ""});
-        ScopeWindow* w = open();
-        QVERIFY(finished(w));
-        QVERIFY2(w->simulation(), qPrintable(w->status()));
+    // The exports: a picture in each format, samples whose rising edges are
+    // the readout's period apart, and a one-page report whose text names
+    // every input.
+    void exportsPictureSamplesAndReport() {
+        ScopeWindow* w = openOn("rc4", kRc4, false);
+        QVERIFY2(finished(w) && w->simulation(), qPrintable(w->status()));
         QTemporaryDir dir;
+        const auto contents = [&](const char* name) {
+            QFile file(dir.filePath(name));
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
         QVERIFY(w->savePicture(dir.filePath("scope.png")));
         QVERIFY(!QImage(dir.filePath("scope.png")).isNull());
         QVERIFY(w->savePicture(dir.filePath("scope.svg")));
-        QFile svg(dir.filePath("scope.svg"));
-        QVERIFY(svg.open(QIODevice::ReadOnly) && svg.readAll().contains("<svg"));
+        QVERIFY(contents("scope.svg").contains("<svg"));
         QVERIFY(w->saveSamples(dir.filePath("scope.csv")));
         QVERIFY(w->saveNetlist(dir.filePath("scope.cir")));
+        QVERIFY(w->saveReport(dir.filePath("report.pdf")));
+        const QByteArray pdf = contents("report.pdf");
+        QVERIFY(pdf.startsWith("%PDF"));
+        QCOMPARE(pdf.count("/Type /Page\n") + pdf.count("/Type /Page\r"), 1);
+        if (const QByteArray shot = qgetenv("OSC_REPORT_SHOT"); !shot.isEmpty()) {
+            QVERIFY(QFile::copy(dir.filePath("report.pdf"), QString::fromLocal8Bit(shot)));
+        }
 
         QFile csv(dir.filePath("scope.csv"));
         QVERIFY(csv.open(QIODevice::ReadOnly | QIODevice::Text));
@@ -185,30 +199,13 @@ private slots:
         QVERIFY(rises.size() >= 2);
         const double period = (rises.back() - rises.front()) / double(rises.size() - 1);
         QVERIFY2(std::abs(period / m.period - 1) < 0.01, qPrintable(QString::number(period)));
-        QVERIFY(w->allText().contains(QString::fromStdString(calc::readable(m.frequency, "Hz"))));
-    }
-
-    // The report: one PDF page; the text it prints names every input.
-    void reportIsOnePage() {
-        choose("rc4", {"10", "10", "1", ""});
-        ScopeWindow* w = open();
-        QVERIFY(finished(w));
-        QTemporaryDir dir;
-        QVERIFY(w->saveReport(dir.filePath("report.pdf")));
-        QFile pdf(dir.filePath("report.pdf"));
-        QVERIFY(pdf.open(QIODevice::ReadOnly));
-        const QByteArray bytes = pdf.readAll();
-        QVERIFY(bytes.startsWith("%PDF"));
-        QCOMPARE(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r"), 1);
         const QString text = w->allText();
+        QVERIFY(text.contains(QString::fromStdString(calc::readable(m.frequency, "Hz"))));
         for (const auto& caption : calc::entryForId("rc4")->captions) {
             if (caption != calc::kNone) {
                 QVERIFY(text.contains(QString::fromUtf8(caption.data(), caption.size()) +
                                       QStringLiteral(" = ")));
             }
-        }
-        if (const QByteArray shot = qgetenv("OSC_REPORT_SHOT"); !shot.isEmpty()) {
-            QVERIFY(QFile::copy(dir.filePath("report.pdf"), QString::fromLocal8Bit(shot)));
         }
     }
 
@@ -216,9 +213,7 @@ private slots:
     // reader says, and the readout and the table are among them, the
     // readout read as shown and the table cell by cell.
     void tabReachesNamedReadoutAndTable() {
-        choose("rc4", {"10", "10", "1", ""});
-        calculate();
-        ScopeWindow* w = open();
+        ScopeWindow* w = openOn("rc4", kRc4);
         QVERIFY(finished(w));
         QApplication::setActiveWindow(w);
         QVERIFY(QTest::qWaitForWindowActive(w));
@@ -302,20 +297,14 @@ private slots:
         if (file.isEmpty()) {
             QSKIP("OSC_SCOPE_SHOT not set");
         }
-        const QByteArray id = qEnvironmentVariableIsSet("OSC_SCOPE_CIRCUIT")
-                                  ? qgetenv("OSC_SCOPE_CIRCUIT")
-                                  : QByteArray("rc4");
-        const QList<QByteArray> values =
-            (qEnvironmentVariableIsSet("OSC_SCOPE_BOXES") ? qgetenv("OSC_SCOPE_BOXES")
-                                                          : QByteArray("10 10 1"))
-                .split(' ');
+        const QString id = qEnvironmentVariable("OSC_SCOPE_CIRCUIT", QStringLiteral("rc4"));
+        const QStringList values =
+            qEnvironmentVariable("OSC_SCOPE_BOXES", QStringLiteral("10 10 1")).split(u' ');
         calc::Inputs boxes;
         for (qsizetype i = 0; i < values.size() && i < 4; ++i) {
             boxes[std::size_t(i)] = values[i].toStdString();
         }
-        choose(id.constData(), boxes);
-        calculate();
-        ScopeWindow* w = open();
+        ScopeWindow* w = openOn(qPrintable(id), boxes);
         QVERIFY(QTest::qWaitForWindowExposed(w));
         QVERIFY(finished(w));
         // OSC_SCOPE_STARTUP: the start-up view instead of the settled one.

@@ -43,6 +43,8 @@ QString appHtml() {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/html");
 }
 
+const QByteArray kHead = "<html><head><meta charset=\"utf-8\"></head><body>";
+
 bool writeFile(const QString& path, const QByteArray& data) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
@@ -119,172 +121,126 @@ public slots:
     void openInBrowser(const QUrl& url) { browserOpened_.append(url); }
 
 private slots:
-    void cleanup() { HelpView::setImageReaders(std::nullopt); }
-
-    // Each case runs in a child process that is killed if it is not done in
-    // time: the fault being guarded against is a view that never returns.
-    void readsOnlyBoundedRegularFiles_data() {
-        QTest::addColumn<QString>("page");
-        QTest::addColumn<QString>("shown");   // "page" or "notice"
-        QTest::addColumn<QString>("wording"); // in the shown text
-        QTest::newRow("ordinary page") << "plain.htm"
-                                       << "page"
-                                       << "普通的页";
-        QTest::newRow("FIFO as page") << "fifo.htm"
-                                      << "notice"
-                                      << "无法显示此页";
-        QTest::newRow("link to /dev/zero as page") << "zero.htm"
-                                                   << "notice"
-                                                   << "无法显示此页";
-        QTest::newRow("oversized page") << "big.htm"
-                                        << "notice"
-                                        << "无法显示此页";
-        QTest::newRow("folder as page") << "folder.htm"
-                                        << "notice"
-                                        << "无法显示此页";
-        QTest::newRow("missing page") << "missing.htm"
-                                      << "notice"
-                                      << "无法显示此页";
-        QTest::newRow("empty page") << "empty.htm"
-                                    << "notice"
-                                    << "此页为空";
-        QTest::newRow("special pictures and stylesheet") << "hostile.htm"
-                                                         << "page"
-                                                         << "图";
+    // Each test function's own folder, with an html folder in it.
+    void init() {
+        tmp_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(tmp_->isValid());
+        QVERIFY(dir().mkdir("html"));
+    }
+    void cleanup() {
+        HelpView::setImageReaders(std::nullopt);
+        tmp_.reset();
     }
 
-    void readsOnlyBoundedRegularFiles() {
-#ifndef Q_OS_UNIX
-        QSKIP("needs FIFOs and /dev/zero");
-#else
-        QFETCH(QString, page);
-        QFETCH(QString, shown);
-        QFETCH(QString, wording);
-        QTemporaryDir tmp;
-        QVERIFY(tmp.isValid());
-        const QDir dir(tmp.path());
-        const QByteArray head = "<html><head><meta charset=\"utf-8\"></head><body>";
-        QVERIFY(writeFile(dir.filePath("plain.htm"), head + "<p>普通的页</p></body></html>"));
-        QCOMPARE(mkfifo(QFile::encodeName(dir.filePath("fifo.htm")).constData(), 0600), 0);
-        QCOMPARE(mkfifo(QFile::encodeName(dir.filePath("fifo.png")).constData(), 0600), 0);
-        QCOMPARE(mkfifo(QFile::encodeName(dir.filePath("fifo.css")).constData(), 0600), 0);
-        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), dir.filePath("zero.htm")));
-        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), dir.filePath("zero.svg")));
-        QByteArray big = head + "<p>";
-        big.append(QByteArray(HelpView::kMaxPageBytes, 'x'));
-        QVERIFY(writeFile(dir.filePath("big.htm"), big));
-        QVERIFY(writeFile(dir.filePath("big.png"), QByteArray(HelpView::kMaxPictureBytes + 1, 0)));
-        QVERIFY(dir.mkdir("folder.htm"));
-        QVERIFY(writeFile(dir.filePath("empty.htm"), {}));
-        QVERIFY(writeFile(dir.filePath("hostile.htm"),
-                          "<html><head><meta charset=\"utf-8\">"
-                          "<link rel=\"stylesheet\" href=\"fifo.css\"></head><body><p>图</p>"
-                          "<img src=\"zero.svg\" width=\"20\" height=\"20\">"
-                          "<img src=\"fifo.png\"><img src=\"big.png\">"
-                          "<img src=\"/dev/zero\"></body></html>"));
-
-        const QStringList out = shownInChild(dir.filePath(page));
-        QVERIFY2(out.size() >= 2, "the view crashed or did not finish within 15 s");
-        QCOMPARE(out[0], shown);
-        QVERIFY2(out[1].contains(wording), qPrintable(out[1]));
-#endif
-    }
-
-    // Pages that crashed the view or kept it busy for minutes, and a page
-    // beyond each limit that guards against them (ui/pageguard.h): refused,
-    // or shown with its sizes held to the limits.
+    // Pages that crashed the view or kept it busy for minutes, files it
+    // must not read (special, oversized or missing ones), and a page beyond
+    // each limit that guards against them (ui/pageguard.h): refused, or
+    // shown with its sizes held to the limits. Each row runs in a child
+    // process that is killed if it is not done in time: the fault being
+    // guarded against is a view that never returns.
     void hostilePagesAreBounded_data() {
         using namespace pageguard;
+        QTest::addColumn<QString>("file"); // shown; hostile.htm holds `page`
         QTest::addColumn<QByteArray>("page");
         QTest::addColumn<QString>("shown");   // "page" or "notice"
         QTest::addColumn<QString>("wording"); // in the shown text
+        const QString notice = QStringLiteral("notice");
         const QString refused = QStringLiteral("无法显示此页");
+        const auto refuses = [&](const char* row, const QByteArray& page,
+                                 const char* file = "hostile.htm") {
+            QTest::newRow(row) << QString::fromLatin1(file) << page << notice << refused;
+        };
+        const auto shows = [](const char* row, const QByteArray& page, const char* wording) {
+            QTest::newRow(row) << QStringLiteral("hostile.htm") << page << QStringLiteral("page")
+                               << QString::fromUtf8(wording);
+        };
+        shows("ordinary page", kHead + "<p>普通的页</p></body></html>", "普通的页");
+        refuses("oversized page", kHead + "<p>" + QByteArray(HelpView::kMaxPageBytes, 'x'));
+        refuses("folder as page", {}, "folder.htm");
+        refuses("missing page", {}, "missing.htm");
+        QTest::newRow("empty page") << QStringLiteral("hostile.htm") << QByteArray() << notice
+                                    << QStringLiteral("此页为空");
+#ifdef Q_OS_UNIX
+        refuses("FIFO as page", {}, "fifo.htm");
+        refuses("link to /dev/zero as page", {}, "zero.htm");
+        shows("special pictures and stylesheet",
+              "<html><head><meta charset=\"utf-8\">"
+              "<link rel=\"stylesheet\" href=\"fifo.css\"></head><body><p>图</p>"
+              "<img src=\"zero.svg\" width=\"20\" height=\"20\">"
+              "<img src=\"fifo.png\"><img src=\"big.png\"><img src=\"/dev/zero\"></body></html>",
+              "图");
+#endif
         const auto tables = [](const char* level) { return QByteArray(level).repeated(400); };
-        QTest::newRow("tables in tables") << tables("<table><tr><td>") << "notice" << refused;
-        QTest::newRow("closing tags in comments")
-            << tables("<table><tr><td><!--</td></tr></table>-->") << "notice" << refused;
+        refuses("tables in tables", tables("<table><tr><td>"));
+        refuses("closing tags in comments", tables("<table><tr><td><!--</td></tr></table>-->"));
         // The second <p> closes the <b>, so Qt ignores </b>: the tables nest.
-        QTest::newRow("closing tag of a closed element")
-            << tables("<p><b><p><table><tr><td></b>") << "notice" << refused;
-        QTest::newRow("elements in elements")
-            << QByteArray("<div>").repeated(kMaxDepth + 1) << "notice" << refused;
-        QTest::newRow("links in links")
-            << QByteArray("<link>").repeated(kMaxDepth + 1) << "notice" << refused;
-        QTest::newRow("elements") << "<ul>" + QByteArray("<li>x</li>").repeated(kMaxElements)
-                                  << "notice" << refused;
-        QTest::newRow("line breaks")
-            << "<pre>" + QByteArray(kMaxLineBreaks + 1, '\n') << "notice" << refused;
-        QTest::newRow("run without a space")
-            << "<p>" + QByteArray(kMaxRun + 1, 'a') << "notice" << refused;
-        QTest::newRow("style rules")
-            << "<style>" + QByteArray("p{}").repeated(kMaxStyleRules + 1) + "</style><p>x"
-            << "notice" << refused;
-        QTest::newRow("character reference in a style")
-            << QByteArray("<p style=\"font-size:1&#48;00000pt\">x") << "page"
-            << "x";
+        refuses("closing tag of a closed element", tables("<p><b><p><table><tr><td></b>"));
+        refuses("elements in elements", QByteArray("<div>").repeated(kMaxDepth + 1));
+        refuses("links in links", QByteArray("<link>").repeated(kMaxDepth + 1));
+        refuses("elements", "<ul>" + QByteArray("<li>x</li>").repeated(kMaxElements));
+        refuses("line breaks", "<pre>" + QByteArray(kMaxLineBreaks + 1, '\n'));
+        refuses("run without a space", "<p>" + QByteArray(kMaxRun + 1, 'a'));
+        refuses("style rules",
+                "<style>" + QByteArray("p{}").repeated(kMaxStyleRules + 1) + "</style><p>x");
+        shows("character reference in a style", "<p style=\"font-size:1&#48;00000pt\">x", "x");
         // Qt fills each row up to the widest with cells of their own.
-        QTest::newRow("rows of wide cells")
-            << "<table border=1>" +
-                   QByteArray("<tr><td colspan=\"1000000\">a</td></tr>").repeated(200)
-            << "notice" << refused;
-        QTest::newRow("rows of wide cells, 4 KB")
-            << "<table border=1>" +
-                   QByteArray("<tr><td colspan=\"100000\">a</td></tr>").repeated(100)
-            << "notice" << refused;
+        const auto wideRows = [](const char* colspan, int rows) {
+            return "<table border=1>" +
+                   ("<tr><td colspan=\"" + QByteArray(colspan) + "\">a</td></tr>").repeated(rows);
+        };
+        refuses("rows of wide cells", wideRows("1000000", 200));
+        refuses("rows of wide cells, 4 KB", wideRows("100000", 100));
         // Markup that Qt could read otherwise than the guard's count.
-        QTest::newRow("closing tag in a value")
-            << QByteArray("<b title=\"</b>\">").repeated(kMaxDepth + 1) << "notice" << refused;
-        QTest::newRow("tables in tables, within the nesting")
-            << tables("<table><tr><td>").left(15 * (kMaxTableDepth + 1)) + "t"
-            << "notice" << refused;
-        QTest::newRow("pictures")
-            << "<p>" + QByteArray("<img src=\"x.png\">").repeated(kMaxPictures + 1) << "notice"
-            << refused;
+        refuses("closing tag in a value", QByteArray("<b title=\"</b>\">").repeated(kMaxDepth + 1));
+        refuses("tables in tables, within the nesting",
+                tables("<table><tr><td>").left(15 * (kMaxTableDepth + 1)) + "t");
+        refuses("pictures", "<p>" + QByteArray("<img src=\"x.png\">").repeated(kMaxPictures + 1));
         // Each of the cells Qt fills in is a paragraph of its own, not a line break.
-        QTest::newRow("more cells than line breaks")
-            << "<table><tr><td colspan=\"50\">wide</td></tr>" +
-                   QByteArray("<tr><td>c</td></tr>").repeated(kMaxLineBreaks / 50 + 4)
-            << "page"
-            << "wide";
-        QTest::newRow("huge spans")
-            << QByteArray("<table><tr><td colspan=\"1000000\" rowspan=\"1000000\">span</td>")
-            << "page"
-            << "span";
-        QTest::newRow("huge font, word and picture")
-            << "<p style=\"font-size:100000pt\">" + QByteArray(1000, 'W') +
-                   "<img src=\"x.png\" width=\"100000\" height=\"100000\">"
-            << "page"
-            << "WWWW";
-        QTest::newRow("huge margins")
-            << QByteArray("<p style=\"margin-top:10000px\">m</p>").repeated(1000) << "page"
-            << "m m";
+        shows("more cells than line breaks",
+              "<table><tr><td colspan=\"50\">wide</td></tr>" +
+                  QByteArray("<tr><td>c</td></tr>").repeated(kMaxLineBreaks / 50 + 4),
+              "wide");
+        shows("huge spans", "<table><tr><td colspan=\"1000000\" rowspan=\"1000000\">span</td>",
+              "span");
+        shows("huge font, word and picture",
+              "<p style=\"font-size:100000pt\">" + QByteArray(1000, 'W') +
+                  "<img src=\"x.png\" width=\"100000\" height=\"100000\">",
+              "WWWW");
+        shows("huge margins", QByteArray("<p style=\"margin-top:10000px\">m</p>").repeated(1000),
+              "m m");
         const auto tables300 = [](const char* table, const char* cell) {
             return (QByteArray(table) + "<tr><td" + cell + ">c d</td></tr></table>").repeated(300);
         };
-        QTest::newRow("huge cell paddings of a table")
-            << tables300("<table cellpadding=\"100000\">", "") << "page"
-            << "c d";
-        QTest::newRow("huge cell paddings of a cell")
-            << tables300("<table>", " style=\"padding:100000px\"") << "page"
-            << "c d";
-        QTest::newRow("huge sizes in styles")
-            << "<head><link rel=\"stylesheet\" type=\"text/css\" href=\"huge.css\">"
-               "<style>p{margin-bottom:20000px}</style></head>" +
-                   QByteArray("<p>m</p>").repeated(500)
-            << "page"
-            << "m m";
+        shows("huge cell paddings of a table", tables300("<table cellpadding=\"100000\">", ""),
+              "c d");
+        shows("huge cell paddings of a cell", tables300("<table>", " style=\"padding:100000px\""),
+              "c d");
+        shows("huge sizes in styles",
+              "<head><link rel=\"stylesheet\" type=\"text/css\" href=\"huge.css\">"
+              "<style>p{margin-bottom:20000px}</style></head>" +
+                  QByteArray("<p>m</p>").repeated(500),
+              "m m");
     }
 
     void hostilePagesAreBounded() {
+        QFETCH(QString, file);
         QFETCH(QByteArray, page);
         QFETCH(QString, shown);
         QFETCH(QString, wording);
-        QTemporaryDir tmp;
-        QVERIFY(tmp.isValid());
-        const QDir dir(tmp.path());
-        QVERIFY(writeFile(dir.filePath("huge.css"), "p { margin-top: 20000px }"));
+        const QDir dir = this->dir();
         QVERIFY(writeFile(dir.filePath("hostile.htm"), page));
-        const QStringList out = shownInChild(dir.filePath("hostile.htm"));
+        QVERIFY(writeFile(dir.filePath("huge.css"), "p { margin-top: 20000px }"));
+        QVERIFY(writeFile(dir.filePath("big.png"), QByteArray(HelpView::kMaxPictureBytes + 1, 0)));
+        QVERIFY(dir.mkdir("folder.htm"));
+#ifdef Q_OS_UNIX
+        for (const char* fifo : {"fifo.htm", "fifo.png", "fifo.css"}) {
+            QCOMPARE(mkfifo(QFile::encodeName(dir.filePath(fifo)).constData(), 0600), 0);
+        }
+        for (const char* zero : {"zero.htm", "zero.svg"}) {
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), dir.filePath(zero)));
+        }
+#endif
+        const QStringList out = shownInChild(dir.filePath(file));
         QVERIFY2(out.size() >= 2, "the view crashed or did not finish within 15 s");
         QCOMPARE(out[0], shown);
         QVERIFY2(out[1].contains(wording), qPrintable(out[1].left(200)));
@@ -315,44 +271,30 @@ private slots:
     void linksStayInTheHtmlFolder_data() {
         QTest::addColumn<QString>("href");
         QTest::addColumn<QString>("outcome"); // "browser", "stays" or a page followed
-        QTest::newRow("http") << "http://127.0.0.1/page"
-                              << "browser";
-        QTest::newRow("https") << "https://127.0.0.1/page"
-                               << "browser";
-        QTest::newRow("mailto") << "mailto:someone@127.0.0.1"
-                                << "stays";
-        QTest::newRow("javascript") << "javascript:alert(1)"
-                                    << "stays";
-        QTest::newRow("absolute file URL") << "file:///etc/passwd"
-                                           << "stays";
-        QTest::newRow("climbing out") << "../../../../../../../../etc/passwd"
-                                      << "stays";
-        QTest::newRow("page beside the folder") << "../outside.htm"
-                                                << "stays";
-        QTest::newRow("not a page") << "style.css"
-                                    << "stays";
-        QTest::newRow("anchor on the page") << "#part"
-                                            << "stays";
-        QTest::newRow("page in the folder") << "b.htm"
-                                            << "b.htm";
-        QTest::newRow("missing page in the folder") << "gone.htm"
-                                                    << "gone.htm";
+        const QString browser = QStringLiteral("browser"), stays = QStringLiteral("stays");
+        QTest::newRow("http") << "http://127.0.0.1/page" << browser;
+        QTest::newRow("https") << "https://127.0.0.1/page" << browser;
+        QTest::newRow("mailto") << "mailto:someone@127.0.0.1" << stays;
+        QTest::newRow("javascript") << "javascript:alert(1)" << stays;
+        QTest::newRow("absolute file URL") << "file:///etc/passwd" << stays;
+        QTest::newRow("climbing out") << "../../../../../../../../etc/passwd" << stays;
+        QTest::newRow("page beside the folder") << "../outside.htm" << stays;
+        QTest::newRow("not a page") << "style.css" << stays;
+        QTest::newRow("anchor on the page") << "#part" << stays;
+        QTest::newRow("page in the folder") << "b.htm" << QStringLiteral("b.htm");
+        QTest::newRow("missing page in the folder") << "gone.htm" << QStringLiteral("gone.htm");
     }
 
     void linksStayInTheHtmlFolder() {
         QFETCH(QString, href);
         QFETCH(QString, outcome);
-        QTemporaryDir tmp;
-        QVERIFY(tmp.isValid());
-        const QDir dir(tmp.path());
-        QVERIFY(dir.mkdir("html"));
-        const QByteArray head = "<html><head><meta charset=\"utf-8\"></head><body>";
+        const QDir dir = this->dir();
         QVERIFY(writeFile(dir.filePath("html/a.htm"),
-                          head + "<p><a href=\"" + href.toUtf8() + "\">the link</a></p>" +
+                          kHead + "<p><a href=\"" + href.toUtf8() + "\">the link</a></p>" +
                               "<p><a name=\"part\">part</a></p></body></html>"));
-        QVERIFY(writeFile(dir.filePath("html/b.htm"), head + "<p>page b</p></body></html>"));
+        QVERIFY(writeFile(dir.filePath("html/b.htm"), kHead + "<p>page b</p></body></html>"));
         QVERIFY(writeFile(dir.filePath("html/style.css"), "p { color: black; }"));
-        QVERIFY(writeFile(dir.filePath("outside.htm"), head + "<p>outside</p></body></html>"));
+        QVERIFY(writeFile(dir.filePath("outside.htm"), kHead + "<p>outside</p></body></html>"));
 
         browserOpened_.clear();
         QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "openInBrowser");
@@ -424,10 +366,7 @@ private slots:
 
     void pngStandInsWithoutSvgReader() {
         QFETCH(QString, page);
-        QTemporaryDir tmp;
-        QVERIFY(tmp.isValid());
-        const QDir dir(tmp.path());
-        QVERIFY(dir.mkdir("html"));
+        const QDir dir = this->dir();
         for (QDirIterator it(appHtml(), QDir::Files); it.hasNext();) {
             const QFileInfo file(it.next());
             QVERIFY(QFile::copy(file.filePath(), dir.filePath("html/" + file.fileName())));
@@ -472,10 +411,7 @@ private slots:
     // Without the renderings a picture gets the small missing-picture sign,
     // and so does a picture of a kind no reader knows.
     void missingPictureSign() {
-        QTemporaryDir tmp;
-        QVERIFY(tmp.isValid());
-        const QDir dir(tmp.path());
-        QVERIFY(dir.mkdir("html"));
+        const QDir dir = this->dir();
         QVERIFY(QFile::copy(appHtml() + "/kiv1.htm", dir.filePath("html/kiv1.htm")));
         QVERIFY(QFile::copy(appHtml() + "/kiv1.svg", dir.filePath("html/kiv1.svg")));
         QVERIFY(writeFile(dir.filePath("html/x.unknown"), "data"));
@@ -494,9 +430,7 @@ private slots:
     // The pictures of a page share one allowance of decoded pixels, so a page
     // naming one large file under many names decodes it only while it lasts.
     void picturesShareOneAllowance() {
-        QTemporaryDir tmp;
-        QVERIFY(tmp.isValid());
-        const QDir dir(tmp.path());
+        const QDir dir = this->dir();
         // Two of these fit into the allowance, three do not.
         const int side = int(std::sqrt(HelpView::kMaxPicturePixels / 2.5));
         QImage big(side, side, QImage::Format_RGB32);
@@ -548,12 +482,16 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         const int viewLeft = w.findChild<QWidget*>("WebBrowser1")->x();
-        w.findChild<QAction*>(item)->trigger();
-        const char* boxes[] = {"Text2", "Text3", "Text4", "Text5"};
-        for (int i = 0; i < inputs.size(); ++i) {
-            QTest::keyClicks(w.findChild<QLineEdit*>(boxes[i]), inputs[i]);
-        }
-        w.findChild<QPushButton*>("Command1")->click();
+        const auto calculate = [&](const QString& item, const QStringList& inputs) {
+            w.findChild<QAction*>(item)->trigger();
+            for (int i = 0; i < 4; ++i) {
+                auto* box = w.findChild<QLineEdit*>(QStringLiteral("Text%1").arg(i + 2));
+                box->clear();
+                QTest::keyClicks(box, inputs.value(i));
+            }
+            w.findChild<QPushButton*>("Command1")->click();
+        };
+        calculate(item, inputs);
 
         int longest = 0;
         for (const char* name : {"Label5", "Label6", "Label7", "Label8"}) {
@@ -578,13 +516,7 @@ private slots:
         saveShot(w, QStringLiteral("results-%1-font%2").arg(item).arg(fontScale));
 
         // A short line afterwards is back at its designed width and font.
-        w.findChild<QAction*>("mnuRc1")->trigger();
-        for (const char* box : boxes) {
-            w.findChild<QLineEdit*>(box)->clear();
-        }
-        QTest::keyClicks(w.findChild<QLineEdit*>("Text2"), "1");
-        QTest::keyClicks(w.findChild<QLineEdit*>("Text3"), "1");
-        w.findChild<QPushButton*>("Command1")->click();
+        calculate(QStringLiteral("mnuRc1"), {"1", "1"});
         auto* f = w.findChild<ResultLabel*>("Label8");
         if (fontScale == 1.0) {
             // As a fresh window has it (ui_form1_tests checks the layout).
@@ -605,6 +537,11 @@ private:
         }
     }
 
+    QDir dir() const {
+        return QDir(tmp_->path());
+    }
+
+    std::unique_ptr<QTemporaryDir> tmp_;
     QList<QUrl> browserOpened_;
 };
 
