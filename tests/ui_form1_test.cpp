@@ -8,10 +8,8 @@
 #include "ui/form1.h"
 #include "ui/helpview.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
-#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QInputMethodEvent>
@@ -19,19 +17,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPainter>
 #include <QProcess>
-#include <QPushButton>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextBlock>
-#include <QTextBrowser>
-#include <QTimer>
-
-#include <functional>
-#include <memory>
 
 namespace {
 
@@ -95,9 +85,15 @@ struct Press {
     const char* message = nullptr;
 };
 
+// What every box holds first, how more is put in, and what it holds then.
+struct Insert {
+    QString before, how, insert, after;
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(Press)
+Q_DECLARE_METATYPE(Insert)
 
 class Form1Test : public uitest::FormTest {
     Q_OBJECT
@@ -360,59 +356,45 @@ private slots:
     // Every box holds ten UTF-16 units; a character beyond U+FFFF that does
     // not fit whole is refused rather than cut in half.
     void boxesHoldWholeCharacters_data() {
-        QTest::addColumn<QString>("before");
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<QString>("insert");
-        QTest::addColumn<QString>("after");
+        QTest::addColumn<Insert>("row");
         const QString smile = QStringLiteral("😀");
         for (const char* how : {"paste", "key", "input method"}) {
             const QString h = QString::fromLatin1(how);
-            QTest::addRow("%s, one unit left", how) << "123456789" << h << smile << "123456789";
+            QTest::addRow("%s, one unit left", how) << Insert{"123456789", h, smile, "123456789"};
             QTest::addRow("%s, two units left", how)
-                << "12345678" << h << smile << QString("12345678" + smile);
-            QTest::addRow("%s, empty box", how) << "" << h << smile << smile;
+                << Insert{"12345678", h, smile, "12345678" + smile};
+            QTest::addRow("%s, empty box", how) << Insert{"", h, smile, smile};
         }
-        const struct {
-            const char* name;
-            QString before, how, insert, after;
-        } rows[] = {
-            {"paste cut after a whole pair", "", "paste", "1234567" + smile + smile,
-             "1234567" + smile},
-            {"paste of ten plain characters", "", "paste", "1234567890", "1234567890"},
-            {"paste cut after ten", "", "paste", "振荡电路计算器振荡电路计算器",
-             "振荡电路计算器振荡电"},
-            {"eleven typed", "", "typed", "12345678901", "1234567890"},
-        };
-        for (const auto& r : rows) {
-            QTest::newRow(r.name) << r.before << r.how << r.insert << r.after;
-        }
+        QTest::newRow("paste cut after a whole pair")
+            << Insert{"", "paste", "1234567" + smile + smile, "1234567" + smile};
+        QTest::newRow("paste of ten") << Insert{"", "paste", "1234567890", "1234567890"};
+        QTest::newRow("paste cut after ten")
+            << Insert{"", "paste", "振荡电路计算器振荡电路计算器", "振荡电路计算器振荡电"};
+        QTest::newRow("eleven typed") << Insert{"", "typed", "12345678901", "1234567890"};
     }
 
     void boxesHoldWholeCharacters() {
-        QFETCH(QString, before);
-        QFETCH(QString, how);
-        QFETCH(QString, insert);
-        QFETCH(QString, after);
+        QFETCH(Insert, row);
         Form1& w = form();
         for (const char* name : {"Text2", "Text3", "Text4", "Text5"}) {
             QLineEdit* box = child<QLineEdit>(w, name);
             box->setFocus();
-            QTest::keyClicks(box, before);
-            QCOMPARE(box->text(), before);
-            if (how == "paste") {
-                QGuiApplication::clipboard()->setText(insert);
+            QTest::keyClicks(box, row.before);
+            QCOMPARE(box->text(), row.before);
+            if (row.how == "paste") {
+                QGuiApplication::clipboard()->setText(row.insert);
                 QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
-            } else if (how == "typed") {
-                QTest::keyClicks(box, insert);
-            } else if (how == "key") {
-                QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, insert, Qt::NoModifier);
+            } else if (row.how == "typed") {
+                QTest::keyClicks(box, row.insert);
+            } else if (row.how == "key") {
+                QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, row.insert, Qt::NoModifier);
             } else {
                 QInputMethodEvent commit;
-                commit.setCommitString(insert);
+                commit.setCommitString(row.insert);
                 QCoreApplication::sendEvent(box, &commit);
             }
         }
-        QCOMPARE(boxes(w), QStringList(4, after));
+        QCOMPARE(boxes(w), QStringList(4, row.after));
         for (const QString& text : boxes(w)) {
             QVERIFY(text.isValidUtf16());
             // The window then calculates with exactly what osccalc accepts.

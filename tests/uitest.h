@@ -38,12 +38,10 @@ template <typename T> T* child(QWidget& w, const char* name) {
 QStringList captionsOf(std::string_view id);
 QStringList linesOf(calc::Mode j, const QStringList& inputs);
 
-// The window's four boxes, Text2 to Text5, typed afresh; a box without a
-// value is left empty.
+// The boxes Text2 to Text5 typed afresh (those without a value left empty),
+// the result lines Label5 to Label8, and a click on "计算".
 void typeInto(Form1& w, const QStringList& values);
-// The four result lines, Label5 to Label8.
 QStringList results(Form1& w);
-// Clicks "计算".
 void calculate(Form1& w);
 
 struct Message {
