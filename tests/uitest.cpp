@@ -1,7 +1,10 @@
 #include "tests/uitest.h"
 
 #include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace uitest {
 
@@ -15,12 +18,37 @@ QStringList captionsOf(std::string_view id) {
     return out;
 }
 
-QStringList linesOf(calc::Mode j, const calc::Inputs& inputs) {
+QStringList linesOf(calc::Mode j, const QStringList& inputs) {
+    calc::Inputs boxes;
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        boxes[i] = inputs.value(qsizetype(i)).toStdString();
+    }
     QStringList out;
-    for (const auto& line : calc::calculate(j, inputs).lines) {
+    for (const auto& line : calc::calculate(j, boxes).lines) {
         out << QString::fromStdString(line.value());
     }
     return out;
+}
+
+void typeInto(Form1& w, const QStringList& values) {
+    const char* boxes[] = {"Text2", "Text3", "Text4", "Text5"};
+    for (int i = 0; i < 4; ++i) {
+        QLineEdit* e = child<QLineEdit>(w, boxes[i]);
+        e->clear();
+        QTest::keyClicks(e, values.value(i));
+    }
+}
+
+QStringList results(Form1& w) {
+    QStringList out;
+    for (const char* name : {"Label5", "Label6", "Label7", "Label8"}) {
+        out << child<QLabel>(w, name)->text();
+    }
+    return out;
+}
+
+void calculate(Form1& w) {
+    child<QPushButton>(w, "Command1")->click();
 }
 
 Message answerMessage(const std::function<void()>& action) {

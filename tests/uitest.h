@@ -1,8 +1,9 @@
 #pragma once
 
 // What the window tests share: the window opened afresh for each test
-// function, finding its children by object name, what the core says the
-// window should show, reading a message box it opens, and main().
+// function, finding its children by object name, typing into its boxes and
+// calculating, what the core says the window should show, reading a message
+// box it opens, and main().
 
 #include "ui/application.h"
 #include "ui/form1.h"
@@ -32,9 +33,16 @@ template <typename T> T* child(QWidget& w, const char* name) {
 
 // What the window should show, as the core gives it (calc_tests check the
 // core's own answers): the four captions a selection sets ("startup" for the
-// start-up state), and the four result lines of a calculation.
+// start-up state), and the four result lines of a calculation with the boxes
+// given (the rest empty).
 QStringList captionsOf(std::string_view id);
-QStringList linesOf(calc::Mode j, const calc::Inputs& inputs);
+QStringList linesOf(calc::Mode j, const QStringList& inputs);
+
+// The boxes Text2 to Text5 typed afresh (those without a value left empty),
+// the result lines Label5 to Label8, and a click on "计算".
+void typeInto(Form1& w, const QStringList& values);
+QStringList results(Form1& w);
+void calculate(Form1& w);
 
 struct Message {
     QString title;
