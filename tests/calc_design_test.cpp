@@ -12,7 +12,6 @@
 #include <numbers>
 #include <optional>
 #include <random>
-#include <set>
 #include <string>
 #include <variant>
 #include <vector>
@@ -23,6 +22,13 @@ using calc::Series;
 
 const calc::CatalogueEntry& circuit(std::string_view id) {
     return *calc::entryForId(id);
+}
+
+bool hasCjk(const std::string& text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b >= 0xE3 && b <= 0xE9; // the lead bytes of U+3000..U+9FFF
+    });
 }
 
 // ---- Series tables ----
@@ -36,28 +42,31 @@ struct SeriesRow {
     Series series;
     std::size_t size;
     // Members that differ from the geometric step 10^(i/n) rounded to the
-    // series' digits: the standard's irregular values.
-    std::set<int> irregular;
+    // series' digits, each standing in for the step nearest it.
+    std::vector<int> irregular;
 };
 
 class SeriesTable : public ::testing::TestWithParam<SeriesRow> {};
 
+// Every member in its place, so a mistyped or dropped one shows; E6 and E12
+// being every other member of the next series follows from their rows.
 TEST_P(SeriesTable, HasTheStandardsMembers) {
     const SeriesRow& row = GetParam();
-    const std::vector<int> m = members(row.series);
-    ASSERT_EQ(m.size(), row.size);
-    EXPECT_TRUE(std::is_sorted(m.begin(), m.end()));
     const int digits = row.size <= 24 ? 2 : 3;
-    std::set<int> irregular;
-    for (std::size_t i = 0; i < m.size(); ++i) {
+    std::vector<int> steps;
+    for (std::size_t i = 0; i < row.size; ++i) {
         const double geometric = std::pow(10.0, static_cast<double>(i) / row.size);
-        int rounded = static_cast<int>(std::lround(geometric * std::pow(10.0, digits - 1)));
-        rounded *= digits == 2 ? 10 : 1;
-        if (rounded != m[i]) {
-            irregular.insert(m[i]);
-        }
+        const auto rounded = std::lround(geometric * std::pow(10.0, digits - 1));
+        steps.push_back(static_cast<int>(rounded) * (digits == 2 ? 10 : 1));
     }
-    EXPECT_EQ(irregular, row.irregular);
+    std::vector<int> expected = steps;
+    for (const int v : row.irregular) {
+        const auto nearest = std::min_element(steps.begin(), steps.end(), [v](int a, int b) {
+            return std::abs(a - v) < std::abs(b - v);
+        });
+        expected[nearest - steps.begin()] = v;
+    }
+    EXPECT_EQ(members(row.series), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -67,26 +76,6 @@ INSTANTIATE_TEST_SUITE_P(
                       SeriesRow{Series::E24, 24, {270, 300, 330, 360, 390, 430, 470, 820}},
                       SeriesRow{Series::E48, 48, {}}, SeriesRow{Series::E96, 96, {}}),
     [](const auto& info) { return std::string(calc::seriesName(info.param.series)); });
-
-TEST(SeriesTable, E24HoldsItsIrregularMembers) {
-    const std::vector<int> e24 = members(Series::E24);
-    for (const int v : {270, 300, 330, 360, 390, 430, 470, 510, 560, 620, 680, 820, 910}) {
-        EXPECT_NE(std::find(e24.begin(), e24.end(), v), e24.end()) << v;
-    }
-}
-
-TEST(SeriesTable, CoarserSeriesAreEveryOtherMember) {
-    const std::pair<Series, Series> pairs[] = {
-        {Series::E6, Series::E12}, {Series::E12, Series::E24}, {Series::E48, Series::E96}};
-    for (const auto& [coarse, fine] : pairs) {
-        const std::vector<int> c = members(coarse);
-        const std::vector<int> f = members(fine);
-        ASSERT_EQ(c.size() * 2, f.size());
-        for (std::size_t i = 0; i < c.size(); ++i) {
-            EXPECT_EQ(c[i], f[2 * i]) << calc::seriesName(coarse) << " " << i;
-        }
-    }
-}
 
 TEST(SeriesTable, NamesRoundTrip) {
     for (const Series s : calc::kAllSeries) {
@@ -238,6 +227,7 @@ TEST(Rules, OutsideTheBandStillDesignsButWarns) {
     ASSERT_FALSE(d.candidates.empty()) << d.reason;
     ASSERT_EQ(d.warnings.size(), 1u);
     EXPECT_NE(d.warnings[0].find("400 kHz"), std::string::npos) << d.warnings[0];
+    EXPECT_FALSE(hasCjk(calc::warningsText(d, r.targetHz, calc::Language::English).at(0)));
 }
 
 TEST(Rules, MultivibratorPrefersOneResistorAndOneCapacitorValue) {
@@ -420,29 +410,21 @@ TEST_P(Optimal, MatchesBruteForce) {
 constexpr DecadeRange kR{3, 5};   // 1 k to 100 k
 constexpr DecadeRange kC{-9, -7}; // 1 nF to 100 nF
 
-INSTANTIATE_TEST_SUITE_P(
-    SmallRanges, Optimal,
-    ::testing::Values(
-        BruteRow{"WienE24", "rc1", 1000, {}, Series::E24, Series::E12, kR, kC, false},
-        BruteRow{"WienE96Closest", "rc1", 2345, {}, Series::E96, Series::E6, kR, kC, true},
-        BruteRow{"Multivibrator", "rc2", 700, {}, Series::E12, Series::E6, kR, kC, false},
-        BruteRow{"MultivibratorDuty", "rc2", 700, 0.3, Series::E12, Series::E6, kR, kC, false},
-        BruteRow{"MultivibratorClosest", "rc2", 700, {}, Series::E12, Series::E6, kR, kC, true},
-        BruteRow{"NotGate", "rc3", 33000, {}, Series::E48, Series::E12, {4, 5}, kC, false},
-        BruteRow{"Timer555", "rc4", 1000, {}, Series::E24, Series::E6, kR, kC, false},
-        BruteRow{"Timer555Duty", "rc4", 1000, 0.6, Series::E24, Series::E6, kR, kC, false},
-        BruteRow{"Timer555Duty90", "rc4", 5000, 0.9, Series::E12, Series::E12, kR, kC, false},
-        BruteRow{"Timer555NearItsLimit", "rc4", 55, {}, Series::E12, Series::E6, kR, kC, false},
-        BruteRow{"WienWholeRanges",
-                 "rc1",
-                 1290,
-                 {},
-                 Series::E96,
-                 Series::E24,
-                 {3, 6},
-                 {-10, -5},
-                 false}),
-    [](const auto& info) { return std::string(info.param.name); });
+const BruteRow kBruteRows[] = {
+    {"WienE24", "rc1", 1000, {}, Series::E24, Series::E12, kR, kC, false},
+    {"WienE96Closest", "rc1", 2345, {}, Series::E96, Series::E6, kR, kC, true},
+    {"Multivibrator", "rc2", 700, {}, Series::E12, Series::E6, kR, kC, false},
+    {"MultivibratorDuty", "rc2", 700, 0.3, Series::E12, Series::E6, kR, kC, false},
+    {"MultivibratorClosest", "rc2", 700, {}, Series::E12, Series::E6, kR, kC, true},
+    {"NotGate", "rc3", 33000, {}, Series::E48, Series::E12, {4, 5}, kC, false},
+    {"Timer555", "rc4", 1000, {}, Series::E24, Series::E6, kR, kC, false},
+    {"Timer555Duty", "rc4", 1000, 0.6, Series::E24, Series::E6, kR, kC, false},
+    {"Timer555Duty90", "rc4", 5000, 0.9, Series::E12, Series::E12, kR, kC, false},
+    {"Timer555NearItsLimit", "rc4", 55, {}, Series::E12, Series::E6, kR, kC, false},
+    {"WienWholeRanges", "rc1", 1290, {}, Series::E96, Series::E24, {3, 6}, {-10, -5}, false}};
+
+INSTANTIATE_TEST_SUITE_P(SmallRanges, Optimal, ::testing::ValuesIn(kBruteRows),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A wound coil: every capacitor combination within the rules gets the
 // inductance it needs; the ranking is by the number of values, then by how
@@ -602,8 +584,6 @@ INSTANTIATE_TEST_SUITE_P(
         BadRow{"Negative", "rc1", -1000, {}, {}, 5, P::BadTarget},
         BadRow{"NotANumber", "rc4", kNan, {}, {}, 5, P::BadTarget},
         BadRow{"Infinite", "lc4", kInf, {}, {}, 5, P::TooLarge},
-        BadRow{"TooHigh", "rc1", 1e9, {}, {}, 5, P::OutOfReach},
-        BadRow{"TooLow", "lc4", 1, {}, {}, 5, P::OutOfReach},
         BadRow{"Quartz", "quartz1", 1000, {}, {}, 5, P::NotComputing},
         BadRow{"Help", "help", 1000, {}, {}, 5, P::NotComputing},
         BadRow{"DutyOnWien", "rc1", 1000, 0.5, {}, 5, P::DutyNotApplicable},
@@ -725,10 +705,6 @@ TEST(DesignText, ErrorAndBand) {
     EXPECT_EQ(calc::bandText(c, 6), "f=9.87..11.5MHz");
 }
 
-} // namespace
-
-namespace {
-
 // Parts giving the same result a last bit apart must not make the answer
 // depend on how many are asked for: the first row is the same for 1 or 20.
 TEST(Design, FirstAnswerDoesNotDependOnHowManyAreAsked) {
@@ -759,10 +735,6 @@ TEST(Design, FirstAnswerDoesNotDependOnHowManyAreAsked) {
         }
     }
 }
-
-} // namespace
-
-namespace {
 
 // ---- Values as engineers type them ----
 
@@ -810,10 +782,6 @@ TEST(Quantity, PartsReadAsTheyAreMarked) {
     EXPECT_EQ(calc::engineeringText(3.3e6, "Ω", 3), "3.3MΩ");
     EXPECT_EQ(calc::roundedDecimal(56.249, 3).plain(), "56.2");
 }
-
-} // namespace
-
-namespace {
 
 // ---- Reach, ranking and merging of the search ----
 
@@ -954,12 +922,6 @@ TEST(Read, RangeEnds) {
 // Every problem and the rules are worded in both languages, the English
 // without a Chinese character.
 TEST(Describe, EveryProblemInBothLanguages) {
-    const auto hasCjk = [](const std::string& text) {
-        return std::any_of(text.begin(), text.end(), [](char c) {
-            const auto b = static_cast<unsigned char>(c);
-            return b >= 0xE3 && b <= 0xE9; // the lead bytes of U+3000..U+9FFF
-        });
-    };
     const calc::DesignRules& lc4 = *calc::designRules(circuit("lc4").mode);
     const calc::DesignRules& rc4 = *calc::designRules(circuit("rc4").mode);
     for (int k = static_cast<int>(P::NotComputing); k <= static_cast<int>(P::NoSoundDesign); ++k) {
@@ -982,11 +944,6 @@ TEST(Describe, EveryProblemInBothLanguages) {
             EXPECT_FALSE(hasCjk(line)) << line;
         }
     }
-    calc::DesignRequest r;
-    r.targetHz = 400e3;
-    const calc::DesignResult warned = calc::design(circuit("rc4"), r);
-    ASSERT_EQ(warned.warnings.size(), 1u);
-    EXPECT_FALSE(hasCjk(calc::warningsText(warned, r.targetHz, calc::Language::English).at(0)));
 }
 
 } // namespace

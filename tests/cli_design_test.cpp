@@ -113,24 +113,25 @@ TEST_P(DesignLines, FeedBackToTheCalculation) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Circuits, DesignLines,
-    ::testing::Values(
-        Query{"Timer555Duty60", {"rc4", "1kHz", "--duty", "0.6"}, 4, 5},
-        Query{"WienBridge", {"rc1", "1 kHz"}, 2, 5}, Query{"Colpitts", {"lc4", "10.7MHz"}, 2, 5},
-        Query{"MultivibratorFixedCs",
-              {"rc2", "440Hz", "--fix", "C1=100n", "--fix", "C2=0.047", "--series", "E96"},
-              4,
-              5},
-        Query{"NotGateTop8", {"rc3", "32.768k", "--top", "8", "--series=E48"}, 2, 8},
-        Query{"TransformerFeedback",
-              {"lc1", "455kHz", "--cseries", "E12", "--lseries", "E24", "--tol", "L=5"},
-              2,
-              5},
-        Query{"ColpittsWithoutC", {"lc4", "4MHz", "--fix", "C=0", "--top", "3"}, 2, 3},
-        Query{"CoilFixed", {"lc2", "100kHz", "--fix", "L=1mH", "--top", "2"}, 2, 2},
-        Query{"Timer555PercentDuty", {"rc4", "30Hz", "--duty=75%", "--fix", "C=10u"}, 4, 5}),
-    [](const auto& info) { return std::string(info.param.name); });
+const Query kQueries[] = {
+    {"Timer555Duty60", {"rc4", "1kHz", "--duty", "0.6"}, 4, 5},
+    {"WienBridge", {"rc1", "1 kHz"}, 2, 5},
+    {"Colpitts", {"lc4", "10.7MHz"}, 2, 5},
+    {"MultivibratorFixedCs",
+     {"rc2", "440Hz", "--fix", "C1=100n", "--fix", "C2=0.047", "--series", "E96"},
+     4,
+     5},
+    {"NotGateTop8", {"rc3", "32.768k", "--top", "8", "--series=E48"}, 2, 8},
+    {"TransformerFeedback",
+     {"lc1", "455kHz", "--cseries", "E12", "--lseries", "E24", "--tol", "L=5"},
+     2,
+     5},
+    {"ColpittsWithoutC", {"lc4", "4MHz", "--fix", "C=0", "--top", "3"}, 2, 3},
+    {"CoilFixed", {"lc2", "100kHz", "--fix", "L=1mH", "--top", "2"}, 2, 2},
+    {"Timer555PercentDuty", {"rc4", "30Hz", "--duty=75%", "--fix", "C=10u"}, 4, 5}};
+
+INSTANTIATE_TEST_SUITE_P(Circuits, DesignLines, ::testing::ValuesIn(kQueries),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The rest of the circuit: the last field of a text row, and in JSON the
 // parts that are no box, each once.
@@ -273,73 +274,70 @@ TEST_P(DesignFails, WithAReasonAndExitCode) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Bad, DesignFails,
-    ::testing::Values(
-        Failure{"NoArguments", {}, 2, "CIRCUIT and FREQ"},
-        Failure{"NoFrequency", {"rc4"}, 2, "CIRCUIT and FREQ"},
-        Failure{"ExtraArgument", {"rc4", "1kHz", "5"}, 2, "too many"},
-        Failure{"UnknownCircuit", {"rc9", "1kHz"}, 2, "unknown circuit"},
-        Failure{"Quartz", {"quartz1", "1kHz"}, 2, "no parts"},
-        Failure{"Help", {"help", "1kHz"}, 2, "no parts"},
-        Failure{"UnknownOption", {"rc4", "1kHz", "--fast"}, 2, "unknown option"},
-        Failure{"BadSeries", {"rc4", "1kHz", "--series", "E192"}, 2, "E6 E12"},
-        Failure{"MissingValue", {"rc4", "1kHz", "--top"}, 2, "needs a value"},
-        Failure{"TopZero", {"rc4", "1kHz", "--top", "0"}, 2, "--top"},
-        Failure{"TopHuge", {"rc4", "1kHz", "--top", "101"}, 2, "--top"},
-        Failure{"FixUnknownName", {"rc4", "1kHz", "--fix", "L=1"}, 2, "R1 R2 C"},
-        Failure{"FixTwice", {"rc4", "1kHz", "--fix", "C=1", "--fix", "C=2"}, 2, "twice"},
-        Failure{"FixNoValue", {"rc4", "1kHz", "--fix", "C"}, 2, "NAME=VALUE"},
-        Failure{"DutyOnWien", {"rc1", "1kHz", "--duty", "0.5"}, 2, "rc2 and rc4"},
-        Failure{"DutyNotNumber", {"rc4", "1kHz", "--duty", "half"}, 1, "the duty \"half\""},
-        Failure{"BadTolerance", {"rc4", "1kHz", "--tol", "R=five"}, 1, "tolerance \"five\""},
-        Failure{"ZeroFrequency", {"rc4", "0Hz"}, 1, "above 0"},
-        Failure{"NegativeFrequency", {"rc4", "-5kHz"}, 1, "cannot read the target"},
-        Failure{"NotANumber", {"rc4", "abc"}, 1, "1.5MHz"},
-        Failure{"WrongUnit", {"rc4", "1kz"}, 1, "cannot read the target"},
-        Failure{"ControlsEscaped", {"rc4", "\x1b]0;x\a"}, 1, "\\u001b]0;x\\u0007"},
-        Failure{"RepeatedOption", {"rc4", "1kHz", "--top", "2", "--top", "3"}, 2, "twice"},
-        Failure{"RangeOfAbsentKind", {"rc4", "1kHz", "--range", "L=1u..1m"}, 2, "no L"},
-        Failure{"RangeNotLowHigh", {"rc4", "1kHz", "--range", "R=1k-1M"}, 2, "LOW..HIGH"},
-        Failure{"RangeUpsideDown", {"rc4", "1kHz", "--range", "R=1M..1k"}, 1, "range of R"},
-        Failure{"NoSoundDesign", {"rc4", "1kHz", "--fix", "R1=3.3M"}, 1, "No sound design"},
-        Failure{"GigahertzOutOfReach", {"rc1", "1GHz"}, 1, "out of reach"},
-        Failure{"TooHigh", {"rc1", "900MHz"}, 1, "out of reach"},
-        Failure{"Timer555Below50", {"rc4", "1kHz", "--duty", "0.4"}, 1, "50 %"},
-        Failure{"DutyOne", {"rc2", "1kHz", "--duty", "1"}, 1, "between 0 and 1"},
-        Failure{
-            "DutyUnreachable",
-            {"rc2", "20Hz", "--duty", "0.99", "--fix", "R1=10", "--fix", "C1=1", "--fix", "C2=1"},
-            1,
-            "the nearest duty is 0.5"},
-        Failure{"FixedLetters", {"rc4", "1kHz", "--fix", "C=abc"}, 1, "C=\"abc\""},
-        Failure{"FixedTooLong", {"rc4", "1kHz", "--fix", "C=1.23456p"}, 1, "C=\"1.23456p\""},
-        Failure{"ToleranceTooLarge", {"rc4", "1kHz", "--tol", "C=100"}, 1, "tolerance"},
-        // Out-of-range numbers: the kind of fault, the text as typed, and
-        // one exit code for every bad value.
-        Failure{"TargetBeyondDouble", {"rc1", "1e309"}, 1, "\"1e309\" is too large"},
-        Failure{"TargetBelowDouble", {"rc1", "1e-400"}, 1, "\"1e-400\" is too small"},
-        Failure{
-            "FixedBeyondBox", {"rc1", "1k", "--fix", "R1=1e9999"}, 1, "\"1e9999\" is too large"},
-        Failure{"DutyBeyondDouble", {"rc2", "1k", "--duty", "1e309"}, 1, "too large"},
-        Failure{"DutyInfinite", {"rc2", "1k", "--duty", "inf"}, 1, "the duty \"inf\""},
-        Failure{"RangeNegative", {"rc4", "1k", "--range", "R=-1..1M"}, 1, "\"-1\" of R"},
-        Failure{"RangeThreeDots", {"rc4", "1k", "--range", "R=1k...1M"}, 2, "--range wants"},
-        Failure{"ToleranceTwice", {"rc4", "1k", "--tol", "R=5,R=6"}, 2, "twice"},
-        Failure{"ToleranceOfAbsentKind", {"rc1", "1k", "--tol", "L=10"}, 2, "has no L"},
-        Failure{"ToleranceTrailingComma", {"rc1", "1k", "--tol", "R=5,"}, 2, "--tol wants"},
-        Failure{"ToleranceLeadingComma", {"rc1", "1k", "--tol", ",R=5"}, 2, "--tol wants"},
-        // The rules' square wave cannot come near the target: said at once.
-        Failure{"NoSoundDesignWithin",
-                {"rc2", "1", "--series", "E96", "--cseries", "E96", "--fix", "C2=100p"},
-                1,
-                "No sound design: with T1/T within"},
-        // A base resistor below 10·Rc never lets the multivibrator start.
-        Failure{"FixedResistorThatCannotStart",
-                {"rc2", "1k", "--series", "E96", "--cseries", "E96", "--fix", "R1=4k7"},
-                1,
-                "no combination obeys"}),
-    [](const auto& info) { return std::string(info.param.name); });
+const Failure kFailures[] = {
+    {"NoArguments", {}, 2, "CIRCUIT and FREQ"},
+    {"NoFrequency", {"rc4"}, 2, "CIRCUIT and FREQ"},
+    {"ExtraArgument", {"rc4", "1kHz", "5"}, 2, "too many"},
+    {"UnknownCircuit", {"rc9", "1kHz"}, 2, "unknown circuit"},
+    {"Quartz", {"quartz1", "1kHz"}, 2, "no parts"},
+    {"Help", {"help", "1kHz"}, 2, "no parts"},
+    {"UnknownOption", {"rc4", "1kHz", "--fast"}, 2, "unknown option"},
+    {"BadSeries", {"rc4", "1kHz", "--series", "E192"}, 2, "E6 E12"},
+    {"MissingValue", {"rc4", "1kHz", "--top"}, 2, "needs a value"},
+    {"TopZero", {"rc4", "1kHz", "--top", "0"}, 2, "--top"},
+    {"TopHuge", {"rc4", "1kHz", "--top", "101"}, 2, "--top"},
+    {"FixUnknownName", {"rc4", "1kHz", "--fix", "L=1"}, 2, "R1 R2 C"},
+    {"FixTwice", {"rc4", "1kHz", "--fix", "C=1", "--fix", "C=2"}, 2, "twice"},
+    {"FixNoValue", {"rc4", "1kHz", "--fix", "C"}, 2, "NAME=VALUE"},
+    {"DutyOnWien", {"rc1", "1kHz", "--duty", "0.5"}, 2, "rc2 and rc4"},
+    {"DutyNotNumber", {"rc4", "1kHz", "--duty", "half"}, 1, "the duty \"half\""},
+    {"BadTolerance", {"rc4", "1kHz", "--tol", "R=five"}, 1, "tolerance \"five\""},
+    {"ZeroFrequency", {"rc4", "0Hz"}, 1, "above 0"},
+    {"NegativeFrequency", {"rc4", "-5kHz"}, 1, "cannot read the target"},
+    {"NotANumber", {"rc4", "abc"}, 1, "1.5MHz"},
+    {"WrongUnit", {"rc4", "1kz"}, 1, "cannot read the target"},
+    {"ControlsEscaped", {"rc4", "\x1b]0;x\a"}, 1, "\\u001b]0;x\\u0007"},
+    {"RepeatedOption", {"rc4", "1kHz", "--top", "2", "--top", "3"}, 2, "twice"},
+    {"RangeOfAbsentKind", {"rc4", "1kHz", "--range", "L=1u..1m"}, 2, "no L"},
+    {"RangeNotLowHigh", {"rc4", "1kHz", "--range", "R=1k-1M"}, 2, "LOW..HIGH"},
+    {"RangeUpsideDown", {"rc4", "1kHz", "--range", "R=1M..1k"}, 1, "range of R"},
+    {"NoSoundDesign", {"rc4", "1kHz", "--fix", "R1=3.3M"}, 1, "No sound design"},
+    {"GigahertzOutOfReach", {"rc1", "1GHz"}, 1, "out of reach"},
+    {"Timer555Below50", {"rc4", "1kHz", "--duty", "0.4"}, 1, "50 %"},
+    {"DutyOne", {"rc2", "1kHz", "--duty", "1"}, 1, "between 0 and 1"},
+    {"DutyUnreachable",
+     {"rc2", "20Hz", "--duty", "0.99", "--fix", "R1=10", "--fix", "C1=1", "--fix", "C2=1"},
+     1,
+     "the nearest duty is 0.5"},
+    {"FixedLetters", {"rc4", "1kHz", "--fix", "C=abc"}, 1, "C=\"abc\""},
+    {"FixedTooLong", {"rc4", "1kHz", "--fix", "C=1.23456p"}, 1, "C=\"1.23456p\""},
+    {"ToleranceTooLarge", {"rc4", "1kHz", "--tol", "C=100"}, 1, "tolerance"},
+    // Out-of-range numbers: the kind of fault, the text as typed, and
+    // one exit code for every bad value.
+    {"TargetBeyondDouble", {"rc1", "1e309"}, 1, "\"1e309\" is too large"},
+    {"TargetBelowDouble", {"rc1", "1e-400"}, 1, "\"1e-400\" is too small"},
+    {"FixedBeyondBox", {"rc1", "1k", "--fix", "R1=1e9999"}, 1, "\"1e9999\" is too large"},
+    {"DutyBeyondDouble", {"rc2", "1k", "--duty", "1e309"}, 1, "too large"},
+    {"DutyInfinite", {"rc2", "1k", "--duty", "inf"}, 1, "the duty \"inf\""},
+    {"RangeNegative", {"rc4", "1k", "--range", "R=-1..1M"}, 1, "\"-1\" of R"},
+    {"RangeThreeDots", {"rc4", "1k", "--range", "R=1k...1M"}, 2, "--range wants"},
+    {"ToleranceTwice", {"rc4", "1k", "--tol", "R=5,R=6"}, 2, "twice"},
+    {"ToleranceOfAbsentKind", {"rc1", "1k", "--tol", "L=10"}, 2, "has no L"},
+    {"ToleranceTrailingComma", {"rc1", "1k", "--tol", "R=5,"}, 2, "--tol wants"},
+    {"ToleranceLeadingComma", {"rc1", "1k", "--tol", ",R=5"}, 2, "--tol wants"},
+    // The rules' square wave cannot come near the target: said at once.
+    {"NoSoundDesignWithin",
+     {"rc2", "1", "--series", "E96", "--cseries", "E96", "--fix", "C2=100p"},
+     1,
+     "No sound design: with T1/T within"},
+    // A base resistor below 10·Rc never lets the multivibrator start.
+    {"FixedResistorThatCannotStart",
+     {"rc2", "1k", "--series", "E96", "--cseries", "E96", "--fix", "R1=4k7"},
+     1,
+     "no combination obeys"}};
+
+INSTANTIATE_TEST_SUITE_P(Bad, DesignFails, ::testing::ValuesIn(kFailures),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DesignCli, HelpAndUsage) {
     const Ran help = osccalc({"design", "--help"});
