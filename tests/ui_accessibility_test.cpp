@@ -20,7 +20,7 @@ namespace {
 
 using uitest::child;
 
-const calc::Inputs kOneOne{"1", "1", "", ""};
+const QStringList kOneOne{"1", "1"};
 
 // Drags the mouse across the whole text of a result line; the point it ends at.
 QPoint selectWithMouse(QLabel* line) {
