@@ -55,7 +55,10 @@ struct Message {
 template <typename T>
 bool withModal(const std::function<void()>& trigger, const std::function<void(T&)>& use) {
     bool seen = false;
-    QTimer::singleShot(0, [&] {
+    // The timer dies with the call, so a modal that never opened here cannot
+    // fire it later into these locals.
+    QObject scope;
+    QTimer::singleShot(0, &scope, [&] {
         if (auto* modal = qobject_cast<T*>(QApplication::activeModalWidget())) {
             seen = true;
             use(*modal);
