@@ -53,9 +53,14 @@ TEST(Catalogue, StartupShowsTheFirstPageWithPlainCaptionsInModeOne) {
     EXPECT_EQ(s.mode, 1);
 }
 
-// Only the first entry is the start-up state and only the last one is help;
-// every other entry, quartz circuits included, is a circuit.
-TEST(Catalogue, KindOfEachEntry) {
+// The menu's order, each id unique and found again. Only the first entry is
+// the start-up state, without a menu item of its own but the first circuit's;
+// only the last one is help; every other entry, quartz included, is a circuit.
+TEST(Catalogue, MenuOrderKindsAndUniqueNames) {
+    const char* order[] = {"",       "mnuRc1", "mnuRc2", "mnuRc3",     "mnuRc4",     "mnuLc1",
+                           "mnuLc2", "mnuLc3", "mnuLc4", "mnuQuartz1", "mnuQuartz2", "mnuHelp1"};
+    ASSERT_EQ(calc::kCatalogue.size(), std::size(order));
+    std::set<std::string_view> ids;
     for (std::size_t i = 0; i < calc::kCatalogue.size(); ++i) {
         const calc::CatalogueEntry& entry = calc::kCatalogue[i];
         const calc::EntryKind expected = i == 0 ? calc::EntryKind::Startup
@@ -63,22 +68,10 @@ TEST(Catalogue, KindOfEachEntry) {
                                              ? calc::EntryKind::Help
                                              : calc::EntryKind::Circuit;
         EXPECT_EQ(entry.kind, expected) << entry.id;
-        // Only the start-up state has no menu item.
-        EXPECT_EQ(entry.menuItem.empty(), expected == calc::EntryKind::Startup) << entry.id;
-        // Its menu item is the first circuit's; every other entry's is its own.
+        EXPECT_EQ(entry.menuItem, order[i]);
         EXPECT_EQ(&calc::menuEntryOf(entry), &calc::kCatalogue[i == 0 ? 1 : i]) << entry.id;
-    }
-}
-
-TEST(Catalogue, MenuOrderAndUniqueNames) {
-    const char* order[] = {"",       "mnuRc1", "mnuRc2", "mnuRc3",     "mnuRc4",     "mnuLc1",
-                           "mnuLc2", "mnuLc3", "mnuLc4", "mnuQuartz1", "mnuQuartz2", "mnuHelp1"};
-    ASSERT_EQ(calc::kCatalogue.size(), std::size(order));
-    std::set<std::string_view> ids;
-    for (std::size_t i = 0; i < calc::kCatalogue.size(); ++i) {
-        EXPECT_EQ(calc::kCatalogue[i].menuItem, order[i]);
-        EXPECT_TRUE(ids.insert(calc::kCatalogue[i].id).second) << calc::kCatalogue[i].id;
-        EXPECT_EQ(calc::entryForId(calc::kCatalogue[i].id), &calc::kCatalogue[i]);
+        EXPECT_TRUE(ids.insert(entry.id).second) << entry.id;
+        EXPECT_EQ(calc::entryForId(entry.id), &entry);
     }
     EXPECT_EQ(entryForMenuItem("mnuSel"), nullptr);
     EXPECT_EQ(calc::entryForId("rc5"), nullptr);
