@@ -7,6 +7,8 @@
 
 #include "calc/utf8.h"
 
+#include <cstdlib>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <regex>
@@ -18,6 +20,20 @@
 #include <vector>
 
 namespace pagetest {
+
+#ifdef OSC_HTML_DIR
+// A catalogue page ("\html\kivN.htm") as the source tree holds it, or as the
+// installed copy that OSC_HTML_DIR in the environment names; empty if unread.
+inline std::string readPage(std::string_view page) {
+    const char* dir = std::getenv("OSC_HTML_DIR");
+    const std::string folder = dir != nullptr && *dir != '\0' ? dir : OSC_HTML_DIR;
+    std::ifstream in(folder + "/" + std::string(page.substr(page.rfind('\\') + 1)),
+                     std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+#endif
 
 // How a page writes a menu caption in its title, headings and link texts: the one ASCII
 // ")" closing a full-width "（" (as the menu has it) becomes full-width too.

@@ -18,17 +18,9 @@
 
 namespace {
 
+using pagetest::readPage;
 using pagetest::visibleText;
 using pagetest::words;
-
-std::string readPage(std::string_view page) {
-    // Catalogue pages are "\html\kivN.htm".
-    const std::string name(page.substr(page.rfind('\\') + 1));
-    std::ifstream in(std::string(OSC_HTML_DIR) + "/" + name, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::size_t count(const std::string& text, const std::string& needle) {
     std::size_t n = 0;

@@ -19,14 +19,6 @@
 
 namespace {
 
-std::string readPage(std::string_view page) {
-    const std::string name(page.substr(page.rfind('\\') + 1));
-    std::ifstream in(std::string(OSC_HTML_DIR) + "/" + name, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // A page's "2.035 Hz" or "5.029 kHz": the value in Hz and one unit of its last digit.
 struct Printed {
     double value = std::nan("");
@@ -59,7 +51,7 @@ TEST(PageSimulation, FiguresAgreeWithTheSimulation) {
         if (entry.kind != calc::EntryKind::Circuit || !pages.insert(entry.page).second) {
             continue;
         }
-        for (auto& figure : pagetest::simulatedFigures(readPage(entry.page))) {
+        for (auto& figure : pagetest::simulatedFigures(pagetest::readPage(entry.page))) {
             const calc::CatalogueEntry* circuit = calc::entryForId(figure.id);
             ASSERT_NE(circuit, nullptr) << figure.marker;
             calc::Inputs boxes;

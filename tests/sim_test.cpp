@@ -21,17 +21,9 @@
 
 namespace {
 
-std::string pageText(const calc::CatalogueEntry& entry) {
-    const std::string page(entry.page.substr(entry.page.rfind('\\') + 1));
-    std::ifstream file(std::string(OSC_HTML_DIR) + "/" + page);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 // The first worked example of the circuit's page: its box texts.
 calc::Inputs pageExample(const calc::CatalogueEntry& entry) {
-    const auto examples = pagetest::markedSections(pageText(entry), "example");
+    const auto examples = pagetest::markedSections(pagetest::readPage(entry.page), "example");
     calc::Inputs inputs;
     if (!examples.empty()) {
         std::istringstream fields(examples.front().fields.front());
