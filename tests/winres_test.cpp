@@ -104,17 +104,6 @@ protected:
         ASSERT_FALSE(script_.empty());
     }
 
-    // The string table's VALUE lines, key to text.
-    static std::map<std::string, std::string> stringValues() {
-        std::map<std::string, std::string> values;
-        const std::regex value(R"re(VALUE "(\w+)", ((?:L?"[^"\n]*")))re");
-        for (auto it = std::sregex_iterator(script_.begin(), script_.end(), value);
-             it != std::sregex_iterator(); ++it) {
-            values[(*it)[1]] = unquote((*it)[2]);
-        }
-        return values;
-    }
-
     static inline std::string script_, res_, compileError_;
 };
 
@@ -155,7 +144,11 @@ TEST_F(WindowsResources, StringTableNamesTheProgramItsVersionAndLicence) {
     const Licence mit = licence();
     EXPECT_EQ(mit.name, "MIT License");
     EXPECT_FALSE(mit.copyright.empty()) << "no copyright line in LICENSE";
-    std::map<std::string, std::string> values = stringValues();
+    std::map<std::string, std::string> values; // the VALUE lines, key to text
+    for (const std::string& found : allMatches(script_, R"re(VALUE "(\w+)", (L?"[^"\n]*"))re")) {
+        const std::size_t comma = found.find(',');
+        values[found.substr(0, comma)] = unquote(found.substr(comma + 1));
+    }
     const std::map<std::string, std::string> expected{
         {"FileVersion", "1.00"},
         {"ProductVersion", "1.00"},
