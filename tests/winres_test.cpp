@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -46,23 +45,6 @@ Licence licence() {
     return result;
 }
 
-// "1, 0, 0, 0" for the fixed version, and the short "major.minor" form with a
-// two-digit minor that the string table carries.
-struct ProjectVersion {
-    std::string commas, shortForm;
-};
-
-ProjectVersion projectVersion() {
-    unsigned part[4] = {};
-    if (std::sscanf(OSC_VERSION, "%u.%u.%u.%u", &part[0], &part[1], &part[2], &part[3]) != 4) {
-        return {};
-    }
-    char commas[64], shortForm[16];
-    std::snprintf(commas, sizeof commas, "%u, %u, %u, %u", part[0], part[1], part[2], part[3]);
-    std::snprintf(shortForm, sizeof shortForm, "%u.%02u", part[0], part[1]);
-    return {commas, shortForm};
-}
-
 // A decompiled string: "text" as is, L"\x632f..." with its UTF-16 escapes
 // turned into UTF-8.
 std::string unquote(const std::string& literal) {
@@ -78,6 +60,21 @@ std::string unquote(const std::string& literal) {
                                  : char16_t((*it)[2].str()[0]);
     }
     return QString::fromUtf16(wide.data(), qsizetype(wide.size())).toStdString();
+}
+
+// Every match of pattern in text, each as its groups joined by ",".
+std::vector<std::string> allMatches(const std::string& text, const std::string& pattern) {
+    std::vector<std::string> found;
+    const std::regex re(pattern);
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), re); it != std::sregex_iterator();
+         ++it) {
+        std::string groups;
+        for (std::size_t i = 1; i < it->size(); ++i) {
+            groups += (i > 1 ? "," : "") + (*it)[i].str();
+        }
+        found.push_back(groups);
+    }
+    return found;
 }
 
 class WindowsResources : public ::testing::Test {
@@ -107,110 +104,70 @@ protected:
         ASSERT_FALSE(script_.empty());
     }
 
-    // The decompiled version record, from "1 VERSIONINFO" to its last END.
-    static std::string versionRecord() {
-        const std::size_t start = script_.find("\n1 VERSIONINFO\n");
-        return start == std::string::npos ? std::string() : script_.substr(start);
-    }
-
-    // The string table's VALUE lines, key to text.
-    static std::map<std::string, std::string> stringValues() {
-        std::map<std::string, std::string> values;
-        const std::string record = versionRecord();
-        const std::regex value(R"re(VALUE "(\w+)", ((?:L?"[^"\n]*")))re");
-        for (auto it = std::sregex_iterator(record.begin(), record.end(), value);
-             it != std::sregex_iterator(); ++it) {
-            values[(*it)[1]] = unquote((*it)[2]);
-        }
-        return values;
-    }
-
     static inline std::string script_, res_, compileError_;
 };
 
-// The decompiler writes a LANGUAGE line before the first resource and again
-// wherever the language changes.
-TEST_F(WindowsResources, EveryResourceIsChinesePrc) {
-    const std::regex language(R"(\nLANGUAGE (\d+), (\d+)\n)");
-    std::vector<std::string> seen;
-    for (auto it = std::sregex_iterator(script_.begin(), script_.end(), language);
-         it != std::sregex_iterator(); ++it) {
-        seen.push_back((*it)[1].str() + "," + (*it)[2].str());
+// What the decompiled script lists, matched line by line: each resource once,
+// under its id, all in one language.
+TEST_F(WindowsResources, ListsEachRecordOnceWithItsIdAndFields) {
+    EXPECT_STREQ(OSC_VERSION, "1.0.0.0") << "the record below carries the program's version";
+    struct Row {
+        const char* what;
+        const char* pattern;
+        std::vector<std::string> found;
+    };
+    const Row rows[] = {
+        // The decompiler writes LANGUAGE again wherever the language changes.
+        {"language, Chinese (PRC)", R"(\nLANGUAGE (\d+), (\d+)\n)", {"4,2"}},
+        {"version record, VS_VERSION_INFO", R"(\n(\S+) VERSIONINFO\n)", {"1"}},
+        {"file version", R"(\n FILEVERSION ([^\n]*)\n)", {"1, 0, 0, 0"}},
+        {"product version", R"(\n PRODUCTVERSION ([^\n]*)\n)", {"1, 0, 0, 0"}},
+        {"VOS_NT_WINDOWS32", R"(\n FILEOS (\w+)\n)", {"0x40004"}},
+        {"VFT_APP", R"(\n FILETYPE (\w+)\n)", {"0x1"}},
+        {"string table, Chinese (PRC) UTF-16", R"re(BLOCK "([0-9A-Fa-f]{8})")re", {"080404B0"}},
+        {"translation, Chinese (PRC) UTF-16",
+         R"(VALUE "Translation", (\w+), (\w+)\n)",
+         {"0x804,1200"}},
+        // Explorer and the taskbar take the lowest id.
+        {"icon group", R"(\n(\d+) 14 /\* RT_GROUP_ICON \*/)", {"1"}},
+        // Windows reads an executable's manifest from number 1.
+        {"manifest", R"(\n(\d+) 24 /\* RT_MANIFEST \*/)", {"1"}},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(allMatches(script_, row.pattern), row.found) << row.what;
     }
-    EXPECT_EQ(seen, std::vector<std::string>{"4,2"}) << script_; // LANG_CHINESE, SIMPLIFIED
-    EXPECT_LT(script_.find("\nLANGUAGE "), script_.find(" MOVEABLE"));
+    EXPECT_LT(script_.find("\nLANGUAGE "), script_.find(" MOVEABLE")) << "language comes late";
 }
 
-TEST_F(WindowsResources, FixedVersionIsTheProjectVersion) {
-    const std::string record = versionRecord();
-    ASSERT_FALSE(record.empty()) << "no version record with id 1 (VS_VERSION_INFO)";
-    EXPECT_EQ(script_.find("VERSIONINFO"), script_.rfind("VERSIONINFO")) << "more than one";
-    const ProjectVersion v = projectVersion();
-    EXPECT_EQ(v.commas, "1, 0, 0, 0");
-    EXPECT_NE(record.find("\n FILEVERSION " + v.commas + "\n"), std::string::npos) << record;
-    EXPECT_NE(record.find("\n PRODUCTVERSION " + v.commas + "\n"), std::string::npos);
-    EXPECT_NE(record.find("\n FILEOS 0x40004\n"), std::string::npos) << "VOS_NT_WINDOWS32";
-    EXPECT_NE(record.find("\n FILETYPE 0x1\n"), std::string::npos) << "VFT_APP";
-}
-
-TEST_F(WindowsResources, StringTableIsChineseUnicodeWithShortVersions) {
-    const std::string record = versionRecord();
-    // One table: language 0804, code page 04B0 = 1200.
-    const std::regex table(R"re(BLOCK "([0-9A-Fa-f]{8})")re");
-    std::vector<std::string> tables;
-    for (auto it = std::sregex_iterator(record.begin(), record.end(), table);
-         it != std::sregex_iterator(); ++it) {
-        tables.push_back((*it)[1]);
-    }
-    EXPECT_EQ(tables, std::vector<std::string>{"080404B0"});
-
-    const std::string shortForm = projectVersion().shortForm;
-    EXPECT_EQ(shortForm, "1.00");
+// The version strings are the short "major.minor" form with a two-digit minor.
+TEST_F(WindowsResources, StringTableNamesTheProgramItsVersionAndLicence) {
     const Licence mit = licence();
     EXPECT_EQ(mit.name, "MIT License");
     EXPECT_FALSE(mit.copyright.empty()) << "no copyright line in LICENSE";
-    const std::map<std::string, std::string> values = stringValues();
+    std::map<std::string, std::string> values; // the VALUE lines, key to text
+    for (const std::string& found : allMatches(script_, R"re(VALUE "(\w+)", (L?"[^"\n]*"))re")) {
+        const std::size_t comma = found.find(',');
+        values[found.substr(0, comma)] = unquote(found.substr(comma + 1));
+    }
     const std::map<std::string, std::string> expected{
-        {"FileVersion", shortForm},
-        {"ProductVersion", shortForm},
+        {"FileVersion", "1.00"},
+        {"ProductVersion", "1.00"},
         {"ProductName", "振荡电路计算器"},
         {"FileDescription", "振荡电路计算器"},
         {"OriginalFilename", "oscillator-calculator.exe"},
         {"LegalCopyright", mit.copyright + ". " + mit.name},
     };
     for (const auto& [key, value] : expected) {
-        ASSERT_EQ(values.count(key), 1u) << key;
-        EXPECT_EQ(values.at(key), value) << key;
+        EXPECT_EQ(values[key], value) << key;
     }
 }
 
-TEST_F(WindowsResources, TranslationIsChinesePrcUnicode) {
-    const std::smatch found = [] {
-        static const std::string record = versionRecord();
-        std::smatch m;
-        std::regex_search(record, m, std::regex(R"(VALUE "Translation", (\w+), (\w+)\n)"));
-        return m;
-    }();
-    ASSERT_FALSE(found.empty()) << "no Translation";
-    EXPECT_EQ(std::stoul(found[1], nullptr, 0), 0x0804u);
-    EXPECT_EQ(std::stoul(found[2], nullptr, 0), 1200u);
-}
-
-// The group names its images by id: icon 1 is the program's (the lowest id),
-// and it lists every image of the shipped app.ico, byte for byte.
+// The group names its images by id, and lists every image of the shipped
+// app.ico, byte for byte.
 TEST_F(WindowsResources, IconGroupHoldsEveryImageOfAppIco) {
-    const std::regex group(R"(\n(\d+) 14 /\* RT_GROUP_ICON \*/)");
-    std::smatch g;
-    ASSERT_TRUE(std::regex_search(script_, g, group)) << script_;
-    EXPECT_EQ(g[1], "1") << "the program icon has the lowest id";
-    EXPECT_EQ(std::distance(std::sregex_iterator(script_.begin(), script_.end(), group),
-                            std::sregex_iterator()),
-              1);
-
-    // "width height colors pad", planes, bits, bytes, index; sizes in octal.
-    const std::regex element(
-        R"re("\\(\d{3})\\(\d{3})\\\d{3}\\\d{3}", \d+, \d+, (0x[0-9a-f]+)L, (\d+))re");
-    const std::string groupText = g.suffix().str().substr(0, g.suffix().str().find("\nEND"));
+    const std::size_t group = script_.find(" 14 /* RT_GROUP_ICON */");
+    ASSERT_NE(group, std::string::npos) << script_;
+    const std::string groupText = script_.substr(group, script_.find("\nEND", group) - group);
     const std::string ico = readFile(std::filesystem::path(OSC_RESOURCES_DIR) / "app.ico");
     // The ICO's directory: a 16-byte entry per image after the 6-byte header,
     // with the width first and the length and offset last.
@@ -231,21 +188,23 @@ TEST_F(WindowsResources, IconGroupHoldsEveryImageOfAppIco) {
             ico.substr(le32(e + 12), le32(e + 8));
     }
     ASSERT_FALSE(icoImages.empty());
+
+    // "width height colors pad", planes, bits, bytes, index; sizes in octal.
+    const std::regex element(
+        R"re("\\(\d{3})\\(\d{3})\\\d{3}\\\d{3}", \d+, \d+, (0x[0-9a-f]+)L, (\d+))re");
     std::vector<unsigned> widths, icoWidths;
     for (auto it = std::sregex_iterator(groupText.begin(), groupText.end(), element);
          it != std::sregex_iterator(); ++it) {
         const unsigned w = width(std::stoul((*it)[1], nullptr, 8));
-        const unsigned h = width(std::stoul((*it)[2], nullptr, 8));
         const std::string id = (*it)[4];
         SCOPED_TRACE(w);
         widths.push_back(w);
-        EXPECT_EQ(h, w);
+        EXPECT_EQ(width(std::stoul((*it)[2], nullptr, 8)), w) << "not square";
         EXPECT_NE(script_.find("\n" + id + " 3 /* RT_ICON */"), std::string::npos)
             << "no icon image with id " << id;
         ASSERT_EQ(icoImages.count(w), 1u);
-        const std::string& image = icoImages[w];
-        EXPECT_EQ(std::stoul((*it)[3], nullptr, 16), image.size());
-        EXPECT_NE(res_.find(image), std::string::npos) << "not app.ico's image";
+        EXPECT_EQ(std::stoul((*it)[3], nullptr, 16), icoImages[w].size());
+        EXPECT_NE(res_.find(icoImages[w]), std::string::npos) << "not app.ico's image";
     }
     std::sort(widths.begin(), widths.end());
     for (const auto& [w, image] : icoImages) {
@@ -254,17 +213,9 @@ TEST_F(WindowsResources, IconGroupHoldsEveryImageOfAppIco) {
     EXPECT_EQ(widths, icoWidths);
 }
 
-// Windows reads an executable's manifest from resource 24 (RT_MANIFEST)
-// number 1. The script carries the shared manifest file unchanged; what
-// Windows makes of it is checked on the built osccalc.exe.
-TEST_F(WindowsResources, ManifestIsResource1HoldingTheManifestFile) {
-    const std::regex manifest(R"(\n(\d+) 24 /\* RT_MANIFEST \*/)");
-    std::vector<std::string> ids;
-    for (auto it = std::sregex_iterator(script_.begin(), script_.end(), manifest);
-         it != std::sregex_iterator(); ++it) {
-        ids.push_back((*it)[1]);
-    }
-    EXPECT_EQ(ids, std::vector<std::string>{"1"}) << script_;
+// The script carries the shared manifest file unchanged; what Windows makes of
+// it is checked on the built osccalc.exe.
+TEST_F(WindowsResources, ManifestIsTheManifestFile) {
     const std::string file = readFile(OSC_MANIFEST_FILE);
     ASSERT_FALSE(file.empty());
     EXPECT_NE(res_.find(file), std::string::npos) << "not the manifest file, byte for byte";
