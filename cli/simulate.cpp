@@ -12,6 +12,8 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <exception>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <ostream>
@@ -106,7 +108,14 @@ std::string_view pick(const sim::Text& text) {
 }
 
 bool writeCsv(const std::string& path, const std::vector<sim::Trace>& traces, std::ostream& err) {
-    std::ofstream file(path, std::ios::binary);
+    // The name is UTF-8; a narrow name would go through the Windows code page.
+    std::ofstream file;
+    try {
+        file.open(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
+    } catch (const std::exception&) { // not UTF-8, where Windows must convert it
+        errno = EILSEQ;
+        file.setstate(std::ios::failbit);
+    }
     if (file) {
         std::size_t rows = 0;
         for (std::size_t i = 0; i < traces.size(); ++i) {
