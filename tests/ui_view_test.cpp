@@ -1,7 +1,8 @@
 // The page view and the result lines where they meet hostile or unusual
 // conditions: special and oversized files, links out of the html folder,
 // pictures on a scaled screen or without an SVG reader, and result lines in
-// exponent form. Registered twice: at scale 1 and with QT_SCALE_FACTOR=2.
+// exponent form. Registered at scale 1 and with QT_SCALE_FACTOR=2, and the
+// picture stand-ins once more at 125 %.
 #include "tests/clicklink.h"
 #include "tests/uitest.h"
 #include "ui/application.h"
