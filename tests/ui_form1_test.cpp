@@ -32,14 +32,11 @@ using uitest::child;
 using uitest::linesOf;
 using uitest::Message;
 using uitest::results;
+using uitest::texts;
 using uitest::typeInto;
 
 QStringList captions(Form1& w) {
-    QStringList out;
-    for (const char* name : {"Label1", "Label2", "Label3", "Label4"}) {
-        out << child<QLabel>(w, name)->text();
-    }
-    return out;
+    return texts<QLabel>(w, {"Label1", "Label2", "Label3", "Label4"});
 }
 
 void trigger(Form1& w, const char* item) {
@@ -48,11 +45,7 @@ void trigger(Form1& w, const char* item) {
 
 // The four boxes' texts, Text2 to Text5.
 QStringList boxes(Form1& w) {
-    QStringList out;
-    for (const char* name : {"Text2", "Text3", "Text4", "Text5"}) {
-        out << child<QLineEdit>(w, name)->text();
-    }
-    return out;
+    return texts<QLineEdit>(w, {"Text2", "Text3", "Text4", "Text5"});
 }
 
 QString shownPage(Form1& w) {

@@ -40,11 +40,7 @@ void typeInto(Form1& w, const QStringList& values) {
 }
 
 QStringList results(Form1& w) {
-    QStringList out;
-    for (const char* name : {"Label5", "Label6", "Label7", "Label8"}) {
-        out << child<QLabel>(w, name)->text();
-    }
-    return out;
+    return texts<QLabel>(w, {"Label5", "Label6", "Label7", "Label8"});
 }
 
 void calculate(Form1& w) {

@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string_view>
 
@@ -37,6 +38,15 @@ template <typename T> T* child(QWidget& w, const char* name) {
 // given (the rest empty).
 QStringList captionsOf(std::string_view id);
 QStringList linesOf(calc::Mode j, const QStringList& inputs);
+
+// The texts of the named children of type T, in that order.
+template <typename T> QStringList texts(QWidget& w, std::initializer_list<const char*> names) {
+    QStringList out;
+    for (const char* name : names) {
+        out << child<T>(w, name)->text();
+    }
+    return out;
+}
 
 // The boxes Text2 to Text5 typed afresh (those without a value left empty),
 // the result lines Label5 to Label8, and a click on "计算".
